@@ -1,0 +1,131 @@
+#include "common/ParseNumber.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <locale.h>
+#include <string>
+
+namespace {
+
+bool isIgnored(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
+
+// Skips ignored characters from `pos`; returns the next significant one or 0.
+char16_t peek(QStringView text, qsizetype& pos) {
+    while (pos < text.size() && isIgnored(text[pos]))
+        ++pos;
+    return pos < text.size() ? text[pos].unicode() : u'\0';
+}
+
+int digitValue(char16_t c, int radix) {
+    int value = -1;
+    if (c >= u'0' && c <= u'9')
+        value = c - u'0';
+    else if (c >= u'a' && c <= u'f')
+        value = c - u'a' + 10;
+    else if (c >= u'A' && c <= u'F')
+        value = c - u'A' + 10;
+    return value < radix ? value : -1;
+}
+
+// "&H1F" or "&O17": an unsigned integer in the given radix; digits beyond the
+// range of a double simply make the value grow towards infinity.
+double readRadixInteger(QStringView text, qsizetype pos, int radix) {
+    double value = 0.0;
+    for (;;) {
+        const int digit = digitValue(peek(text, pos), radix);
+        if (digit < 0)
+            return value;
+        value = value * radix + digit;
+        ++pos;
+    }
+}
+
+// Collects the characters of a decimal number (sign, digits, one point,
+// exponent) into plain ASCII for strtod, dropping the ignored blanks.
+std::string collectDecimal(QStringView text, qsizetype pos) {
+    std::string number;
+    char16_t c = peek(text, pos);
+    if (c == u'+' || c == u'-') {
+        number += static_cast<char>(c);
+        ++pos;
+    }
+    bool seenPoint = false;
+    bool seenDigit = false;
+    for (c = peek(text, pos); c != u'\0'; c = peek(text, pos)) {
+        if (c >= u'0' && c <= u'9') {
+            number += static_cast<char>(c);
+            seenDigit = true;
+        } else if (c == u'.' && !seenPoint) {
+            number += '.';
+            seenPoint = true;
+        } else {
+            break;
+        }
+        ++pos;
+    }
+    if (!seenDigit)
+        return {};
+    if (c == u'E' || c == u'e' || c == u'D' || c == u'd') {
+        std::string exponent = "e";
+        ++pos;
+        char16_t s = peek(text, pos);
+        if (s == u'+' || s == u'-') {
+            exponent += static_cast<char>(s);
+            ++pos;
+        }
+        bool exponentDigits = false;
+        // Longer exponents add nothing but could make strtod's work unbounded.
+        for (s = peek(text, pos); s >= u'0' && s <= u'9' && exponent.size() < 12;
+             s = peek(text, pos)) {
+            exponent += static_cast<char>(s);
+            exponentDigits = true;
+            ++pos;
+        }
+        if (exponentDigits)
+            number += exponent;
+    }
+    return number;
+}
+
+double readLeading(QStringView text) {
+    qsizetype pos = 0;
+    if (peek(text, pos) == u'&') {
+        qsizetype after = pos + 1;
+        const char16_t kind = peek(text, after);
+        if (kind == u'H' || kind == u'h')
+            return readRadixInteger(text, after + 1, 16);
+        if (kind == u'O' || kind == u'o')
+            return readRadixInteger(text, after + 1, 8);
+        return 0.0;
+    }
+    const std::string number = collectDecimal(text, pos);
+    if (number.empty())
+        return 0.0;
+    // The C locale, whatever the process locale says: the text is already
+    // normalised to a decimal point.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    return strtod_l(number.c_str(), nullptr, cLocale);
+}
+
+} // namespace
+
+double parseLeadingNumber(QStringView text) {
+    return readLeading(text);
+}
+
+float ParseNumber(QString& text) {
+    const qsizetype comma = text.indexOf(u',');
+    if (comma >= 0)
+        text[comma] = u'.';
+    const double value = parseLeadingNumber(text);
+    // A double outside the float range may not be converted directly.
+    if (value > FLT_MAX)
+        return std::numeric_limits<float>::infinity();
+    if (value < -FLT_MAX)
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Durable, atomic replacement of a whole file: the new content goes to a
+// private temporary file in the same folder, is flushed to disk, renamed over
+// the old file, and the folder is flushed. A crash or power cut at any moment
+// leaves either the old file or the new one, whole.
+#include <QByteArray>
+#include <QString>
+
+namespace AtomicFile {
+// Returns false and fills `error` (when given) on failure; the old file is then untouched.
+bool write(const QString& path, const QByteArray& content, QString* error = nullptr);
+} // namespace AtomicFile
