@@ -168,7 +168,11 @@ QString ProfileFile::defaultEnding() const {
 }
 
 void ProfileFile::writeString(const QString& section, const QString& key, const QString& value) {
-    const QString entry = key + u'=' + value;
+    // A line break inside a value would smuggle extra keys or sections into
+    // the file; it is written as a blank instead.
+    QString oneLine = value;
+    oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
+    const QString entry = key + u'=' + oneLine;
     const QString ending = defaultEnding();
     if (!m_lines.isEmpty() && m_lines.back().ending.isEmpty())
         m_lines.back().ending = ending;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,4 +102,8 @@ qint64 TempFile::size() const {
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
         return -1;
     return st.st_size;
+}
+
+bool TempFile::tryLockExclusive() {
+    return m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
 }

@@ -24,6 +24,10 @@ public:
     bool writeAt(qint64 offset, const char* data, qint64 size);
     qint64 size() const;
 
+    // An exclusive advisory lock on the whole file without waiting; held until
+    // close() or the end of the process.
+    bool tryLockExclusive();
+
     QString path() const { return m_path; }
     QString errorText() const { return m_error; }
     // A run-time error number for ErrorText: 75 path/file access error,

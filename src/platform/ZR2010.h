@@ -1,7 +1,7 @@
 #pragma once
 // Our own stand-in for the maker's driver-loader library. It loads no
-// drivers: the AD_ entry points answer 0 and empty texts, which keeps the
-// placeholder backend working. The two recorder helpers are real.
+// drivers: the AD_ entry points answer 0 and empty texts (and no kernel
+// device, -1), which keeps the placeholder backend working. The two recorder helpers are real.
 #include <cstdint>
 #include <string>
 

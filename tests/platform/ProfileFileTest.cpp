@@ -72,6 +72,7 @@ TEST(ProfileFile, WritingKeepsEverythingElseAsItWas) {
     file.writeString("Cyclomarkator", "Value", "2");
     file.writeString("cyclomarkator", "Value2", "1");
     file.writeString("Profile", "Profiles", "0");
+    file.writeString("General", "Name", "evil\r\n[Cyclomarkator]\nValue=9");
     EXPECT_EQ(file.text(), QStringLiteral("; settings\r\n"
                                           "[Cyclomarkator]\r\n"
                                           "Value=2\r\n"
@@ -80,6 +81,7 @@ TEST(ProfileFile, WritingKeepsEverythingElseAsItWas) {
                                           "\r\n"
                                           "[General]\r\n"
                                           "Left=10\r\n"
+                                          "Name=evil  [Cyclomarkator] Value=9\r\n"
                                           "[Profile]\r\n"
                                           "Profiles=0\r\n"));
 }

@@ -1,0 +1,79 @@
+#include "adc/ExchangeFile.h"
+
+#include "common/ErrorText.h"
+#include "platform/Prompts.h"
+
+#include <QByteArray>
+#include <QtEndian>
+#include <array>
+
+namespace {
+constexpr int RecordLength = 8;
+constexpr qint64 ServedSize = RecordLength * static_cast<qint64>(sizeof(float));
+
+// The folder as reported, without trailing separators, so that the file name
+// is never joined with a doubled one. The root folder stays "/".
+QString withoutTrailingSeparator(QString folder) {
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) {
+        folder.chop(1);
+    }
+    return folder;
+}
+} // namespace
+
+ExchangeFile::ExchangeFile(QString tempFolder, Prompts& prompts)
+    : m_tempFolder(withoutTrailingSeparator(std::move(tempFolder))), m_prompts(prompts) {}
+
+QString ExchangeFile::path() const {
+    if (m_tempFolder == QLatin1String("/")) {
+        return m_tempFolder + QLatin1String(FileName);
+    }
+    return m_tempFolder + QLatin1Char('/') + QLatin1String(FileName);
+}
+
+int32_t ExchangeFile::ADCFile_open() {
+    ADCFile_close();
+    if (!m_file.open(m_tempFolder, QLatin1String(FileName))) {
+        // The program runs on without the exchange file; writes then do nothing.
+        m_prompts.messageBox(ErrorText(m_file.errorNumber()), QStringLiteral("ADCFile_open"),
+                             PromptIcon::Critical);
+        ADCFile_close();
+        return 0;
+    }
+    const std::array<float, RecordLength> zeros{};
+    const int32_t result = ADCFile_write(zeros);
+    if (result == 0) {
+        ADCFile_close();
+    }
+    return result;
+}
+
+int32_t ExchangeFile::ADCFile_write(std::span<const float> record) {
+    if (!m_file.isOpen()) {
+        return 1;
+    }
+    // Readers on any machine expect little-endian singles.
+    QByteArray bytes(static_cast<qsizetype>(record.size() * sizeof(float)), Qt::Uninitialized);
+    for (size_t i = 0; i < record.size(); ++i) {
+        qToLittleEndian(record[i], bytes.data() + i * sizeof(float));
+    }
+    if (!m_file.writeAt(0, bytes.constData(), bytes.size())) {
+        // Reported once: the file stays closed until the next open, so a full
+        // disk does not raise a message every 40 ms.
+        m_prompts.messageBox(ErrorText(m_file.errorNumber()), QStringLiteral("ADCFile_write"),
+                             PromptIcon::Critical);
+        ADCFile_close();
+        return 0;
+    }
+    if (m_file.size() >= ServedSize && onServed) {
+        onServed(true);
+    }
+    return 1;
+}
+
+void ExchangeFile::ADCFile_close() {
+    if (onServed) {
+        onServed(false);
+    }
+    m_file.close();
+}

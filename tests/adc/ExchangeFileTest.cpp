@@ -1,0 +1,104 @@
+#include "adc/ExchangeFile.h"
+
+#include "common/ErrorText.h"
+#include "platform/Prompts.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <array>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+namespace {
+
+class Exchange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        file.onServed = [this](bool served) { servedCalls.append(served); };
+    }
+    QByteArray contents(const QString& path) const {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("missing");
+    }
+    static QByteArray littleEndian(std::initializer_list<float> values) {
+        QByteArray bytes;
+        for (const float value : values) {
+            char le[4];
+            qToLittleEndian(value, le);
+            bytes.append(le, 4);
+        }
+        return bytes;
+    }
+    void expectOneCriticalMessage(const char* title) const {
+        ASSERT_EQ(prompts.shown.size(), 1);
+        EXPECT_EQ(prompts.shown[0].title, QString::fromUtf8(title));
+        EXPECT_EQ(prompts.shown[0].icon, PromptIcon::Critical);
+        EXPECT_FALSE(prompts.shown[0].text.startsWith(QStringLiteral("Unknown error")));
+    }
+
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    ExchangeFile file{dir.path() + QStringLiteral("/"), prompts}; // no doubled separator
+    QList<bool> servedCalls;
+    const std::array<float, 8> record{1, 2, 3, 4, 5, 6, 7, 8};
+};
+
+TEST_F(Exchange, HoldsTheNewestValuesFromTheStart) {
+    ASSERT_EQ(file.ADCFile_open(), 1);
+    EXPECT_EQ(file.path(), dir.path() + QStringLiteral("/~ADC.txt"));
+    EXPECT_EQ(contents(file.path()), QByteArray(32, '\0'));
+    EXPECT_EQ(servedCalls, (QList<bool>{false, true}));
+
+    const std::array<float, 8> second{12345, -1.5f, 0.25f, 3, 4, 5, 6, 7};
+    EXPECT_EQ(file.ADCFile_write(record), 1);
+    EXPECT_EQ(file.ADCFile_write(second), 1);
+    EXPECT_EQ(contents(file.path()), littleEndian({12345, -1.5f, 0.25f, 3, 4, 5, 6, 7}));
+
+    const std::array<float, 1> count{12346};
+    EXPECT_EQ(file.ADCFile_write(count), 1);
+    EXPECT_EQ(contents(file.path()), littleEndian({12346, -1.5f, 0.25f, 3, 4, 5, 6, 7}));
+    file.ADCFile_close();
+    EXPECT_EQ(servedCalls.last(), false);
+}
+
+TEST_F(Exchange, PlantedSymlinkIsRefusedAndNothingIsWrittenThroughIt) {
+    QTemporaryDir elsewhere;
+    const QString victim = elsewhere.filePath(QStringLiteral("victim"));
+    QFile planted(victim);
+    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+    planted.write("keep me");
+    planted.close();
+    ASSERT_TRUE(QFile::link(victim, dir.filePath(QStringLiteral("~ADC.txt"))));
+
+    EXPECT_EQ(file.ADCFile_open(), 0);
+    expectOneCriticalMessage("ADCFile_open");
+    EXPECT_EQ(file.ADCFile_write(record), 1); // the program runs on without the file
+    EXPECT_EQ(contents(victim), QByteArray("keep me"));
+    EXPECT_EQ(prompts.shown.size(), 1);
+}
+
+// A file size limit below one record makes the write fail as a full disk would.
+TEST_F(Exchange, WriteErrorIsReportedOnceAndClosesTheFile) {
+    ASSERT_EQ(file.ADCFile_open(), 1);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 8;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int32_t failed = file.ADCFile_write(record);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(failed, 0);
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_EQ(servedCalls.last(), false);
+    expectOneCriticalMessage("ADCFile_write");
+    EXPECT_EQ(file.ADCFile_write(record), 1);
+    EXPECT_EQ(prompts.shown.size(), 1);
+}
+
+} // namespace
