@@ -7,7 +7,7 @@ BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build test test-plain test-asan bench format clean
+.PHONY: all deps build run test test-plain test-asan bench format clean
 
 all: build
 
@@ -19,6 +19,9 @@ $(BUILD)/build.ninja: CMakeLists.txt
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/run-demo $(BUILD)
 
 test-plain: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -30,6 +30,17 @@ QString ReadIniString(const ProfileReader& file, const QString& section, const Q
     return value->left(MaxValueLength);
 }
 
+std::optional<float> toSingle(double value) {
+    // Values up to half a step above FLT_MAX still round to FLT_MAX; beyond
+    // that the conversion would be undefined, so they are refused.
+    constexpr double Limit = 0x1.ffffffp127;
+    if (!std::isfinite(value) || std::fabs(value) >= Limit)
+        return std::nullopt;
+    if (std::fabs(value) > FLT_MAX)
+        return value < 0 ? -FLT_MAX : FLT_MAX;
+    return static_cast<float>(value);
+}
+
 int32_t roundHalfEvenToInt32(double value, int32_t fallback) {
     if (std::isnan(value))
         return fallback;
@@ -54,7 +65,6 @@ int32_t ReadIniLong(const ProfileReader& file, const QString& section, const QSt
 float ReadIniSingle(const ProfileReader& file, const QString& section, const QString& key,
                     float defaultValue) {
     const double value = readNumber(file, section, key, QString::number(defaultValue));
-    if (!std::isfinite(value) || std::fabs(value) > FLT_MAX)
-        return defaultValue;
-    return static_cast<float>(value);
+    const std::optional<float> single = toSingle(value);
+    return single ? *single : defaultValue;
 }

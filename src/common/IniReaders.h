@@ -4,6 +4,7 @@
 // section or key gives the default.
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class ProfileReader;
 
@@ -20,6 +21,10 @@ int32_t ReadIniLong(const ProfileReader& file, const QString& section, const QSt
 // gives the default, so no infinite threshold or hysteresis reaches the engine.
 float ReadIniSingle(const ProfileReader& file, const QString& section, const QString& key,
                     float defaultValue);
+
+// The single nearest to `value`, or nothing when it lies beyond the float
+// range (or is NaN or infinite).
+std::optional<float> toSingle(double value);
 
 // Rounds to the nearest integer, halves to even, saturating at the 32-bit
 // range; NaN gives `fallback`. Used wherever a double becomes a counter.

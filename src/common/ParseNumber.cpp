@@ -1,5 +1,7 @@
 #include "common/ParseNumber.h"
 
+#include "common/IniReaders.h"
+
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -123,9 +125,8 @@ float ParseNumber(QString& text) {
         text[comma] = u'.';
     const double value = parseLeadingNumber(text);
     // A double outside the float range may not be converted directly.
-    if (value > FLT_MAX)
-        return std::numeric_limits<float>::infinity();
-    if (value < -FLT_MAX)
-        return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(value);
+    if (const std::optional<float> single = toSingle(value))
+        return *single;
+    return value < 0 ? -std::numeric_limits<float>::infinity()
+                     : std::numeric_limits<float>::infinity();
 }

@@ -1,6 +1,8 @@
 #include "platform/AtomicFile.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -67,4 +69,18 @@ bool AtomicFile::write(const QString& path, const QByteArray& content, QString* 
         ::close(dirFd);
     }
     return true;
+}
+
+void AtomicFile::removeLeftovers(const QString& path) {
+    const QFileInfo info(path);
+    // mkstemp's suffix: exactly six letters or digits after the file's own name.
+    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(info.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+    QDir folder = info.absoluteDir();
+    const QStringList names = folder.entryList({info.fileName() + QStringLiteral(".*")},
+                                               QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (leftover.match(name).hasMatch())
+            folder.remove(name);
+    }
 }

@@ -9,4 +9,8 @@
 namespace AtomicFile {
 // Returns false and fills `error` (when given) on failure; the old file is then untouched.
 bool write(const QString& path, const QByteArray& content, QString* error = nullptr);
+
+// Removes the temporary files that saves of `path` interrupted by a crash
+// left beside it. Only for the one process that writes the file.
+void removeLeftovers(const QString& path);
 } // namespace AtomicFile

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -80,7 +81,9 @@ TEST(IniReaders, ReadIniLongRoundsHalvesToEvenAndSaturates) {
 }
 
 TEST(IniReaders, ReadIniSingleTakesEitherSeparatorAndRejectsInfinity) {
-    const ProfileFile file = profile("[S]\ncomma=0,2\npoint=0.5\nhuge=1e99\nnegHuge=-1e40\n");
+    const ProfileFile file =
+        profile("[S]\ncomma=0,2\npoint=0.5\nhuge=1e99\nnegHuge=-1e40\nmax=3.4028235E+38\n");
+    EXPECT_EQ(ReadIniSingle(file, "S", "max", 9.0f), FLT_MAX);
     EXPECT_FLOAT_EQ(ReadIniSingle(file, "S", "comma", 9.0f), 0.2f);
     EXPECT_FLOAT_EQ(ReadIniSingle(file, "S", "point", 9.0f), 0.5f);
     EXPECT_FLOAT_EQ(ReadIniSingle(file, "S", "huge", 9.0f), 9.0f);

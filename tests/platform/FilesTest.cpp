@@ -84,6 +84,18 @@ TEST(AtomicFile, ReplacesTheWholeFileAndKeepsItsMode) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.ini"});
 }
 
+TEST(AtomicFile, RemovesWhatInterruptedSavesLeftBehind) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("C.INI");
+    for (const char* name :
+         {"C.INI", "C.INI.a1B2c3", "C.INI.zzzzzz", "C.INI.bak", "C.INI.abc", "D.INI.a1B2c3"})
+        ASSERT_TRUE(AtomicFile::write(dir.filePath(name), "x"));
+    AtomicFile::removeLeftovers(path);
+    QStringList left = QDir(dir.path()).entryList(QDir::Files);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"C.INI", "C.INI.abc", "C.INI.bak", "D.INI.a1B2c3"}));
+}
+
 TEST(ProgramFolder, UsesTheRequestedFolderWhenWritable) {
     QTemporaryDir dir;
     const ProgramFolderChoice choice =

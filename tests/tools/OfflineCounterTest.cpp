@@ -1,0 +1,107 @@
+#include "OfflineCounter.h"
+#include "CountOptions.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+// A sine of `periods` periods, `perPeriod` samples each, amplitude `amplitude`.
+void runSine(OfflineCounter& counter, int periods, int perPeriod, double amplitude) {
+    for (int i = 0; i < periods * perPeriod; ++i)
+        counter.process(static_cast<float>(amplitude * std::sin(2 * M_PI * i / perPeriod)), i);
+}
+
+CountOptions parse(const QStringList& arguments) {
+    CountOptions options;
+    QString error;
+    EXPECT_TRUE(parseCountOptions(arguments, options, error)) << error.toStdString();
+    return options;
+}
+
+QString parseError(const QStringList& arguments) {
+    CountOptions options;
+    QString error;
+    EXPECT_FALSE(parseCountOptions(arguments, options, error)) << arguments.join(' ').toStdString();
+    return error;
+}
+} // namespace
+
+TEST(OfflineCounter, CountsGeneratedSignals) {
+    const struct {
+        QStringList flags;
+        double amplitude;
+        int32_t cycles;
+        int64_t triggers;
+    } cases[] = {
+        {{}, 2.0, 100, 100},                         // every maximum, trigger every cycle
+        {{"--extrema-per-cycle", "2"}, 2.0, 50, 50}, // two maxima a cycle
+        {{"--mode", "min", "--threshold", "-1"}, 2.0, 100, 100},
+        {{"--threshold", "2.5"}, 2.0, 0, 0},          // maxima never reach the gate
+        {{"--hysteresis", "5"}, 2.0, 0, 0},           // swing smaller than hysteresis
+        {{"--profile", "10:2,20:5,40"}, 2.0, 100, 9}, // 2..10, 15, 20, 40, 80
+        {{"--triggers", "off"}, 2.0, 100, 0},
+        {{"--start-count", "1000", "--profile", "100"}, 2.0, 1100, 1},
+    };
+    for (const auto& c : cases) {
+        const CountOptions options = parse(c.flags);
+        std::FILE* sink = std::tmpfile();
+        OfflineCounter counter(options.state, 40, OfflineCounter::Format::Text, sink);
+        runSine(counter, 100, 50, c.amplitude);
+        std::fclose(sink);
+        EXPECT_EQ(counter.state().CycleCount, c.cycles) << c.flags.join(' ').toStdString();
+        EXPECT_EQ(counter.triggersFired(), c.triggers) << c.flags.join(' ').toStdString();
+    }
+}
+
+TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
+    EXPECT_TRUE(parseError({"--mode", "both"}).contains("--mode"));
+    EXPECT_TRUE(parseError({"--extrema-per-cycle", "0"}).contains("--extrema-per-cycle"));
+    EXPECT_TRUE(parseError({"--hysteresis", "-0.1"}).contains("--hysteresis"));
+    EXPECT_TRUE(parseError({"--profile", "10:2,5:3,100"}).contains("row 2"));
+    EXPECT_TRUE(parseError({"--profile", "10:2"}).contains("--profile"));
+    EXPECT_TRUE(parseError({"--profile", "0"}).contains("final interval"));
+    EXPECT_TRUE(parseError({"--frobnicate", "1"}).contains("Unknown option"));
+    EXPECT_TRUE(parseError({"--threshold"}).contains("needs a value"));
+    EXPECT_TRUE(parseError({"--settings", "/nonexistent/x.INI"}).contains("Cannot read"));
+    EXPECT_TRUE(parseError({"a.txt", "b.txt"}).contains("Only one input file"));
+}
+
+TEST(OfflineCounter, FlagsOverrideTheSettingsFile) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("Cyclomarkator.INI"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Cyclomarkator]\nValue=500\nPeriodizitaet=3\n[Trigger]\nHysterese=0,5\n"
+               "ADthreshold=1\n");
+    file.close();
+    const CountOptions options = parse({"--threshold", "0,25", "--settings", file.fileName()});
+    EXPECT_EQ(options.state.CycleCount, 500);
+    EXPECT_EQ(options.state.ExtremaPerCycle, 3);
+    EXPECT_FLOAT_EQ(options.state.Hysteresis, 0.5f);
+    EXPECT_FLOAT_EQ(options.state.Threshold, 0.25f);
+}
+
+TEST(OfflineCounter, ToolReportsEventsAndStopsAtABadLine) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("load.csv"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("time;load\n0;0\n40;1\n80;0,5\n120;0,9\n160;0,6\n200;oops\n");
+    file.close();
+
+    QProcess tool;
+    tool.start(COUNT_TOOL_PATH, {"--column", "2", "--delimiter", ";", "--extrema-per-cycle", "2",
+                                 "--json", file.fileName()});
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 1);
+    const QString out = QString::fromUtf8(tool.readAllStandardOutput());
+    EXPECT_TRUE(out.contains("\"event\":\"extremum\",\"sample\":2,")) << out.toStdString();
+    EXPECT_TRUE(out.contains("\"event\":\"summary\",\"samples\":5,\"header_lines\":1,"
+                             "\"extrema\":2,\"cycles\":1"))
+        << out.toStdString();
+    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardError()).trimmed(),
+              QStringLiteral("cyclomarkator-count: line 7: \"oops\" is not a number"));
+}
