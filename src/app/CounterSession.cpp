@@ -21,7 +21,8 @@ CounterSession::CounterSession(Environment environment, Prompts& prompts,
       m_registry(
           RegistryArea::defaultPath(m_environment.configFolder, m_environment.folder.baseName)),
       m_adc(clock, m_registry, prompts, m_environment.configFolder, devices),
-      m_exchange(m_environment.tempFolder, prompts), m_trigger(m_environment.tempFolder) {
+      m_exchange(m_environment.tempFolder, prompts), m_trigger(m_environment.tempFolder),
+      m_recorder(clock, m_environment.folder.filePath(XtRecorderModel::DataFileBaseName)) {
     m_adc.ADC_reset();
     m_countingTimer.setInterval(CountingIntervalMs);
     m_countingTimer.setTimerType(Qt::PreciseTimer);
@@ -82,6 +83,17 @@ void CounterSession::start() {
     }
     m_core->showCounters();
     m_view->setTitle(QStringLiteral("Cyclomarkator"));
+    // Without a converter no recorder window is loaded to read the chart back.
+    if (m_adc.ADReady == 0)
+        loadRecorderData();
+}
+
+void CounterSession::loadRecorderData() {
+    if (m_recorderDataLoaded)
+        return;
+    m_recorderDataLoaded = true;
+    if (QFileInfo::exists(m_recorder.DataFileName()))
+        m_recorder.LoadData(m_recorder.DataFileName(), m_prompts);
 }
 
 bool CounterSession::InitADInterface(const QString& name) {
@@ -155,6 +167,7 @@ void CounterSession::Form_Unload(const GeneralSettings& window) {
     m_core->setAlwaysOnTop(window.AlwaysOnTop != 0 ? -1 : 0);
     m_core->SaveSettings();
     writeGeneralSettings(window);
+    m_recorder.unload(m_prompts);
 }
 
 void CounterSession::writeGeneralSettings(const GeneralSettings& window) {

@@ -12,6 +12,7 @@
 #include "app/TriggerFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RegistryArea.h"
+#include "recorder/XtRecorderModel.h"
 
 #include <QObject>
 #include <QTimer>
@@ -76,6 +77,12 @@ public:
     QTimer& countingTimer() { return m_countingTimer; }
     QTimer& testTimer() { return m_testTimer; }
     QtTriggerScheduler& scheduler() { return m_scheduler; }
+    // The X(t) recording of this run; a recorder window draws from it.
+    XtRecorderModel& recorder() { return m_recorder; }
+    // Loads the recorder data file once, so that closing never overwrites the
+    // chart of the last run with an empty one. A recorder window loads it
+    // itself when its start timer fires.
+    void loadRecorderData();
     const Environment& environment() const { return m_environment; }
 
     // "V1.2.17": the count label until the count is shown.
@@ -97,6 +104,8 @@ private:
     GeneralSettings m_general;
     MainView* m_view = nullptr;
     QtTriggerScheduler m_scheduler;
+    XtRecorderModel m_recorder;
+    bool m_recorderDataLoaded = false;
     std::unique_ptr<CounterCore> m_core;
     QTimer m_countingTimer;
     QTimer m_testTimer;

@@ -3,7 +3,9 @@
 #include "app/ActivityLine.h"
 #include "app/MainWindowControls.h"
 #include "app/WindowPlacement.h"
+#include "dialogs/Form_Trigger.h"
 #include "platform/Prompts.h"
+#include "recorder/Form_Xt_Recorder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -59,6 +61,10 @@ void Form_MainCyclomarkator::Form_Load(const QRect& screenArea) {
 void Form_MainCyclomarkator::startUp() {
     show();
     m_session.start();
+    // With a converter the recorder is loaded hidden; its start timer reads
+    // the chart of the last run back.
+    if (m_session.adc().ADReady != 0)
+        recorderWindow();
     // The item starts unticked, so the action ticks it and raises the window.
     if (m_session.general().AlwaysOnTop != 0)
         mnuOnTop->trigger();
@@ -69,6 +75,10 @@ void Form_MainCyclomarkator::Timer_Init_Timer() {
     const bool onTop = m_session.general().AlwaysOnTop != 0;
     mnuOnTop->setChecked(onTop);
     SetTopmost(onTop);
+    if (m_session.adc().ADReady != 0) {
+        recorderWindow().enableTimerInit();
+        recorderWindow().setVisible(mnuShowRecorder->isChecked());
+    }
     // The load step could not know the frame the desktop puts around the
     // window; a window flush with an edge would have it stick out.
     const QPoint inReach = WindowPlacement::keepInArea(pos(), frameGeometry().size(), m_screenArea);
@@ -81,6 +91,21 @@ void Form_MainCyclomarkator::Form_Unload() {
         return;
     m_unloaded = true;
     m_session.Form_Unload(windowSettings());
+    if (m_recorderWindow) {
+        m_recorderWindow->Form_Unload();
+        m_recorderWindow->hide();
+    }
+}
+
+Form_Xt_Recorder& Form_MainCyclomarkator::recorderWindow() {
+    if (!m_recorderWindow) {
+        m_recorderWindow = new Form_Xt_Recorder(
+            m_session.recorder(), m_prompts, m_session.environment().folder.settingsPath(), this);
+        connect(m_recorderWindow, &Form_Xt_Recorder::hiddenByUser, this,
+                [this] { mnuShowRecorder->setChecked(false); });
+        m_recorderWindow->Form_Load();
+    }
+    return *m_recorderWindow;
 }
 
 GeneralSettings Form_MainCyclomarkator::windowSettings() const {
@@ -121,6 +146,14 @@ void Form_MainCyclomarkator::mnuReset_Click() {
     m_session.mnuReset_Click();
 }
 
+void Form_MainCyclomarkator::mnuTrigger_Click() {
+    Form_Trigger dialog(m_session.core(), m_prompts, this);
+    dialog.exec();
+    // A counter set in the dialog is written at once, not only at the next
+    // counted extremum, so a power cut cannot take it back.
+    m_session.core().SaveSettings();
+}
+
 void Form_MainCyclomarkator::mnuTrigMan_Click() {
     m_session.mnuTrigMan_Click();
 }
@@ -131,6 +164,10 @@ void Form_MainCyclomarkator::mnuTest_Click(bool checked) {
 
 void Form_MainCyclomarkator::mnuVersion_Click() {
     m_prompts.messageBox(m_session.versionMessage(), DesignCaption, PromptIcon::Information);
+}
+
+void Form_MainCyclomarkator::mnuShowRecorder_Click(bool checked) {
+    recorderWindow().setVisible(checked);
 }
 
 void Form_MainCyclomarkator::mnuExit_Click() {
@@ -185,11 +222,15 @@ void Form_MainCyclomarkator::setActivityLineServed(bool served) {
     m_controls->Line_Timer->setServed(served);
 }
 
-// The voltage and trigger marks have nowhere to go while no recorder window
-// is loaded; the session's labels and files carry them meanwhile.
-void Form_MainCyclomarkator::plotX(float) {}
+// The session's recording keeps every sample and mark; a recorder window
+// draws them as they arrive.
+void Form_MainCyclomarkator::plotX(float voltage) {
+    m_session.recorder().PlotX(voltage);
+}
 
-void Form_MainCyclomarkator::plotTrigger(int32_t) {}
+void Form_MainCyclomarkator::plotTrigger(int32_t counter) {
+    m_session.recorder().PlotTrigger(counter);
+}
 
 // The program runs unattended for days, so a problem stays in sight in the
 // status line instead of a box that would wait for a click.
@@ -242,8 +283,8 @@ QMenu* Form_MainCyclomarkator::buildFileMenu() {
     mnuShowRecorder =
         addItem(menu, QStringLiteral("mnuShowRecorder"), QStringLiteral("Show X-t-Recorder"));
     mnuShowRecorder->setCheckable(true);
-    mnuShowRecorder->setToolTip(
-        QStringLiteral("The X(t) recorder is not available yet; the choice is kept"));
+    connect(mnuShowRecorder, &QAction::triggered, this,
+            &Form_MainCyclomarkator::mnuShowRecorder_Click);
     menu->addSeparator()->setObjectName(QStringLiteral("mnuFileDummy2"));
     mnuExit = addItem(menu, QStringLiteral("mnuExit"), QStringLiteral("E&xit"));
     connect(mnuExit, &QAction::triggered, this, &Form_MainCyclomarkator::mnuExit_Click);
@@ -258,8 +299,7 @@ QMenu* Form_MainCyclomarkator::buildCounterMenu() {
     connect(mnuReset, &QAction::triggered, this, &Form_MainCyclomarkator::mnuReset_Click);
     menu->addSeparator()->setObjectName(QStringLiteral("mnuCounterDummy1"));
     mnuTrigger = addItem(menu, QStringLiteral("mnuTrigger"), QStringLiteral("&Trigger..."));
-    mnuTrigger->setEnabled(false);
-    mnuTrigger->setToolTip(QStringLiteral("The trigger dialog is not available yet"));
+    connect(mnuTrigger, &QAction::triggered, this, &Form_MainCyclomarkator::mnuTrigger_Click);
     mnuTrigMan = addItem(menu, QStringLiteral("mnuTrigMan"), QStringLiteral("manual Trigger"));
     connect(mnuTrigMan, &QAction::triggered, this, &Form_MainCyclomarkator::mnuTrigMan_Click);
     menu->addSeparator()->setObjectName(QStringLiteral("mnuCounterDummy2"));

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <optional>
 
+class Form_Xt_Recorder;
 class MainWindowControls;
 class Prompts;
 class QAction;
@@ -19,6 +20,8 @@ class Form_MainCyclomarkator final : public QMainWindow, public MainView {
     Q_OBJECT
 public:
     Form_MainCyclomarkator(CounterSession& session, Prompts& prompts, QWidget* parent = nullptr);
+    // The recorder window, or null while none was loaded.
+    Form_Xt_Recorder* recorderWindowIfLoaded() const { return m_recorderWindow; }
     ~Form_MainCyclomarkator() override;
 
     // The load step: the saved position pulled onto `screenArea` (the available
@@ -63,11 +66,17 @@ protected:
 private:
     void mnuOnTop_Click(bool checked);
     void mnuReset_Click();
+    void mnuTrigger_Click();
     void mnuTrigMan_Click();
     void mnuTest_Click(bool checked);
     void mnuVersion_Click();
+    void mnuShowRecorder_Click(bool checked);
     void mnuExit_Click();
     void Combo_AD_channel_Click(int index);
+
+    // The recorder window over the session's recording, created hidden on
+    // first use; it belongs to this window and is unloaded with it.
+    Form_Xt_Recorder& recorderWindow();
 
     void buildMenus();
     QMenu* buildFileMenu();
@@ -90,4 +99,5 @@ private:
     QAction* mnuVersion = nullptr;
 
     MainWindowControls* m_controls = nullptr;
+    Form_Xt_Recorder* m_recorderWindow = nullptr;
 };

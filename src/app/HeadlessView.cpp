@@ -1,5 +1,7 @@
 #include "app/HeadlessView.h"
 
+#include "recorder/XtRecorderModel.h"
+
 void HeadlessView::line(const QString& text) {
     const QString stamp = m_now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     std::fprintf(m_out, "%s %s\n", qPrintable(stamp), qPrintable(text));
@@ -41,4 +43,14 @@ void HeadlessView::reportProblem(const QString& text) {
 
 void HeadlessView::setTestMode(bool on) {
     line(on ? QStringLiteral("Test mode on") : QStringLiteral("Test mode off"));
+}
+
+void HeadlessView::plotX(float voltage) {
+    if (m_recorder)
+        m_recorder->PlotX(voltage);
+}
+
+void HeadlessView::plotTrigger(int32_t counter) {
+    if (m_recorder)
+        m_recorder->PlotTrigger(counter);
 }

@@ -27,7 +27,7 @@ bool haveDisplay() {
 }
 
 int runHeadless(QCoreApplication& app, CounterSession& session, UnixSignalWatcher& signalWatcher) {
-    HeadlessView view;
+    HeadlessView view(&session.recorder());
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &app,
                      [&app, &session](int) {
                          session.Form_Unload(session.general());
@@ -35,6 +35,7 @@ int runHeadless(QCoreApplication& app, CounterSession& session, UnixSignalWatche
                      });
     session.Form_Load(view);
     session.start();
+    session.loadRecorderData();
     const int code = app.exec();
     session.Form_Unload(session.general());
     return code;

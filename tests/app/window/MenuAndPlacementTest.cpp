@@ -28,14 +28,11 @@ TEST(Menus, CaptionsOrderAndWhatIsNotAvailableYet) {
               QStringList({"&Setup...", "-", "Always on &Top", "Show X-t-Recorder", "-", "E&xit"}));
     EXPECT_EQ(captions(bar[1]->menu()), QStringList({"&Reset", "-", "&Trigger...", "manual Trigger",
                                                      "-", "Test", "&Version"}));
-    for (const char* name : {"mnuSetup", "mnuTrigger"}) {
-        EXPECT_FALSE(h.action(name)->isEnabled()) << name;
-        EXPECT_TRUE(h.action(name)->toolTip().contains(QStringLiteral("not available yet")))
-            << name;
-    }
+    EXPECT_FALSE(h.action("mnuSetup")->isEnabled());
+    EXPECT_TRUE(h.action("mnuSetup")->toolTip().contains(QStringLiteral("not available yet")));
     for (const char* name : {"mnuOnTop", "mnuShowRecorder", "mnuTest"})
         EXPECT_TRUE(h.action(name)->isCheckable()) << name;
-    for (const char* name : {"mnuReset", "mnuTrigMan", "mnuVersion", "mnuExit"})
+    for (const char* name : {"mnuReset", "mnuTrigger", "mnuTrigMan", "mnuVersion", "mnuExit"})
         EXPECT_TRUE(h.action(name)->isEnabled()) << name;
 }
 
