@@ -35,8 +35,8 @@ bool toSingle(const QString& text, float& value) {
 }
 
 // "10:2,20:5,200": below cycle 10 every 2nd, below 20 every 5th, above every 200th.
-bool parseProfile(const QString& spec, CountingState& state, QString& error) {
-    const QStringList parts = spec.split(u',', Qt::SkipEmptyParts);
+bool parseProfile(const QString& rows, CountingState& state, QString& error) {
+    const QStringList parts = rows.split(u',', Qt::SkipEmptyParts);
     if (parts.isEmpty() || parts.size() > 7 || parts.back().contains(u':')) {
         error = QStringLiteral("--profile wants up to six BELOW:EVERY rows and a final EVERY, "
                                "e.g. 10:2,20:5,200");
@@ -175,7 +175,7 @@ QString countUsage() {
         "  --hysteresis V           volts the signal must move back to confirm an extreme\n"
         "  --trigger-source max|min|rising|falling\n"
         "  --triggers on|off\n"
-        "  --profile SPEC           e.g. 10:2,20:5,200 (below 10 every 2nd, below 20 every\n"
+        "  --profile ROWS           e.g. 10:2,20:5,200 (below 10 every 2nd, below 20 every\n"
         "                           5th, then every 200th cycle)\n"
         "  --extra-events 0..2      additional triggers right after a due one\n"
         "  --delay-ms N             trigger delay\n"

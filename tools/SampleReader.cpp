@@ -18,7 +18,12 @@ void trim(const char*& begin, const char*& end) {
 
 std::string quoted(const char* begin, const char* end) {
     const size_t length = std::min<size_t>(static_cast<size_t>(end - begin), 40);
-    return "\"" + std::string(begin, length) + (length < size_t(end - begin) ? "...\"" : "\"");
+    // Built by appending: GCC 12 warns falsely about chained string additions.
+    std::string text;
+    text.reserve(length + 5);
+    text.append(1, '"').append(begin, length);
+    text.append(length < size_t(end - begin) ? "...\"" : "\"");
+    return text;
 }
 } // namespace
 

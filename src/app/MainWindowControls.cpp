@@ -99,8 +99,9 @@ QWidget* MainWindowControls::buildCounterPanel() {
     Label_AD_get_cyclomarkator->setFont(big);
     Label_AD_get_cyclomarkator->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Room for any count, so that the window does not jump as the count grows.
+    // A fixed size also spares the layout a recalculation at every new text.
     const QFontMetrics metrics = Label_AD_get_cyclomarkator->fontMetrics();
-    Label_AD_get_cyclomarkator->setMinimumWidth(metrics.horizontalAdvance(WidestCount));
+    Label_AD_get_cyclomarkator->setFixedWidth(metrics.horizontalAdvance(WidestCount));
     Label_AD_get_cyclomarkator->setFixedHeight(std::max(
         metrics.height(), metrics.boundingRect(WidestCount + QStringLiteral("V.")).height()));
     setColour(Label_AD_get_cyclomarkator, QPalette::WindowText, CountRed);
@@ -153,9 +154,11 @@ QWidget* MainWindowControls::buildInputPanel() {
                                      QStringLiteral("##.###"), QStringLiteral("Present voltage"));
     Label_AD_get_Voltage->setFont(scaledFont(font(), 1.3));
     Label_AD_get_Voltage->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // Room for "-10.000" so that the row does not jump as the voltage changes.
-    Label_AD_get_Voltage->setMinimumWidth(
-        Label_AD_get_Voltage->fontMetrics().horizontalAdvance(QStringLiteral("-10.000")));
+    // Room for "-10.000" so that the row does not jump as the voltage changes;
+    // the fixed size keeps the 25 new texts a second from relaying the window.
+    Label_AD_get_Voltage->setFixedSize(
+        Label_AD_get_Voltage->fontMetrics().horizontalAdvance(QStringLiteral("-10.000")) + 4,
+        Label_AD_get_Voltage->sizeHint().height());
     row->addWidget(Label_AD_get_Voltage);
     row->addWidget(new QLabel(QStringLiteral("V"), panel));
     return panel;

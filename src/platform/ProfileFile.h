@@ -46,7 +46,7 @@ public:
     QString lastError() const { return m_lastError; }
 
     // Files larger than this are not read (a settings file is a few hundred bytes).
-    static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+    static constexpr qint64 MaxFileSize = qint64{4} * 1024 * 1024;
 
 private:
     struct Line {

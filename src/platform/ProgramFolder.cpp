@@ -14,7 +14,8 @@ QString ProgramFolderChoice::filePath(const QString& name) const {
 }
 
 bool ProgramFolder::isWritable(const QString& folder) {
-    QTemporaryFile probe(folder + QStringLiteral("/.write-probe-XXXXXX"));
+    // QTemporaryFile fills in the random part of the name itself.
+    QTemporaryFile probe(folder + QStringLiteral("/.write-probe"));
     return probe.open();
 }
 

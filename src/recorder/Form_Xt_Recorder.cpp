@@ -216,7 +216,7 @@ void Form_Xt_Recorder::DrawXScale() {
 
 void Form_Xt_Recorder::Timer1_Timer() {
     m_Picture_Plot->image().scrollStep(gridColumns());
-    m_Picture_Plot->update();
+    m_Picture_Plot->showScrolledDown();
 }
 
 void Form_Xt_Recorder::PlotXt() {

@@ -17,7 +17,19 @@ XtPlotView::XtPlotView(QWidget* parent) : QWidget(parent) {
 
 void XtPlotView::setPenColumn(float column) {
     m_penColumn = column;
-    update();
+    // Every sample moves the pen: repainting the whole strip 25 times a
+    // second would cost more than everything else the program does.
+    update(penBand());
+}
+
+void XtPlotView::showScrolledDown() {
+    scroll(0, 1);
+    // The marker moved down with the picture; its band is painted anew.
+    update(penBand());
+}
+
+QRect XtPlotView::penBand() const {
+    return QRect(0, 0, width(), XtGeometry::PenRow + 2);
 }
 
 void XtPlotView::paintEvent(QPaintEvent* event) {

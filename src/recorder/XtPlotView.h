@@ -16,12 +16,18 @@ public:
 
     // Moves both pen marker lines to `column`.
     void setPenColumn(float column);
+    // Shows the picture after it moved down one row: the screen's copy is
+    // moved too, so only the band around the pen is painted anew.
+    void showScrolledDown();
     float penColumn() const { return m_penColumn; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The rows the pen draws into and its marker covers.
+    QRect penBand() const;
+
     XtPlotImage m_image;
     float m_penColumn = 0.0f;
 };

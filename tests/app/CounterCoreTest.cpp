@@ -1,9 +1,12 @@
+// The counting core without a window: what a tick and a counted extremum write
+// to the labels, the exchange file and the settings file, and how a trigger
+// reaches the flag file, the title and the recorder.
 #include "app/CounterCore.h"
 
 #include "RecordingCoreView.h"
 #include "adc/AdcFacade.h"
+#include "adc/Class_AD.h"
 #include "adc/ExchangeFile.h"
-#include "app/SettingsFile.h"
 #include "app/TriggerFile.h"
 #include "platform/MillisecondClock.h"
 #include "platform/ProfileFile.h"
@@ -23,9 +26,9 @@
 
 namespace {
 
-// A converter whose channel voltages the test sets; it remembers which
-// channels were read.
-class FakeBackend final : public Class_AD_Backend {
+// The placeholder converter with channel voltages the test sets; it remembers
+// which channels were read.
+class SetVoltages final : public Class_AD {
 public:
     std::vector<float> voltages = std::vector<float>(4, 0.0f);
     std::vector<int32_t> reads;
@@ -35,28 +38,6 @@ public:
         return voltages.at(static_cast<size_t>(channel));
     }
     int32_t AD_channels() override { return static_cast<int32_t>(voltages.size()); }
-    QString AD_channel_name(int32_t) override { return {}; }
-    QString AD_dll_date() override { return {}; }
-    int32_t AD_get(int32_t) override { return 0; }
-    int32_t AD_has_diff_input() override { return 0; }
-    int32_t AD_init(int32_t) override { return 1; }
-    int32_t AD_load(QString&) override { return -1; }
-    int32_t AD_input_mode(int32_t mode) override { return mode; }
-    QString AD_interface_name() override { return {}; }
-    void AD_Range(int32_t, float& min, float& max) override { min = -10.0f, max = 10.0f; }
-    int32_t AD_Ranges() override { return 1; }
-    int32_t AD_set_range(int32_t range) override { return range; }
-    int32_t AD_set_averaging(int32_t averaging) override { return averaging; }
-    int32_t AD_winrt_device() override { return -1; }
-};
-
-// Keeps the delayed triggers until the test fires them.
-class HeldTriggers final : public TriggerScheduler {
-public:
-    std::vector<std::pair<int32_t, std::function<void()>>> held;
-    void schedule(int32_t delayMs, std::function<void()> fire) override {
-        held.emplace_back(delayMs, std::move(fire));
-    }
 };
 
 QByteArray bytesOf(const QString& path) {
@@ -80,31 +61,29 @@ protected:
     TriggerFile trigger{dir.path()};
     RecordingCoreView view;
     CountingState state;
-    FakeBackend* backend = nullptr;
+    SetVoltages* backend = nullptr;
     QTime timeOfDay{14, 3, 27};
     std::unique_ptr<CounterCore> core;
 
     void SetUp() override {
-        auto fake = std::make_unique<FakeBackend>();
+        auto fake = std::make_unique<SetVoltages>();
         backend = fake.get();
         adc.ADBackend = std::move(fake);
         adc.ADReady = -1;
-        core = makeCore(nullptr, QLocale::c());
+        core = makeCore(QLocale::c());
     }
-    std::unique_ptr<CounterCore> makeCore(TriggerScheduler* scheduler, const QLocale& locale) {
+    // Without a scheduler a delayed trigger fires right after its announcement.
+    std::unique_ptr<CounterCore> makeCore(const QLocale& locale) {
         return std::make_unique<CounterCore>(
-            state, CounterCore::Parts{adc, exchange, trigger, clock, view, scheduler},
-            settingsPath(), [this] { return timeOfDay; }, locale);
+            state, CounterCore::Parts{adc, exchange, trigger, clock, view, nullptr}, settingsPath(),
+            [this] { return timeOfDay; }, locale);
     }
     QString settingsPath() const { return dir.filePath(QStringLiteral("Cyclomarkator.INI")); }
     QString flagPath() const { return dir.filePath(QStringLiteral("~Trigger.tmp")); }
-    CountingState saved() const {
+    QString saved(const char* section, const char* key) const {
         ProfileFile file(settingsPath());
         file.load();
-        CountingState loaded;
-        QString name;
-        SettingsFile::LoadSettings(file, loaded, name);
-        return loaded;
+        return file.readString(QLatin1String(section), QLatin1String(key), {});
     }
     void tick(float voltage) {
         backend->voltages.at(static_cast<size_t>(state.ADChannel)) = voltage;
@@ -118,29 +97,29 @@ protected:
     }
 };
 
-TEST_F(CounterCoreTest, TickPublishesTheChannelsWithTheCountAndShowsTheVoltage) {
-    backend->voltages = {5.0f, 1.5f, 2.5f};
+// Element 0 of the exchange record is the count, elements 1..7 the channels
+// 1..7; channels beyond the eighth have no place and must not be read. A new
+// count rewrites only the first four bytes, so readers keep the voltages.
+TEST_F(CounterCoreTest, TickPublishesEightChannelsWithTheCountAndShowsTheVoltage) {
+    backend->voltages = {5, 1.5f, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
     state.CycleCount = 1234;
     state.ADChannel = 1;
     ASSERT_EQ(exchange.ADCFile_open(), 1);
     core->Timer_Cyclomarkator_Timer();
-    EXPECT_EQ(core->sampleRecord(), (SampleRecord{1234.0f, 1.5f, 2.5f, 0, 0, 0, 0, 0}));
-    const QByteArray bytes = bytesOf(exchange.path());
-    ASSERT_EQ(bytes.size(), 32);
+    EXPECT_EQ(backend->reads, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 1}));
+    const QByteArray before = bytesOf(exchange.path());
+    ASSERT_EQ(before.size(), 32);
+    const SampleRecord expected{1234, 1.5f, 2, 3, 4, 5, 6, 7};
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(floatAt(bytes, i), core->sampleRecord()[i]);
-    EXPECT_EQ(backend->reads, (std::vector<int32_t>{0, 1, 2, 1}));
+        EXPECT_EQ(floatAt(before, i), expected[i]) << i;
     EXPECT_EQ(view.voltage, QStringLiteral("1.500"));
-    EXPECT_TRUE(view.voltageRed);
     EXPECT_EQ(view.plotted, QList<float>{1.5f});
-    EXPECT_TRUE(view.served);
-}
 
-TEST_F(CounterCoreTest, OnlyEightChannelsHaveAPlaceInTheRecord) {
-    backend->voltages = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-    core->Timer_Cyclomarkator_Timer();
-    EXPECT_EQ(backend->reads, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 0}));
-    EXPECT_EQ(core->sampleRecord()[7], 7.0f);
+    core->SetCount(77);
+    const QByteArray after = bytesOf(exchange.path());
+    EXPECT_EQ(view.count, QStringLiteral("77"));
+    EXPECT_EQ(floatAt(after, 0), 77.0f);
+    EXPECT_EQ(after.mid(4), before.mid(4));
 }
 
 TEST_F(CounterCoreTest, ActivityLineStepsRightAndStartsAgainAtEight) {
@@ -153,74 +132,50 @@ TEST_F(CounterCoreTest, ActivityLineStepsRightAndStartsAgainAtEight) {
     EXPECT_EQ(view.activityLines, expected);
 }
 
-TEST_F(CounterCoreTest, WithoutConverterShowsNoADAndReadsNothing) {
+// A missing converter must not count whatever extreme was being tracked: here
+// a maximum of 5 V that a 0 V "sample" would otherwise confirm.
+TEST_F(CounterCoreTest, WithoutConverterShowsNoADAndCountsNothing) {
     adc.ADReady = 0;
-    state.CountMode = 1;
+    core->tracker().Direction = 1;
     core->tracker().TrackedExtreme = 5.0f;
-    core->Timer_Cyclomarkator_Timer();
+    for (int i = 0; i < 3; ++i)
+        core->Timer_Cyclomarkator_Timer();
     EXPECT_EQ(view.voltage, QStringLiteral("no A/D"));
-    EXPECT_FALSE(view.voltageRed);
     EXPECT_TRUE(backend->reads.empty());
     EXPECT_TRUE(view.activityLines.isEmpty());
+    EXPECT_EQ(state.CycleCount, 0);
     EXPECT_EQ(core->tracker().TrackedExtreme, 0.0f);
-    EXPECT_EQ(state.MinorCount, 0);
 }
 
+// Every counted extremum reaches the settings file at once, so a power cut
+// loses nothing; a completed cycle reaches the exchange file at once too.
 TEST_F(CounterCoreTest, CountedExtremaReachLabelsExchangeFileAndSettingsFile) {
     state.ExtremaPerCycle = 2;
     adc.ADInterfaceName = QStringLiteral("Dummy A/D");
     ASSERT_EQ(exchange.ADCFile_open(), 1);
     countMaximum();
     EXPECT_EQ(view.minorCount, QStringLiteral("1"));
-    EXPECT_EQ(saved().MinorCount, 1);
+    EXPECT_EQ(saved("Cyclomarkator", "Value2"), QStringLiteral("1"));
     countMaximum();
     EXPECT_EQ(view.count, QStringLiteral("1"));
     EXPECT_EQ(view.minorCount, QStringLiteral("0"));
-    EXPECT_EQ(saved().CycleCount, 1);
-    EXPECT_EQ(saved().MinorCount, 0);
-    // The tick's record was written before the count; SetCount updated element 0.
-    EXPECT_EQ(core->sampleRecord()[0], 0.0f);
+    EXPECT_EQ(saved("Cyclomarkator", "Value"), QStringLiteral("1"));
+    EXPECT_EQ(saved("Cyclomarkator", "Value2"), QStringLiteral("0"));
     EXPECT_EQ(floatAt(bytesOf(exchange.path()), 0), 1.0f);
-    ProfileFile file(settingsPath());
-    file.load();
-    EXPECT_EQ(file.readString(QStringLiteral("HARDWARE"), QStringLiteral("A/D-Converter"), {}),
-              QStringLiteral("Dummy A/D"));
+    EXPECT_EQ(saved("HARDWARE", "A/D-Converter"), QStringLiteral("Dummy A/D"));
 }
 
-TEST_F(CounterCoreTest, SetCountChangesOnlyTheFirstFourBytesOfTheExchangeFile) {
-    backend->voltages = {9.0f, 2.0f, 3.0f, 4.0f};
-    ASSERT_EQ(exchange.ADCFile_open(), 1);
-    core->Timer_Cyclomarkator_Timer();
-    const QByteArray before = bytesOf(exchange.path());
-    core->SetCount(77);
-    const QByteArray after = bytesOf(exchange.path());
-    EXPECT_EQ(view.count, QStringLiteral("77"));
-    EXPECT_EQ(floatAt(after, 0), 77.0f);
-    EXPECT_EQ(after.mid(4), before.mid(4));
-    EXPECT_NE(after.left(4), before.left(4));
-}
-
-TEST_F(CounterCoreTest, FlagIsWrittenInPlaceWithoutTruncating) {
-    QFile planted(flagPath());
-    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
-    planted.write("ABCDEFGH");
-    planted.close();
-    ASSERT_TRUE(core->openTriggerFile());
-    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\0\0\0\0EFGH", 8));
-    EXPECT_TRUE(core->SignalTrigger(1));
-    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\1\0\0\0EFGH", 8));
-    EXPECT_EQ(view.titles, (QList<QString>{QStringLiteral("Trigger (0) at 14:03:27 OK"),
-                                           QStringLiteral("Trigger (0) at 14:03:27 OK")}));
-    EXPECT_EQ(view.marks, (QList<int32_t>{0, 0}));
-}
-
+// Source 0 with two extrema per cycle and every second cycle: only the
+// maximum that completes cycle 2 fires; the next trigger is recomputed after.
 TEST_F(CounterCoreTest, MaxSourceFiresWithLabelTitleFlagAndMark) {
+    state.ExtremaPerCycle = 2;
     state.TriggerProfile[6].Every = 2;
     ASSERT_TRUE(core->openTriggerFile());
     core->UpdateNextTrigger();
     EXPECT_EQ(view.nextTrigger, QStringLiteral("2"));
     timeOfDay = QTime(21, 5, 7);
-    countMaximum();
+    for (int i = 0; i < 3; ++i)
+        countMaximum();
     EXPECT_TRUE(view.triggerLabel.isEmpty());
     countMaximum();
     EXPECT_EQ(view.triggerLabel, QStringLiteral("2 T"));
@@ -228,7 +183,7 @@ TEST_F(CounterCoreTest, MaxSourceFiresWithLabelTitleFlagAndMark) {
     EXPECT_EQ(view.marks, (QList<int32_t>{0, 2}));
     EXPECT_EQ(bytesOf(flagPath()), QByteArray("\1\0\0\0", 4));
     EXPECT_EQ(view.nextTrigger, QStringLiteral("4"));
-    timeOfDay = QTime(9, 5, 7);
+    timeOfDay = QTime(9, 5, 7); // 24-hour clock with leading zeros
     core->SignalTrigger(1);
     EXPECT_EQ(view.titles.last(), QStringLiteral("Trigger (2) at 09:05:07 OK"));
 }
@@ -250,31 +205,22 @@ TEST_F(CounterCoreTest, TriggersOffFireNothingButTheManualTrigger) {
     EXPECT_TRUE(view.triggerLabel.isEmpty());
 }
 
-TEST_F(CounterCoreTest, DelayedTriggerAnnouncesItselfAndReportsTheCycleItFellDueAt) {
-    HeldTriggers held;
-    core = makeCore(&held, QLocale::c());
-    state.TriggerDelayMs = 250;
-    countMaximum();
-    EXPECT_EQ(view.titles, QList<QString>{QStringLiteral("Delay 250 ms...")});
-    ASSERT_EQ(held.held.size(), 1u);
-    EXPECT_EQ(held.held[0].first, 250);
-    countMaximum();
-    countMaximum();
-    held.held[0].second();
-    EXPECT_EQ(view.triggerLabel, QStringLiteral("1 T"));
-    EXPECT_EQ(view.titles.last(), QStringLiteral("Trigger (1) at 14:03:27"));
-    EXPECT_EQ(view.marks.last(), 1);
-}
-
-TEST_F(CounterCoreTest, ImmediateSchedulerFiresRightAfterTheDelayMessage) {
-    state.TriggerDelayMs = 250;
-    countMaximum();
-    EXPECT_EQ(view.titles, (QList<QString>{QStringLiteral("Delay 250 ms..."),
-                                           QStringLiteral("Trigger (1) at 14:03:27")}));
-}
-
-TEST_F(CounterCoreTest, FailedFlagWriteClosesTheFileAndSkipsTheMark) {
+// Another program may hold the flag file with more bytes in it: the flag is
+// written in place. A write that fails shows ERROR and closes the file; later
+// triggers still show and mark, without OK or ERROR.
+TEST_F(CounterCoreTest, FlagIsWrittenInPlaceAndAFailedWriteClosesTheFile) {
+    QFile planted(flagPath());
+    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+    planted.write("ABCDEFGH");
+    planted.close();
     ASSERT_TRUE(core->openTriggerFile());
+    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\0\0\0\0EFGH", 8));
+    EXPECT_TRUE(core->SignalTrigger(1));
+    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\1\0\0\0EFGH", 8));
+    EXPECT_EQ(view.titles, (QList<QString>{QStringLiteral("Trigger (0) at 14:03:27 OK"),
+                                           QStringLiteral("Trigger (0) at 14:03:27 OK")}));
+    EXPECT_EQ(view.marks, (QList<int32_t>{0, 0}));
+
     // A file size limit of 0 makes the next write at offset 0 fail with EFBIG.
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
@@ -287,15 +233,15 @@ TEST_F(CounterCoreTest, FailedFlagWriteClosesTheFileAndSkipsTheMark) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written);
     EXPECT_EQ(view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27 ERROR"));
-    EXPECT_EQ(view.marks.size(), 1);
+    EXPECT_EQ(view.marks.size(), 2);
     EXPECT_FALSE(trigger.isOpen());
-    // From now on the trigger shows without OK or ERROR, and marks again.
     EXPECT_FALSE(core->SignalTrigger(1));
     EXPECT_EQ(view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27"));
-    EXPECT_EQ(view.marks.size(), 2);
-    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\0\0\0\0", 4));
+    EXPECT_EQ(view.marks.size(), 3);
+    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\1\0\0\0EFGH", 8));
 }
 
+// One report per episode (not one per extremum), and the count is not lost.
 TEST_F(CounterCoreTest, FailedSettingsSaveIsReportedOncePerEpisodeAndRetried) {
     ASSERT_TRUE(QDir().mkdir(settingsPath()));
     core->CountExtremum();
@@ -304,13 +250,14 @@ TEST_F(CounterCoreTest, FailedSettingsSaveIsReportedOncePerEpisodeAndRetried) {
     EXPECT_TRUE(view.problems[0].contains(settingsPath()));
     ASSERT_TRUE(QDir().rmdir(settingsPath()));
     core->CountExtremum();
-    EXPECT_EQ(saved().CycleCount, 3);
+    EXPECT_EQ(saved("Cyclomarkator", "Value"), QStringLiteral("3"));
     ASSERT_TRUE(QFile::remove(settingsPath()));
     ASSERT_TRUE(QDir().mkdir(settingsPath()));
     EXPECT_FALSE(core->SaveSettings());
     EXPECT_EQ(view.problems.size(), 2);
 }
 
+// Red marks the side of the threshold on which the chosen trigger acts.
 TEST_F(CounterCoreTest, VoltageTurnsRedOnTheSideWhereTheTriggerActs) {
     state.Threshold = 0.5f;
     const struct {
@@ -324,7 +271,7 @@ TEST_F(CounterCoreTest, VoltageTurnsRedOnTheSideWhereTheTriggerActs) {
         core->PrintVoltage(c.voltage);
         EXPECT_EQ(view.voltageRed, c.red) << c.source << " " << c.voltage;
     }
-    core = makeCore(nullptr, QLocale(QLocale::German, QLocale::Germany));
+    core = makeCore(QLocale(QLocale::German, QLocale::Germany));
     core->PrintVoltage(-1.25f);
     EXPECT_EQ(view.voltage, QStringLiteral("-1,250"));
 }

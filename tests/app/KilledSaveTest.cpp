@@ -13,19 +13,6 @@
 
 namespace {
 
-// The last count the helper reported as saved, or -1.
-int32_t lastReported(const QByteArray& output) {
-    const QList<QByteArray> lines = output.split('\n');
-    // The last element is what followed the final line break (normally nothing).
-    for (qsizetype i = lines.size() - 2; i >= 0; --i) {
-        bool ok = false;
-        const int32_t value = lines[i].toInt(&ok);
-        if (ok)
-            return value;
-    }
-    return -1;
-}
-
 // A process killed in the middle of saving leaves the old or the new file,
 // whole: it always loads, keeps the other sections, and holds at least the
 // last count reported as saved.
@@ -39,18 +26,20 @@ TEST(KilledSettingsSave, LeavesAWholeFileWithTheLastSavedCount) {
 
     std::mt19937 random(20100620);
     std::uniform_int_distribution<int> pauseMs(5, 120);
-    int32_t reported = 0;
-    int32_t previous = 0;
+    int32_t reported = 0, previous = 0;
     for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
         QProcess helper;
         helper.start(QStringLiteral(SETTINGS_SAVE_LOOP), {path});
-        ASSERT_TRUE(helper.waitForStarted());
         // Kill only once the save loop runs; the start-up is not what is tested.
-        ASSERT_TRUE(helper.waitForReadyRead(10000));
+        ASSERT_TRUE(helper.waitForStarted() && helper.waitForReadyRead(10000));
         QThread::msleep(static_cast<unsigned long>(pauseMs(random)));
         ::kill(static_cast<pid_t>(helper.processId()), SIGKILL);
         ASSERT_TRUE(helper.waitForFinished());
-        const int32_t printed = lastReported(helper.readAllStandardOutput());
+        // Each count is printed once its save returned; the last line may be cut short.
+        QList<QByteArray> lines = helper.readAllStandardOutput().split('\n');
+        lines.removeLast();
+        const int32_t printed = lines.isEmpty() ? -1 : lines.last().toInt();
         reported = std::max(reported, printed);
 
         ProfileFile file(path);
@@ -58,7 +47,6 @@ TEST(KilledSettingsSave, LeavesAWholeFileWithTheLastSavedCount) {
         CountingState state;
         QString name;
         SettingsFile::LoadSettings(file, state, name);
-        SCOPED_TRACE(round);
         EXPECT_GE(state.CycleCount, reported);
         EXPECT_GE(state.CycleCount, previous);
         EXPECT_LE(state.CycleCount, std::max(previous, printed) + 1);

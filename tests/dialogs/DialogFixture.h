@@ -3,7 +3,6 @@
 // what the main window would show, and scripted message boxes for the dialogs.
 #include "adc/AdcFacade.h"
 #include "adc/ExchangeFile.h"
-#include "adc/LibadxDevices.h"
 #include "app/CounterCore.h"
 #include "app/RecordingCoreView.h"
 #include "app/TriggerFile.h"
@@ -20,7 +19,7 @@
 
 #include <algorithm>
 
-class DialogFixture : public testing::Test {
+template <class Dialog> class DialogFixture : public testing::Test {
 protected:
     QTemporaryDir dir;
     ManualClock clock{1000};
@@ -36,18 +35,25 @@ protected:
                      dir.filePath(QStringLiteral("Cyclomarkator.INI")),
                      [] { return QTime(12, 0, 0); }, QLocale::c()};
     ScriptedPrompts prompts; // the dialogs' message boxes
+    std::unique_ptr<Dialog> dialog;
 
-    // Shows the dialog as the active window, so focus and shortcuts work.
-    static void open(QWidget& dialog) {
-        dialog.show();
-        QApplication::setActiveWindow(&dialog);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    // A new dialog over the state, shown as the active window so that focus
+    // and shortcuts work.
+    void reopen() {
+        dialog = std::make_unique<Dialog>(core, prompts);
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
     }
 
-    template <class T = QLineEdit> static T* child(const QWidget& dialog, const QString& name) {
-        T* found = dialog.findChild<T*>(name);
+    template <class T = QLineEdit> T* child(const QString& name) const {
+        T* found = dialog->template findChild<T*>(name);
         EXPECT_NE(found, nullptr) << qPrintable(name);
         return found;
+    }
+    QLineEdit* box(const char* name) const { return child(QString::fromLatin1(name)); }
+    QAbstractButton* button(const char* name) const {
+        return child<QAbstractButton>(QString::fromLatin1(name));
     }
 
     // Replaces the text of a box the way a user does: select all, type.
@@ -60,8 +66,9 @@ protected:
 
     // Near the left edge: check boxes and options answer only on their
     // indicator and caption, which a wide layout cell leaves off-centre.
-    static void click(QAbstractButton* button) {
-        const QPoint onCaption(std::min(button->width() / 2, 10), button->height() / 2);
-        QTest::mouseClick(button, Qt::LeftButton, {}, onCaption);
+    void click(const char* name) const {
+        QAbstractButton* pressed = button(name);
+        const QPoint onCaption(std::min(pressed->width() / 2, 10), pressed->height() / 2);
+        QTest::mouseClick(pressed, Qt::LeftButton, {}, onCaption);
     }
 };

@@ -4,11 +4,7 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace {
-
-const QRectF Area(10.0, 20.0, 200.0, 100.0);
 
 // The curve's y at x, interpolated between its points.
 double curveYAt(const TriggerPreviewShape& shape, double x) {
@@ -21,73 +17,60 @@ double curveYAt(const TriggerPreviewShape& shape, double x) {
     return -1.0;
 }
 
+// The marker shows the user where the chosen source fires: on the curve, at a
+// peak for the extrema and on the threshold line for the crossings.
 TEST(TriggerPreviewShape, MarkerSitsWhereEachSourceFires) {
-    enum Where { Highest, Lowest, Rising, Falling };
-    const std::pair<int32_t, Where> cases[] = {
-        {0, Highest}, {1, Lowest}, {2, Rising}, {3, Falling}, {7, Highest}};
-    for (const auto& [source, where] : cases) {
-        SCOPED_TRACE(source);
-        const TriggerPreviewShape shape = TriggerPreviewShape::forSource(source, Area);
-        ASSERT_GT(shape.curve.size(), 20);
+    const QRectF area(10.0, 20.0, 200.0, 100.0);
+    // y grows downwards: +1 means the curve 2 px before/after lies lower on screen.
+    const struct {
+        int32_t source;
+        int before, after;
+        bool onThreshold;
+    } cases[] = {
+        {0, +1, +1, false}, // highest point
+        {1, -1, -1, false}, // lowest point
+        {2, +1, -1, true},  // rising through the threshold
+        {3, -1, +1, true},  // falling through it
+        {7, +1, +1, false}, // an unknown source is drawn as 0
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        const TriggerPreviewShape shape = TriggerPreviewShape::forSource(c.source, area);
         for (const QPointF& point : shape.curve)
-            EXPECT_TRUE(Area.adjusted(-0.01, -0.01, 0.01, 0.01).contains(point));
+            EXPECT_TRUE(area.adjusted(-0.01, -0.01, 0.01, 0.01).contains(point));
         const QPointF m = shape.marker;
         EXPECT_NEAR(curveYAt(shape, m.x()), m.y(), 0.5);
-        const auto [top, bottom] =
-            std::minmax_element(shape.curve.begin(), shape.curve.end(),
-                                [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
-        const double before = curveYAt(shape, m.x() - 2.0);
-        const double after = curveYAt(shape, m.x() + 2.0);
-        switch (where) {
-        case Highest: // a counted maximum reaches above the threshold
-            EXPECT_NEAR(m.y(), top->y(), 0.1);
-            EXPECT_LT(m.y(), shape.thresholdY);
-            break;
-        case Lowest:
-            EXPECT_NEAR(m.y(), bottom->y(), 0.1);
-            EXPECT_GT(m.y(), shape.thresholdY);
-            break;
-        case Rising: // y grows downwards
+        const auto side = [&](double dx) { return curveYAt(shape, m.x() + dx) > m.y() ? 1 : -1; };
+        EXPECT_EQ(side(-2.0), c.before);
+        EXPECT_EQ(side(2.0), c.after);
+        if (c.onThreshold) {
             EXPECT_NEAR(m.y(), shape.thresholdY, 1e-6);
-            EXPECT_GT(before, after);
-            break;
-        case Falling:
-            EXPECT_NEAR(m.y(), shape.thresholdY, 1e-6);
-            EXPECT_LT(before, after);
-            break;
         }
     }
 }
 
-// The picture is drawn in the palette's colours, so a dark scheme gets a dark
-// picture with a light curve instead of a white box.
+// Drawn in the palette's colours, so a dark scheme gets a dark picture with a
+// light curve instead of a white box.
 TEST(TriggerPreview, DrawsWithThePaletteColours) {
     QPalette dark;
     dark.setColor(QPalette::Base, QColor(30, 30, 30));
     dark.setColor(QPalette::Text, QColor(230, 230, 230));
     dark.setColor(QPalette::Highlight, QColor(60, 140, 255));
-    QPalette light;
-    light.setColor(QPalette::Base, Qt::white);
-    light.setColor(QPalette::Text, Qt::black);
-    light.setColor(QPalette::Highlight, QColor(200, 0, 0));
-    for (const QPalette& palette : {light, dark}) {
-        TriggerPreview preview;
-        preview.setPalette(palette);
-        preview.resize(preview.sizeHint());
-        const QImage image = preview.grab().toImage();
-        EXPECT_EQ(image.pixelColor(3, 3), palette.color(QPalette::Base));
-        int markerPixels = 0;
-        int curvePixels = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor c = image.pixelColor(x, y);
-                markerPixels += c == palette.color(QPalette::Highlight);
-                curvePixels += c == palette.color(QPalette::Text);
-            }
+    TriggerPreview preview;
+    preview.setPalette(dark);
+    preview.resize(preview.sizeHint());
+    const QImage image = preview.grab().toImage();
+    EXPECT_EQ(image.pixelColor(3, 3), dark.color(QPalette::Base));
+    int markerPixels = 0;
+    int curvePixels = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            markerPixels += image.pixelColor(x, y) == dark.color(QPalette::Highlight);
+            curvePixels += image.pixelColor(x, y) == dark.color(QPalette::Text);
         }
-        EXPECT_GT(markerPixels, 4);
-        EXPECT_GT(curvePixels, 20);
     }
+    EXPECT_GT(markerPixels, 4);
+    EXPECT_GT(curvePixels, 20);
 }
 
 } // namespace

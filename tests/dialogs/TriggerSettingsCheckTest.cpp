@@ -1,5 +1,6 @@
 #include "dialogs/TriggerSettingsCheck.h"
 
+#include <QDebug>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -7,54 +8,61 @@ namespace {
 
 using namespace TriggerSettingsCheck;
 
-// "threshold|hysteresis|delay|extrema" or "counter|extrema" in, the values or
-// "refused <box> <replacement>" out, so a case fits on one line.
-Texts textsOf(const char* joined) {
-    const QStringList parts = QString::fromLatin1(joined).split(u'|');
-    Texts texts;
-    if (parts.size() == 2) {
-        texts.counter = parts[0];
-        texts.extremaPerCycle = parts[1];
-        return texts;
-    }
-    texts.threshold = parts[0];
-    texts.hysteresis = parts[1];
-    texts.delay = parts[2];
-    texts.extremaPerCycle = parts[3];
-    return texts;
+void describe(QDebug out, const Failure& f) {
+    const char* names[] = {"counter", "extrema", "threshold", "hysteresis", "delay"};
+    out << "refused" << names[int(f.field)] << f.replacement;
+}
+void describe(QDebug out, const Settings& v) {
+    out << v.Threshold << v.Hysteresis << v.TriggerDelayMs << v.ExtremaPerCycle;
+}
+void describe(QDebug out, const Counter& v) {
+    out << v.CycleCount << v.ExtremaPerCycle;
 }
 
-template <class Values> QString describe(const std::variant<Values, Failure>& result) {
-    if (const auto* failure = std::get_if<Failure>(&result))
-        return QStringLiteral("refused %1 %2").arg(int(failure->field)).arg(failure->replacement);
-    const Values& v = std::get<Values>(result);
-    if constexpr (std::is_same_v<Values, Settings>)
-        return QStringLiteral("%1|%2|%3|%4")
-            .arg(v.Threshold)
-            .arg(v.Hysteresis)
-            .arg(v.TriggerDelayMs)
-            .arg(v.ExtremaPerCycle);
+// "threshold|hysteresis|delay|extrema" goes through OK, "counter|extrema"
+// through Set; out come the values or "refused <box> <replacement>".
+std::string check(const char* joined) {
+    const QStringList p = QString::fromLatin1(joined).split(u'|');
+    QString out;
+    const auto show = [&out](const auto& result) {
+        std::visit([&out](const auto& v) { describe(QDebug(&out).noquote(), v); }, result);
+    };
+    // Texts are counter, extrema, threshold, hysteresis, delay.
+    if (p.size() == 2)
+        show(checkSet({p[0], p[1], {}, {}, {}}));
     else
-        return QStringLiteral("%1|%2").arg(v.CycleCount).arg(v.ExtremaPerCycle);
+        show(checkOk({{}, p[3], p[0], p[1], p[2]}));
+    return out.trimmed().toStdString(); // QDebug ends on a space
 }
 
-// Absurd input beyond what the dialog tests type.
-TEST(TriggerSettingsCheck, HugeAndNegativeNumbersAreRefusedOrStopAtTheLimit) {
-    const std::pair<const char*, const char*> okCases[] = {
-        {"-1e99|0|0|1", "refused 2 0"}, {"1e38|0|0|1", "1e+38|0|0|1"},
-        {"0|0|1e99|1", "refused 4 0"},  {"0|0|0|1e99", "0|0|0|2147483647"},
-        {"0|0|0|-3", "refused 1 1"},
-    };
-    for (const auto& [texts, expected] : okCases)
-        EXPECT_EQ(describe(checkOk(textsOf(texts))), QString::fromLatin1(expected)) << texts;
-    const std::pair<const char*, const char*> setCases[] = {
-        {"2147483647|1", "2147483647|1"},
-        {"1e99|1e99", "2147483647|2147483647"},
-        {"-0,4|1", "0|1"},
-        {"-1e99|1", "refused 0 0"},
-    };
-    for (const auto& [texts, expected] : setCases)
-        EXPECT_EQ(describe(checkSet(textsOf(texts))), QString::fromLatin1(expected)) << texts;
+// OK checks threshold, hysteresis, delay, extrema; in the first cases every
+// later box is invalid too, so a wrong order names the wrong box. No infinite
+// volts reach counting. Letters read as 0, halves round to even, huge values
+// stop at the limit, and under OK a comma ends the extrema ("2,5" is 2).
+TEST(TriggerSettingsCheck, OkRefusesTheFirstInvalidBoxInOrderOrReadsTheValues) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"|-1|-1|0", "refused threshold 0"},    {"1e99|0|0|1", "refused threshold 0"},
+        {"-1e99|0|0|1", "refused threshold 0"}, {"1|-0,1|-1|0", "refused hysteresis 0"},
+        {"1||5|1", "refused hysteresis 0"},     {"1|1e99|5|1", "refused hysteresis 0"},
+        {"1|0|-1|0", "refused delay 0"},        {"1|0||1", "refused delay 0"},
+        {"0|0|1e99|1", "refused delay 0"},      {"1|0|0|0", "refused extrema 1"},
+        {"1|0|0|", "refused extrema 1"},        {"1|0|0|0,9", "refused extrema 1"},
+        {"volts|0,1|12.5|2,5", "0 0.1 12 2"},   {"-1,25|0|13.5|3.5", "-1.25 0 14 4"}};
+    for (const auto& [texts, expected] : cases)
+        EXPECT_EQ(check(texts), expected) << texts;
+    EXPECT_EQ(check("0|0|1e20|1e99"), "0 0 2147483647 2147483647");
+}
+
+// Set checks the counter, then the extrema, where "2,5" is 2.5, so 2 again. A
+// count keeps every digit, which a single would lose.
+TEST(TriggerSettingsCheck, SetRefusesTheFirstInvalidBoxOrReadsTheCount) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"-1|0", "refused counter 0"},    {"|1", "refused counter 0"},
+        {"-1e99|1", "refused counter 0"}, {"5|0,4", "refused extrema 1"},
+        {"5|", "refused extrema 1"},      {"1234|2,5", "1234 2"},
+        {"16777217|3,5", "16777217 4"},   {"1e99|1e99", "2147483647 2147483647"}};
+    for (const auto& [texts, expected] : cases)
+        EXPECT_EQ(check(texts), expected) << texts;
 }
 
 } // namespace

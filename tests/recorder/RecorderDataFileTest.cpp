@@ -4,18 +4,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <csignal>
 #include <cstring>
 #include <memory>
 #include <random>
 
 namespace {
 
-using RecorderDataFile::Verdict;
+using RecorderDataFile::FileSize;
 
 int32_t int32At(const QByteArray& bytes, qsizetype offset) {
     return qFromLittleEndian<qint32>(bytes.constData() + offset);
@@ -40,25 +42,19 @@ bool sameRecording(const XtRecording& a, const XtRecording& b) {
     return RecorderDataFile::encode(a) == RecorderDataFile::encode(b);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
 class DataFile : public testing::Test {
 protected:
     QString path(const char* name = "Data.dat") const {
         return m_dir.filePath(QLatin1String(name));
     }
-    // The text of the only message shown, which must be critical and titled `title`.
-    QString onlyMessage(const char* title) const {
-        EXPECT_EQ(prompts.shown.size(), 1);
-        if (prompts.shown.size() != 1)
-            return {};
+    // Every failure shows one critical message: the quoted file name and a
+    // colon on the first line, the reason on the second.
+    void expectOnlyMessage(const char* title, const QString& file, const char* reason) const {
+        ASSERT_EQ(prompts.shown.size(), 1);
         EXPECT_EQ(prompts.shown[0].title, QLatin1String(title));
         EXPECT_EQ(prompts.shown[0].icon, PromptIcon::Critical);
-        return prompts.shown[0].text;
+        EXPECT_EQ(prompts.shown[0].text,
+                  QStringLiteral("\"%1\":\r\n%2").arg(file, QLatin1String(reason)));
     }
 
     QTemporaryDir m_dir;
@@ -66,8 +62,7 @@ protected:
 };
 
 TEST_F(DataFile, SavedFileHasTheLayoutAtItsOffsets) {
-    const auto recording = sampleRecording(12, 3);
-    ASSERT_TRUE(RecorderDataFile::save(path(), *recording, prompts));
+    ASSERT_TRUE(RecorderDataFile::save(path(), *sampleRecording(12, 3), prompts));
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -83,139 +78,93 @@ TEST_F(DataFile, SavedFileHasTheLayoutAtItsOffsets) {
     EXPECT_EQ(int32At(bytes, 80025), 3);
     EXPECT_EQ(int32At(bytes, 80029 + 997 * 8), 5000); // oldest of the three marks
     EXPECT_EQ(int32At(bytes, 80029 + 999 * 8 + 4), 702);
-    EXPECT_TRUE(prompts.shown.isEmpty());
     // Nothing of the atomic replacement is left beside the file.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Data.dat")});
 }
 
-TEST_F(DataFile, RoundTripRestoresAFullRingAndItsMarks) {
-    const auto saved = sampleRecording(12345, 1003);
-    ASSERT_TRUE(RecorderDataFile::save(path(), *saved, prompts));
+// A wrapped ring (12 345 samples) and an overflowed mark list come back as
+// they were saved. A file without samples keeps the loading recorder's ring
+// and index (only its count drops to 0) and still brings its marks.
+TEST_F(DataFile, RoundTripRestoresTheRingAndAnEmptyRecorderKeepsTheIndex) {
+    const auto recording = sampleRecording(12345, 1003);
+    ASSERT_TRUE(RecorderDataFile::save(path(), *recording, prompts));
     auto loaded = std::make_unique<XtRecording>();
     ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, prompts));
-    EXPECT_TRUE(sameRecording(*saved, *loaded));
-    EXPECT_EQ(loaded->SampleIndex, 2344);
-    EXPECT_EQ(loaded->SampleCount, 10000);
-    EXPECT_EQ(loaded->MarkCount, 999);
-}
+    EXPECT_TRUE(sameRecording(*recording, *loaded));
 
-// A file without samples keeps the loading recorder's ring and index, and
-// still brings its marks from their proper offsets.
-TEST_F(DataFile, EmptyRecorderFileKeepsTheIndexAndLoadsTheMarks) {
     XtRecording empty;
     empty.addMark(77, 4242);
+    EXPECT_EQ(int32At(RecorderDataFile::encode(empty), 17), 0);
+    EXPECT_EQ(int32At(RecorderDataFile::encode(empty), 21), -1);
     ASSERT_TRUE(RecorderDataFile::save(path(), empty, prompts));
-    QFile file(path());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    EXPECT_EQ(bytes.size(), 88029);
-    EXPECT_EQ(int32At(bytes, 17), 0);
-    EXPECT_EQ(int32At(bytes, 21), -1);
-
-    auto running = sampleRecording(30, 0);
-    ASSERT_TRUE(RecorderDataFile::load(path(), *running, prompts));
-    EXPECT_EQ(running->SampleCount, 0);
-    EXPECT_EQ(running->SampleIndex, 29);
-    EXPECT_EQ(running->SampleRing[29].Time, 1000 + 29 * 40);
-    EXPECT_EQ(running->MarkCount, 1);
-    EXPECT_EQ(running->TriggerMarks[999].Counter, 4242);
-    EXPECT_EQ(running->TriggerMarks[999].Time, 77);
+    ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, prompts));
+    EXPECT_EQ(loaded->SampleCount, 0);
+    EXPECT_EQ(loaded->SampleIndex, recording->SampleIndex);
+    EXPECT_EQ(loaded->SampleRing[2344].Time, recording->SampleRing[2344].Time);
+    EXPECT_EQ(loaded->MarkCount, 1);
+    EXPECT_EQ(loaded->TriggerMarks[999].Counter, 4242);
 }
 
+// A good file spoilt: the 32-bit field at `at` (if any) forged to `value`,
+// then the file cut or padded to `size` bytes.
 struct RejectCase {
     const char* name;
-    void (*damage)(QByteArray&);
+    qsizetype at;
+    int32_t value;
+    qsizetype size;
     const char* reason;
 };
 
 class Rejected : public DataFile, public testing::WithParamInterface<RejectCase> {};
 
-// Every refusal names the file on a first line ending in a colon, leaves the
-// recorder as it was and returns false.
 TEST_P(Rejected, ReportsTheReasonAndLeavesTheRecorderUnchanged) {
-    const auto good = sampleRecording(40, 2);
+    const RejectCase& c = GetParam();
     QByteArray bytes = RecorderDataFile::encode(*sampleRecording(9, 1));
-    GetParam().damage(bytes);
-    writeFile(path(), bytes);
+    if (c.at >= 0)
+        putInt32(bytes, c.at, c.value);
+    bytes.resize(c.size, '\0');
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
     auto target = sampleRecording(40, 2);
     EXPECT_FALSE(RecorderDataFile::load(path(), *target, prompts));
-    EXPECT_EQ(onlyMessage("Load Data"),
-              QStringLiteral("\"%1\":\r\n%2").arg(path(), QLatin1String(GetParam().reason)));
-    EXPECT_TRUE(sameRecording(*target, *good));
+    expectOnlyMessage("Load Data", path(), c.reason);
+    EXPECT_TRUE(sameRecording(*target, *sampleRecording(40, 2)));
 }
+
+const char* const Format = "Invalid file format";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Rejected,
     testing::Values(
-        RejectCase{"MagicInOtherCase", [](QByteArray& b) { b.replace(0, 13, "CYCLOMARKATOR"); },
-                   "Invalid file format"},
-        RejectCase{"Version2", [](QByteArray& b) { putInt32(b, 13, 2); }, "Invalid version"},
-        RejectCase{"Version2AndShort",
-                   [](QByteArray& b) {
-                       putInt32(b, 13, 2);
-                       b.truncate(100);
-                   },
-                   "Invalid version"},
-        RejectCase{"OnlyTheMagic", [](QByteArray& b) { b.truncate(15); }, "Invalid file format"},
-        RejectCase{"OneByteShort", [](QByteArray& b) { b.chop(1); }, "Invalid file format"},
-        RejectCase{"OneByteLong", [](QByteArray& b) { b.append('\0'); }, "Invalid file format"},
-        RejectCase{"CountAboveTheRing", [](QByteArray& b) { putInt32(b, 17, 10001); },
-                   "Invalid file format"},
-        RejectCase{"IndexPastTheRing", [](QByteArray& b) { putInt32(b, 21, 10000); },
-                   "Invalid file format"},
-        RejectCase{"SamplesWithoutIndex", [](QByteArray& b) { putInt32(b, 21, -1); },
-                   "Invalid file format"},
-        RejectCase{"ThousandMarks", [](QByteArray& b) { putInt32(b, 80025, 1000); },
-                   "Invalid file format"}),
+        // "CYCLomarkator": the magic differs in case only.
+        RejectCase{"MagicInOtherCase", 0, qFromLittleEndian<qint32>("CYCL"), FileSize, Format},
+        RejectCase{"Version2", 13, 2, FileSize, "Invalid version"},
+        // A later version may have another length: it is still named as a version.
+        RejectCase{"Version2AndShort", 13, 2, 100, "Invalid version"},
+        RejectCase{"OnlyTheMagic", -1, 0, 15, Format},
+        RejectCase{"OneByteShort", -1, 0, FileSize - 1, Format},
+        RejectCase{"OneByteLong", -1, 0, FileSize + 1, Format},
+        RejectCase{"CountAboveTheRing", 17, 10001, FileSize, Format},
+        RejectCase{"IndexPastTheRing", 21, 10000, FileSize, Format},
+        RejectCase{"SamplesWithoutIndex", 21, -1, FileSize, Format},
+        RejectCase{"ThousandMarks", 80025, 1000, FileSize, Format}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct IoCase {
-    const char* name;
-    const char* relativePath; // below the temporary folder
-    bool makeFolderInstead;
-    const char* reason;
-};
-
-class LoadFailure : public DataFile, public testing::WithParamInterface<IoCase> {};
-
-TEST_P(LoadFailure, ReportsTheRunTimeErrorDescription) {
-    const IoCase& c = GetParam();
-    const QString target = path(c.relativePath);
-    if (c.makeFolderInstead) {
-        ASSERT_TRUE(QDir().mkpath(target));
+// The program loads only a file that exists, but that may be a folder; a save
+// may find its folder gone or a folder in the file's place.
+TEST_F(DataFile, FailedSavesAndLoadsReportTheRunTimeError) {
+    XtRecording recording;
+    EXPECT_FALSE(RecorderDataFile::save(path("gone/Data.dat"), recording, prompts));
+    expectOnlyMessage("Save Data", path("gone/Data.dat"), "Path not found");
+    ASSERT_TRUE(QDir().mkpath(path()));
+    for (const bool save : {true, false}) {
+        prompts.shown.clear();
+        EXPECT_FALSE(save ? RecorderDataFile::save(path(), recording, prompts)
+                          : RecorderDataFile::load(path(), recording, prompts));
+        expectOnlyMessage(save ? "Save Data" : "Load Data", path(), "Path/File access error");
     }
-    auto recording = sampleRecording(3, 1);
-    EXPECT_FALSE(RecorderDataFile::load(target, *recording, prompts));
-    EXPECT_EQ(onlyMessage("Load Data"),
-              QStringLiteral("\"%1\":\r\n%2").arg(target, QLatin1String(c.reason)));
-    EXPECT_TRUE(sameRecording(*recording, *sampleRecording(3, 1)));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LoadFailure,
-    testing::Values(IoCase{"Missing", "Data.dat", false, "File not found"},
-                    IoCase{"FolderMissing", "gone/Data.dat", false, "Path not found"},
-                    IoCase{"FolderInItsPlace", "Data.dat", true, "Path/File access error"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class SaveFailure : public DataFile, public testing::WithParamInterface<IoCase> {};
-
-TEST_P(SaveFailure, ReportsTheRunTimeErrorDescription) {
-    const IoCase& c = GetParam();
-    const QString target = path(c.relativePath);
-    if (c.makeFolderInstead) {
-        ASSERT_TRUE(QDir().mkpath(target));
-    }
-    EXPECT_FALSE(RecorderDataFile::save(target, *sampleRecording(3, 1), prompts));
-    EXPECT_EQ(onlyMessage("Save Data"),
-              QStringLiteral("\"%1\":\r\n%2").arg(target, QLatin1String(c.reason)));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SaveFailure,
-    testing::Values(IoCase{"FolderMissing", "gone/Data.dat", false, "Path not found"},
-                    IoCase{"FolderInItsPlace", "Data.dat", true, "Path/File access error"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Forged and truncated files, made by seeded random damage to a good one:
 // each is either refused, leaving the recorder as it was, or taken over as a
@@ -230,6 +179,7 @@ TEST(DataFileFuzz, DamagedFilesNeverBreakTheRecorder) {
     QByteArray bytes; // one buffer for all rounds: fresh 88 kB blocks would dominate the time
     bytes.reserve(good.size() + 64);
     for (int round = 0; round < 3000; ++round) {
+        SCOPED_TRACE(round);
         bytes.resize(good.size());
         std::memcpy(bytes.data(), good.constData(), static_cast<size_t>(good.size()));
         switch (random() % 4) {
@@ -250,28 +200,49 @@ TEST(DataFileFuzz, DamagedFilesNeverBreakTheRecorder) {
             break;
         }
         *before = *target;
-        const Verdict verdict = RecorderDataFile::decode(bytes, *target);
-        if (verdict != Verdict::Ok) {
+        if (RecorderDataFile::decode(bytes, *target) != RecorderDataFile::Verdict::Ok) {
             // The record has no padding, so equal bytes mean an equal recording.
-            ASSERT_EQ(std::memcmp(before.get(), target.get(), sizeof(XtRecording)), 0)
-                << "round " << round;
+            ASSERT_EQ(std::memcmp(before.get(), target.get(), sizeof(XtRecording)), 0);
             continue;
         }
         ++taken;
-        ASSERT_TRUE(target->isValid()) << "round " << round;
-        int32_t lowest = XtRecording::RingSize, highest = -1, visited = 0;
+        ASSERT_TRUE(target->isValid());
+        int32_t visited = 0;
+        bool inRing = true;
         target->forEachRedrawSlot([&](int32_t slot) {
-            lowest = std::min(lowest, slot);
-            highest = std::max(highest, slot);
             ++visited;
+            inRing = inRing && slot >= 0 && slot < XtRecording::RingSize;
         });
-        ASSERT_LT(visited, std::max(target->SampleCount, 1)) << "round " << round;
-        if (visited > 0) {
-            ASSERT_GE(lowest, 0) << "round " << round;
-            ASSERT_LT(highest, XtRecording::RingSize) << "round " << round;
-        }
+        ASSERT_TRUE(inRing);
+        ASSERT_LT(visited, std::max(target->SampleCount, 1));
     }
     EXPECT_GT(taken, 100); // the damage also reached the taken-over data, not only the checks
+}
+
+// A process killed while saving leaves a whole chart: the previous one or the
+// new one, never a torn file that the next start would refuse.
+TEST_F(DataFile, AKilledSaveLeavesAWholeFile) {
+    std::mt19937 random(6201);
+    for (int round = 0; round < 15; ++round) {
+        SCOPED_TRACE(round);
+        QProcess helper;
+        helper.start(QStringLiteral(RECORDER_SAVE_LOOP), {path()});
+        ASSERT_TRUE(helper.waitForStarted());
+        QThread::msleep(5 + random() % 76);
+        ::kill(static_cast<pid_t>(helper.processId()), SIGKILL);
+        ASSERT_TRUE(helper.waitForFinished());
+        // The number of the last save the helper reported as done; a line cut
+        // short by the kill does not count.
+        const QByteArray output = helper.readAllStandardOutput();
+        const QByteArray done = output.left(output.lastIndexOf('\n'));
+        const int reported = done.mid(done.lastIndexOf('\n') + 1).toInt();
+        if (!QFile::exists(path()))
+            continue; // killed before its first save
+        auto loaded = std::make_unique<XtRecording>();
+        ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, prompts));
+        const float newest = loaded->SampleRing[static_cast<size_t>(loaded->SampleIndex)].Value;
+        EXPECT_GE(newest, static_cast<float>(reported));
+    }
 }
 
 } // namespace

@@ -8,134 +8,105 @@
 #include <limits>
 
 namespace {
-using XtGeometry::ScaleXtoPixel;
-
-constexpr float Xmin = -1.1f; // the +-1 V scale
-constexpr float Xmax = 1.1f;
 constexpr int Width = 207;
 constexpr int Height = 120;
-
-QRgb pixel(const XtPlotImage& image, int x, int y) {
-    return image.image().pixel(x, y);
-}
 
 bool sameRow(const QImage& a, int rowA, const QImage& b, int rowB) {
     return std::memcmp(a.constScanLine(rowA), b.constScanLine(rowB),
                        static_cast<size_t>(a.bytesPerLine())) == 0;
 }
 
+// A picture of the +-1 V scale with its grid drawn.
 class PlotImage : public testing::Test {
 protected:
     PlotImage() {
         image.resize(QSize(Width, Height));
         image.drawGrid(columns);
     }
-    void penTo(float volts) {
-        const float to = ScaleXtoPixel(volts, Xmin, Xmax, Width);
-        image.drawPenMove(pen, to);
-        pen = to;
+    QRgb pixel(int x, int y) const { return image.image().pixel(x, y); }
+    static float column(float volts) {
+        return XtGeometry::ScaleXtoPixel(volts, -1.1f, 1.1f, Width);
     }
 
     XtPlotImage image;
-    XtPlotImage::GridColumns columns = XtGeometry::gridColumns(Xmin, Xmax, Width);
-    float pen = ScaleXtoPixel(0.0f, Xmin, Xmax, Width); // the pen rests at 0 V
+    XtPlotImage::GridColumns columns = XtGeometry::gridColumns(-1.1f, 1.1f, Width);
 };
 
 struct PenCase {
-    float volts;
-    int column;
+    const char* name;
+    float from, to;  // volts
+    int first, last; // the columns drawn red
 };
 
-class PenPixel : public PlotImage, public testing::WithParamInterface<PenCase> {};
+class PenMove : public PlotImage, public testing::WithParamInterface<PenCase> {};
 
-TEST_P(PenPixel, TheSampleIsRedOnThePenRowAtItsColumn) {
-    penTo(0.0f);
-    penTo(GetParam().volts);
-    EXPECT_EQ(pixel(image, GetParam().column, 20), XtPlotImage::TraceColour);
-    // The pen's move stays on its row.
-    EXPECT_NE(pixel(image, GetParam().column, 19), XtPlotImage::TraceColour);
-    EXPECT_NE(pixel(image, GetParam().column, 21), XtPlotImage::TraceColour);
+// The pen's move is drawn on the pen row 20 from column to column, both
+// included, and nowhere else; off the scale it ends at the edge, and a NaN
+// sample is never converted to a pixel.
+TEST_P(PenMove, DrawsTheColumnsBetweenTheSamplesOnThePenRow) {
+    const PenCase& c = GetParam();
+    image.drawPenMove(column(c.from), column(c.to));
+    for (int x = 0; x < Width; ++x) {
+        EXPECT_EQ(pixel(x, 20) == XtPlotImage::TraceColour, x >= c.first && x <= c.last) << x;
+        EXPECT_NE(pixel(x, 19), XtPlotImage::TraceColour) << x;
+        EXPECT_NE(pixel(x, 21), XtPlotImage::TraceColour) << x;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, PenPixel,
-                         testing::Values(PenCase{1.0f, 197}, PenCase{-1.0f, 9}, PenCase{0.5f, 150},
-                                         PenCase{1.1f, 206}));
+constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 
-TEST_F(PlotImage, ThePenDrawsTheWholeMoveAndNothingBeyond) {
-    penTo(0.0f);
-    penTo(0.5f);
-    for (int x = 103; x <= 150; ++x)
-        EXPECT_EQ(pixel(image, x, 20), XtPlotImage::TraceColour) << x;
-    EXPECT_NE(pixel(image, 102, 20), XtPlotImage::TraceColour);
-    EXPECT_NE(pixel(image, 151, 20), XtPlotImage::TraceColour);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, PenMove,
+                         testing::Values(PenCase{"Rightwards", 0.0f, 0.5f, 103, 150},
+                                         PenCase{"LeftwardsFullScale", 1.0f, -1.0f, 9, 197},
+                                         PenCase{"OffTheScale", 0.5f, 50.0f, 150, 206},
+                                         PenCase{"FromNaN", NaN, -1.0f, 9, 9},
+                                         PenCase{"ToNaN", 0.0f, NaN, 1, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PlotImage, APenOffTheScaleOrNotANumberDrawsOnlyWhatIsOnTheImage) {
-    penTo(0.0f);
-    penTo(50.0f); // far to the right: the row up to the edge
-    EXPECT_EQ(pixel(image, 206, 20), XtPlotImage::TraceColour);
-    penTo(std::numeric_limits<float>::quiet_NaN());
-    penTo(-1.0f);
-    EXPECT_EQ(pixel(image, 9, 20), XtPlotImage::TraceColour);
-    EXPECT_NE(pixel(image, 10, 20), XtPlotImage::TraceColour);
-}
-
-TEST_F(PlotImage, GridHasBlackFullScaleAndZeroAndGreyDivisions) {
+// Vertical lines at i/22 of the width for odd i, black at full scale and
+// zero and unbroken by the grey horizontal lines every 20 rows.
+TEST_F(PlotImage, GridLinesLieAtTheDivisions) {
     for (const int x : {9, 103, 197})
         for (const int y : {0, 20, 57, Height - 1})
-            EXPECT_EQ(pixel(image, x, y), XtPlotImage::GridBlack) << x << "," << y;
-    EXPECT_EQ(pixel(image, 28, 33), XtPlotImage::GridGrey); // i = 3
-    EXPECT_EQ(pixel(image, 50, 40), XtPlotImage::GridGrey); // horizontal line
-    EXPECT_EQ(pixel(image, 50, 41), XtPlotImage::Background);
+            EXPECT_EQ(pixel(x, y), XtPlotImage::GridBlack) << x << "," << y;
+    for (const int x : {28, 47, 66, 84, 122, 140, 159, 178})
+        EXPECT_EQ(pixel(x, 57), XtPlotImage::GridGrey) << x;
+    EXPECT_EQ(pixel(50, 40), XtPlotImage::GridGrey);
+    EXPECT_EQ(pixel(50, 41), XtPlotImage::Background);
 }
 
-// One step: the picture moves down by one row, the new top row is blank but
-// for the 11 grid pixels, and every 20th step it is a grid line.
+// One step moves the picture down by one row; the new top row is blank but
+// for the vertical grid lines, and every 20th step it is a grid line.
 TEST_F(PlotImage, AScrollStepMovesThePictureDownAndContinuesTheGrid) {
     for (int step = 0; step < 7; ++step) // a redraw between grid lines restarts the count
         image.scrollStep(columns);
     image.drawGrid(columns);
-    penTo(0.7f);
+    const QImage grid = image.image().copy();
     image.drawTriggerMark(60, 42);
     const QImage before = image.image().copy();
     image.scrollStep(columns);
     const QImage& after = image.image();
     for (int row = 1; row < Height; ++row)
         ASSERT_TRUE(sameRow(after, row, before, row - 1)) << row;
-    int grey = 0;
-    for (int x = 0; x < Width; ++x) {
-        const QRgb c = after.pixel(x, 0);
-        if (x == 9 || x == 103 || x == 197)
-            EXPECT_EQ(c, XtPlotImage::GridBlack) << x;
-        else if (c == XtPlotImage::GridGrey)
-            ++grey;
-        else
-            EXPECT_EQ(c, XtPlotImage::Background) << x;
-    }
-    EXPECT_EQ(grey, 8);
-    EXPECT_EQ(image.GridRowCounter(), 1);
-
+    EXPECT_TRUE(sameRow(after, 0, grid, 1));
     for (int step = 2; step <= 20; ++step)
         image.scrollStep(columns);
-    EXPECT_EQ(image.GridRowCounter(), 0);
-    EXPECT_EQ(after.pixel(50, 0), XtPlotImage::GridGrey);
-    EXPECT_EQ(after.pixel(103, 0), XtPlotImage::GridBlack);
-    EXPECT_EQ(after.pixel(50, 20), XtPlotImage::GridGrey); // the grid's row 0, moved
-    EXPECT_EQ(after.pixel(50, 19), XtPlotImage::Background);
+    EXPECT_TRUE(sameRow(after, 0, grid, 0));
+    EXPECT_TRUE(sameRow(after, 1, grid, 1));
 }
 
 TEST_F(PlotImage, ATriggerMarkIsALineWithItsLabelCentredAbove) {
     const QImage grid = image.image().copy();
     image.drawTriggerMark(50, 1200);
     for (int x = 0; x < Width; ++x)
-        ASSERT_EQ(pixel(image, x, 50), XtPlotImage::ForegroundColour) << x;
+        ASSERT_EQ(pixel(x, 50), XtPlotImage::ForegroundColour) << x;
     // The label: whatever changed above the line (its glyphs are smoothed).
     const QFontMetrics metrics(QFont{});
     const int textWidth = metrics.horizontalAdvance(XtPlotImage::markText(1200));
     int left = Width, right = -1, top = Height, bottom = -1;
     for (int y = 0; y < 50; ++y)
         for (int x = 0; x < Width; ++x)
-            if (pixel(image, x, y) != grid.pixel(x, y)) {
+            if (pixel(x, y) != grid.pixel(x, y)) {
                 left = std::min(left, x);
                 right = std::max(right, x);
                 top = std::min(top, y);
@@ -151,20 +122,25 @@ TEST_F(PlotImage, ATriggerMarkIsALineWithItsLabelCentredAbove) {
 }
 
 // A redraw of points that came from a damaged file: whatever is finite and on
-// the image is drawn, the rest is left out without any conversion of it.
+// the image is drawn, lines leaving or entering the image up to its edge, and
+// the rest is left out without any conversion of it.
 TEST_F(PlotImage, ARedrawSkipsPointsThatAreNotFiniteOrFarAway) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     XtRedrawPlan plan;
-    plan.trace = {{103, 20}, {150, 30}, {nan, 40}, {inf, 50}, {1e30, -1e30}, {60, 70}, {60, 90}};
+    plan.trace = {{103, 20}, {150, 30}, {nan, 40},  {inf, 50}, {1e30, -1e30},
+                  {60, 70},  {60, 90},  {260, 290}, {160, 90}};
     plan.marks = {{nan, 1}, {-1e300, 2}, {4e9, 3}, {100, 4}};
     image.drawPlan(plan);
-    EXPECT_EQ(pixel(image, 103, 20), XtPlotImage::TraceColour);
-    EXPECT_EQ(pixel(image, 150, 30), XtPlotImage::TraceColour);
-    EXPECT_EQ(pixel(image, 60, 80), XtPlotImage::TraceColour);
-    EXPECT_NE(pixel(image, 60, 69), XtPlotImage::TraceColour);
-    EXPECT_EQ(pixel(image, 0, 100), XtPlotImage::ForegroundColour);
-    EXPECT_NE(pixel(image, 0, 99), XtPlotImage::ForegroundColour);
+    EXPECT_EQ(pixel(103, 20), XtPlotImage::TraceColour);
+    EXPECT_EQ(pixel(150, 30), XtPlotImage::TraceColour);
+    EXPECT_EQ(pixel(60, 80), XtPlotImage::TraceColour);
+    EXPECT_NE(pixel(60, 69), XtPlotImage::TraceColour);
+    EXPECT_EQ(pixel(75, 105), XtPlotImage::TraceColour); // out through the bottom edge
+    EXPECT_EQ(pixel(89, 119), XtPlotImage::TraceColour);
+    EXPECT_EQ(pixel(170, 110), XtPlotImage::TraceColour); // and in again
+    for (int y = 0; y < Height; ++y) // only the finite mark on the image is drawn
+        EXPECT_EQ(pixel(0, y) == XtPlotImage::ForegroundColour, y == 100) << y;
 }
 
 } // namespace

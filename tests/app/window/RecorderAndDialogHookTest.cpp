@@ -5,42 +5,37 @@
 
 #include "recorder/Form_Xt_Recorder.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
-namespace {
-constexpr qint64 DataFileSize = 88029;
-
-QString dataFile(const WindowHarness& h) {
-    return h.programFolder() + QStringLiteral("/Data.dat");
-}
-} // namespace
-
-TEST(RecorderHook, LoadedHiddenShownByTheMenuAndUntickedWhenClosed) {
+// The check mark comes from the settings, follows the recorder window (whose
+// close box only hides it) and goes back to the settings.
+TEST(RecorderHook, ShownAsSavedToggledByTheMenuAndUntickedWhenClosed) {
     WindowHarness h;
     h.writeSettings(dummySettings(QStringLiteral("[General]\nShowRecorder=-1\n")));
     h.startWindow();
-    QTest::qWait(20); // Timer_Init
     Form_Xt_Recorder* recorder = h.form->recorderWindowIfLoaded();
     ASSERT_NE(recorder, nullptr);
-    EXPECT_TRUE(recorder->isVisible());
-
+    EXPECT_TRUE(h.action("mnuShowRecorder")->isChecked());
+    // Timer_Init shows it; a fixed wait can end before its timer is served.
+    EXPECT_TRUE(QTest::qWaitFor([recorder] { return recorder->isVisible(); }, 2000));
     h.action("mnuShowRecorder")->trigger();
     EXPECT_FALSE(recorder->isVisible());
     h.action("mnuShowRecorder")->trigger();
     EXPECT_TRUE(recorder->isVisible());
-
-    recorder->close(); // the user's close box only hides it
+    recorder->close();
     EXPECT_FALSE(recorder->isVisible());
     EXPECT_FALSE(h.action("mnuShowRecorder")->isChecked());
+    h.form->close();
+    EXPECT_EQ(h.setting("General", "ShowRecorder"), QStringLiteral("0"));
 }
 
+// The chart is kept across runs; a run without a converter records nothing
+// and must not overwrite it.
 TEST(RecorderHook, SamplesAndTriggersAreRecordedAndKeptAcrossRuns) {
     WindowHarness h;
     h.writeSettings(dummySettings());
@@ -55,43 +50,25 @@ TEST(RecorderHook, SamplesAndTriggersAreRecordedAndKeptAcrossRuns) {
     EXPECT_EQ(recording.MarkCount, 2);
     const int32_t samples = recording.SampleCount;
     EXPECT_TRUE(h.prompts.shown.isEmpty()) << "no message for a first run without Data.dat";
-
-    h.form->Form_Unload();
-    EXPECT_EQ(QFileInfo(dataFile(h)).size(), DataFileSize);
-    h.form.reset();
-    h.session.reset();
-
-    // The next run reads the chart back (through the recorder's start timer).
-    h.startWindow();
-    QTest::qWait(50);
-    EXPECT_GE(h.session->recorder().recording().SampleCount, samples);
-    EXPECT_GE(h.session->recorder().recording().MarkCount, 2);
-}
-
-TEST(RecorderHook, WithoutAConverterTheLastChartIsNotOverwritten) {
-    WindowHarness h;
-    h.writeSettings(dummySettings());
-    h.startWindow();
-    QTest::qWait(20);
-    for (int i = 1; i <= 10; ++i)
-        h.tickAt(i * 40);
-    h.form->Form_Unload();
-    h.form.reset();
-    h.session.reset();
+    h.endRun();
+    EXPECT_EQ(QFileInfo(h.folder("program") + QStringLiteral("/Data.dat")).size(), 88029);
 
     h.writeSettings(QStringLiteral("[HARDWARE]\nA/D-Converter=(none)\n"));
     h.startWindow();
     EXPECT_EQ(h.form->recorderWindowIfLoaded(), nullptr);
-    h.form->Form_Unload();
-    h.form.reset();
-    h.session.reset();
+    h.endRun();
 
+    // The next run with a converter reads the chart back (through the recorder's start timer).
     h.writeSettings(dummySettings());
     h.startWindow();
-    QTest::qWait(50);
-    EXPECT_GE(h.session->recorder().recording().SampleCount, 10);
+    const XtRecording& next = h.session->recorder().recording();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return next.SampleCount >= samples; }, 2000))
+        << next.SampleCount << " of " << samples;
+    EXPECT_GE(next.MarkCount, 2);
 }
 
+// A count set in the dialog is shown and saved at once, not only at the next
+// counted extremum, so a power cut cannot take it back.
 TEST(TriggerDialogHook, SetCountShowsAtOnceAndIsSaved) {
     WindowHarness h;
     h.writeSettings(dummySettings());

@@ -1,5 +1,10 @@
+// Where the window opens: the saved position (in twips, 15 per pixel) pulled
+// onto the screen so a window saved on a monitor that has gone never opens out
+// of reach, and always-on-top as saved and as the menu sets it.
 #include "app/WindowPlacement.h"
+#include "WindowHarness.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,79 +12,91 @@
 
 namespace {
 
-struct TwipsCase {
-    double twips;
-    int pixels;
-};
-
-class TwipsToPixels : public testing::TestWithParam<TwipsCase> {};
-
-TEST_P(TwipsToPixels, RoundsToTheNearestPixelAndSurvivesDamagedValues) {
-    EXPECT_EQ(WindowPlacement::twipsToPixels(GetParam().twips), GetParam().pixels);
-}
-
 constexpr int IntMax = std::numeric_limits<int>::max();
 constexpr int IntMin = std::numeric_limits<int>::min();
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, TwipsToPixels,
-    testing::Values(TwipsCase{0.0, 0}, TwipsCase{15.0, 1}, TwipsCase{7.0, 0}, TwipsCase{8.0, 1},
-                    TwipsCase{1500.0, 100}, TwipsCase{-1500.0, -100}, TwipsCase{1234.5, 82},
-                    TwipsCase{std::nan(""), 0}, TwipsCase{1e99, IntMax}, TwipsCase{-1e99, IntMin},
-                    TwipsCase{std::numeric_limits<double>::infinity(), IntMax}));
-
-TEST(PixelsToTwips, ReadsBackAsTheSamePixel) {
+// A damaged file must not overflow the maths.
+TEST(WindowPlacement, TwipsRoundToTheNearestPixelAndSurviveDamagedValues) {
+    // NaN and values beyond the int range run through the placement below.
+    const std::pair<double, int> cases[] = {{0.0, 0},       {7.0, 0},       {8.0, 1},
+                                            {1234.5, 82},   {1500.0, 100},  {-1500.0, -100},
+                                            {1e99, IntMax}, {-1e99, IntMin}};
+    for (const auto& [twips, pixels] : cases)
+        EXPECT_EQ(WindowPlacement::twipsToPixels(twips), pixels) << twips;
     for (int pixels : {0, 1, 17, 1279, -40})
         EXPECT_EQ(WindowPlacement::twipsToPixels(WindowPlacement::pixelsToTwips(pixels)), pixels);
-    EXPECT_DOUBLE_EQ(WindowPlacement::pixelsToTwips(100), 1500.0);
 }
 
-struct PlaceCase {
-    const char* what;
-    double left, top; // twips
-    QSize window;
-    QRect area;
-    QPoint expected;
-};
-
-void PrintTo(const PlaceCase& c, std::ostream* out) {
-    *out << c.what;
+TEST(WindowPlacement, SavedPositionIsKeptInReach) {
+    const QSize window(300, 200);
+    const QRect screen(0, 0, 1280, 800);
+    const QRect rightMonitor(1280, 0, 1920, 1080);
+    const struct {
+        const char* what;
+        double left, top; // twips
+        QSize window;
+        QRect area;
+        QPoint expected;
+    } cases[] = {
+        {"inside stays", 1500, 750, window, screen, {100, 50}},
+        {"just fits", 980 * 15, 600 * 15, window, screen, {980, 600}},
+        {"past the right edge goes flush", 1200 * 15, 0, window, screen, {980, 0}},
+        {"past the bottom goes flush", 0, 5000 * 15, window, screen, {0, 600}},
+        {"negative goes to the edge", -3000, -15, window, screen, {0, 0}},
+        // The title bar must stay in reach.
+        {"window larger than the screen", 15, 15, QSize(1400, 900), screen, {0, 0}},
+        {"absurd values", 1e99, -1e99, window, screen, {980, 0}},
+        {"not a number", std::nan(""), std::nan(""), window, screen, {0, 0}},
+        {"second monitor keeps its place", 2000 * 15, 100 * 15, window, rightMonitor, {2000, 100}},
+        {"gone monitor falls onto this one", 2000 * 15, 100 * 15, window, screen, {980, 100}},
+        {"left of a second monitor", 0, 0, window, rightMonitor, {1280, 0}},
+        {"under a top panel", 0, 0, window, QRect(0, 32, 1280, 768), {0, 32}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WindowPlacement::placeOnScreen(c.left, c.top, c.window, c.area), c.expected)
+            << c.what;
 }
 
-class PlaceOnScreen : public testing::TestWithParam<PlaceCase> {};
-
-TEST_P(PlaceOnScreen, KeepsTheWindowInReach) {
-    const PlaceCase& c = GetParam();
-    EXPECT_EQ(WindowPlacement::placeOnScreen(c.left, c.top, c.window, c.area), c.expected)
-        << c.what;
+// The load step cannot know the frame the desktop puts around the window; the
+// start timer corrects what the frame pushed out past the far edges.
+TEST(WindowPlacement, TheOpenedWindowIsOnTheScreenWithItsFrame) {
+    const QRect screen(0, 0, 1024, 700);
+    WindowHarness h;
+    h.writeSettings(QStringLiteral("[General]\nLeft=99999\nTop=99999\n"));
+    h.startWindow(screen);
+    const auto flush = [&] {
+        const QSize size = h.form->frameGeometry().size();
+        return QPoint(screen.width() - size.width(), screen.height() - size.height());
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return h.form->pos() == flush(); }, 1000))
+        << h.form->pos().x() << ',' << h.form->pos().y();
+    EXPECT_TRUE(screen.contains(h.form->frameGeometry()));
 }
 
-const QSize Window(300, 200);
-const QRect Screen(0, 0, 1280, 800);
-const QRect RightMonitor(1280, 0, 1920, 1080);
-const QRect BelowPanel(0, 32, 1280, 768);
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PlaceOnScreen,
-    testing::Values(
-        PlaceCase{"inside stays", 1500, 750, Window, Screen, {100, 50}},
-        PlaceCase{"missing keys", 0, 0, Window, Screen, {0, 0}},
-        PlaceCase{"just fits", 980 * 15, 600 * 15, Window, Screen, {980, 600}},
-        PlaceCase{"past the right edge goes flush", 1200 * 15, 0, Window, Screen, {980, 0}},
-        PlaceCase{"past the bottom goes flush", 0, 5000 * 15, Window, Screen, {0, 600}},
-        PlaceCase{"negative goes to the edge", -3000, -15, Window, Screen, {0, 0}},
-        PlaceCase{"window wider than the screen", 15, 15, QSize(1400, 900), Screen, {0, 0}},
-        PlaceCase{"absurd values", 1e99, -1e99, Window, Screen, {980, 0}},
-        PlaceCase{"not a number", std::nan(""), std::nan(""), Window, Screen, {0, 0}},
-        PlaceCase{"second monitor keeps its place",
-                  2000 * 15,
-                  100 * 15,
-                  Window,
-                  RightMonitor,
-                  {2000, 100}},
-        PlaceCase{
-            "gone monitor falls onto this one", 2000 * 15, 100 * 15, Window, Screen, {980, 100}},
-        PlaceCase{"left of a second monitor", 0, 0, Window, RightMonitor, {1280, 0}},
-        PlaceCase{"under a top panel", 0, 0, Window, BelowPanel, {0, 32}}));
+// On unless the file says 0 (a new installation stays in sight); the menu
+// turns it over without hiding the window, and both keys keep the choice.
+TEST(AlwaysOnTop, FollowsTheSettingAndTheMenuAndIsSavedInBothKeys) {
+    const struct {
+        const char* general;
+        bool onTopAtStart;
+        const char* savedAfterClick;
+    } cases[] = {{"", true, "0"}, {"AlwaysOnTop=0\n", false, "-1"}, {"AlwaysOnTop=1\n", true, "0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.general);
+        WindowHarness h;
+        h.writeSettings(QStringLiteral("[General]\n") + QLatin1String(c.general));
+        h.startWindow();
+        QTest::qWait(20); // Timer_Init
+        EXPECT_EQ(h.action("mnuOnTop")->isChecked(), c.onTopAtStart);
+        EXPECT_EQ(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.onTopAtStart);
+        h.action("mnuOnTop")->trigger();
+        EXPECT_EQ(h.action("mnuOnTop")->isChecked(), !c.onTopAtStart);
+        EXPECT_EQ(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), !c.onTopAtStart);
+        EXPECT_TRUE(h.form->isVisible());
+        h.form->close();
+        EXPECT_EQ(h.setting("General", "AlwaysOnTop"), QLatin1String(c.savedAfterClick));
+        EXPECT_EQ(h.setting("Cyclomarkator", "AlwaysOnTop"), QLatin1String(c.savedAfterClick));
+    }
+}
 
 } // namespace
