@@ -19,8 +19,7 @@ constexpr int32_t ActivityEnd = 144;
 CounterCore::CounterCore(CountingState& state, Parts parts, QString settingsPath,
                          std::function<QTime()> timeOfDay, QLocale locale)
     : m_state(state), m_engine(state, m_tracker), m_parts(parts),
-      m_settingsPath(std::move(settingsPath)), m_timeOfDay(std::move(timeOfDay)),
-      m_locale(locale) {
+      m_settingsPath(std::move(settingsPath)), m_timeOfDay(std::move(timeOfDay)), m_locale(locale) {
     if (!m_parts.scheduler)
         m_parts.scheduler = &m_immediate;
     m_parts.exchange.onServed = [this](bool served) { m_parts.view.setActivityLineServed(served); };

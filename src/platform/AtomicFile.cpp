@@ -39,8 +39,8 @@ bool AtomicFile::write(const QString& path, const QByteArray& content, QString* 
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     // mkstemp picks an unpredictable name and creates it exclusively.
     // mkstemp replaces the six trailing placeholders with a random suffix.
-    QByteArray temporary = QFile::encodeName(info.absoluteFilePath()) + QByteArray(".") +
-                           QByteArray(6, 'X');
+    QByteArray temporary =
+        QFile::encodeName(info.absoluteFilePath()) + QByteArray(".") + QByteArray(6, 'X');
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return fail(error, QStringLiteral("Cannot create a temporary file beside %1").arg(path),
