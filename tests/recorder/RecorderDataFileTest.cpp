@@ -100,7 +100,8 @@ TEST_F(DataFile, RoundTripRestoresTheRingAndAnEmptyRecorderKeepsTheIndex) {
     ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, prompts));
     EXPECT_EQ(loaded->SampleCount, 0);
     EXPECT_EQ(loaded->SampleIndex, recording->SampleIndex);
-    EXPECT_EQ(loaded->SampleRing[2344].Time, recording->SampleRing[2344].Time);
+    const auto newest = static_cast<size_t>(recording->SampleIndex);
+    EXPECT_EQ(loaded->SampleRing[newest].Time, recording->SampleRing[newest].Time);
     EXPECT_EQ(loaded->MarkCount, 1);
     EXPECT_EQ(loaded->TriggerMarks[999].Counter, 4242);
 }

@@ -43,7 +43,7 @@ TEST(RecorderPlacement, KeepsTheWindowOnTheScreen) {
         {1500, 0, 99999, {0, 0}, {100, 24}, 1000},   // taller than the screen
         {30000, 600, 3000, {0, 0}, {1073, 40}, 200}, // past the right edge
         {0, 15000, 6000, {0, 0}, {0, 624}, 400},     // past the bottom
-        {Big, -Big, Big, {0, 0}, {1073, 24}, 1000},  // saturated
+        {Big, -Big, Big, {0, 0}, {1073, 24}, 1000},  // the extremes a settings file holds
     };
     for (const auto& c : cases) {
         RecorderSettings saved;
