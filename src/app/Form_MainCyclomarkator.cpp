@@ -193,9 +193,11 @@ void Form_MainCyclomarkator::setExtremaPerCycleText(const QString& text) {
 }
 
 void Form_MainCyclomarkator::setVoltageText(const QString& text, bool red) {
-    m_controls->Label_AD_get_Voltage->setText(text);
-    MainWindowControls::setColour(m_controls->Label_AD_get_Voltage, QPalette::WindowText,
-                                  red ? StatusColour::Red : StatusColour::Black);
+    const Voltage voltage{text, red};
+    if (m_voltage == voltage)
+        return;
+    m_voltage = voltage;
+    m_readouts.changed();
 }
 
 void Form_MainCyclomarkator::setNextTriggerText(const QString& text) {
@@ -215,7 +217,21 @@ void Form_MainCyclomarkator::setTitle(const QString& text) {
 }
 
 void Form_MainCyclomarkator::moveActivityLine(int32_t x1, int32_t x2) {
-    m_controls->Line_Timer->moveLine(x1, x2);
+    const LinePosition position{x1, x2};
+    if (m_linePosition == position)
+        return;
+    m_linePosition = position;
+    m_readouts.changed();
+}
+
+void Form_MainCyclomarkator::showReadouts() {
+    if (m_voltage) {
+        m_controls->Label_AD_get_Voltage->setText(m_voltage->text);
+        MainWindowControls::setColour(m_controls->Label_AD_get_Voltage, QPalette::WindowText,
+                                      m_voltage->red ? StatusColour::Red : StatusColour::Black);
+    }
+    if (m_linePosition)
+        m_controls->Line_Timer->moveLine(m_linePosition->x1, m_linePosition->x2);
 }
 
 void Form_MainCyclomarkator::setActivityLineServed(bool served) {

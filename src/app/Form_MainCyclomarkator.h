@@ -6,6 +6,7 @@
 // the user's actions to it. The session and the prompts must outlive it.
 #include "app/CounterSession.h"
 #include "app/MainView.h"
+#include "common/ReadoutThrottle.h"
 
 #include <QMainWindow>
 #include <optional>
@@ -60,6 +61,9 @@ public:
     void setChannelList(const QStringList& names, int selected) override;
     void setTestMode(bool on) override;
 
+    // Paces the voltage and the activity line, which change at every tick.
+    ReadoutThrottle& readoutThrottle() { return m_readouts; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -77,6 +81,8 @@ private:
     // The recorder window over the session's recording, created hidden on
     // first use; it belongs to this window and is unloaded with it.
     Form_Xt_Recorder& recorderWindow();
+
+    void showReadouts();
 
     void buildMenus();
     QMenu* buildFileMenu();
@@ -100,4 +106,19 @@ private:
 
     MainWindowControls* m_controls = nullptr;
     Form_Xt_Recorder* m_recorderWindow = nullptr;
+
+    // The newest values of the paced readouts, shown by showReadouts().
+    struct Voltage {
+        QString text;
+        bool red = false;
+        bool operator==(const Voltage&) const = default;
+    };
+    struct LinePosition {
+        int32_t x1 = 0;
+        int32_t x2 = 0;
+        bool operator==(const LinePosition&) const = default;
+    };
+    std::optional<Voltage> m_voltage;
+    std::optional<LinePosition> m_linePosition;
+    ReadoutThrottle m_readouts{[this] { showReadouts(); }};
 };

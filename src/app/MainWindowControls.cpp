@@ -64,8 +64,13 @@ MainWindowControls::MainWindowControls(QWidget* parent) : QWidget(parent) {
 }
 
 void MainWindowControls::setColour(QWidget* widget, QPalette::ColorRole role, uint32_t rgb) {
+    const QColor colour = QColor::fromRgb(static_cast<QRgb>(rgb));
+    // The voltage sets its colour at every tick; an unchanged palette is
+    // not worth the style's work of a new one.
+    if (widget->palette().color(role) == colour)
+        return;
     QPalette palette = widget->palette();
-    palette.setColor(role, QColor::fromRgb(static_cast<QRgb>(rgb)));
+    palette.setColor(role, colour);
     widget->setPalette(palette);
 }
 
@@ -155,7 +160,9 @@ QWidget* MainWindowControls::buildInputPanel() {
     Label_AD_get_Voltage->setFont(scaledFont(font(), 1.3));
     Label_AD_get_Voltage->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Room for "-10.000" so that the row does not jump as the voltage changes;
-    // the fixed size keeps the 25 new texts a second from relaying the window.
+    // the fixed size keeps the 25 new texts a second from relaying the window,
+    // and its own background keeps them from repainting the panel beneath.
+    Label_AD_get_Voltage->setAutoFillBackground(true);
     Label_AD_get_Voltage->setFixedSize(
         Label_AD_get_Voltage->fontMetrics().horizontalAdvance(QStringLiteral("-10.000")) + 4,
         Label_AD_get_Voltage->sizeHint().height());

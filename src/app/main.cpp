@@ -40,6 +40,15 @@ int runHeadless(QCoreApplication& app, CounterSession& session, UnixSignalWatche
     session.Form_Unload(session.general());
     return code;
 }
+
+// Each tick repaints a few small labels. Through shared memory the X11
+// backing store waits for the server (a round trip) before every paint,
+// which costs more than sending those few pixels over the socket. A user's
+// own setting of the variable is kept.
+void preferSocketTransferOnX11() {
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +83,7 @@ int main(int argc, char** argv) {
         app = std::make_unique<QCoreApplication>(argc, argv);
         prompts = std::make_unique<StderrPrompts>();
     } else {
+        preferSocketTransferOnX11();
         app = std::make_unique<QApplication>(argc, argv);
         prompts = makeWindowPrompts();
     }

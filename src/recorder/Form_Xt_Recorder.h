@@ -77,6 +77,7 @@ public:
     float PenX() const { return m_PenX; }
     int32_t XYPointCount() const { return m_XYPointCount; }
     const XtPlotView& plotView() const { return *m_Picture_Plot; }
+    XtPlotView& plotView() { return *m_Picture_Plot; }
     const XtScaleView& scaleView() const { return *m_Picture_XScale; }
     QMenu* timeMenu() const { return m_mnutScale; }
     QMenu* xMenu() const { return m_mnuXScale; }

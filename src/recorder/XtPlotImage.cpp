@@ -83,10 +83,18 @@ void XtPlotImage::drawPenMove(float fromColumn, float toColumn) {
         setPixel(toColumn, XtGeometry::PenRow, TraceColour);
         return;
     }
-    QPainter painter(&m_image);
-    painter.setPen(QPen(QColor::fromRgb(TraceColour), 1));
-    painter.drawLine(QPoint(*toPixel(visible->x1()), *toPixel(visible->y1())),
-                     QPoint(*toPixel(visible->x2()), *toPixel(visible->y2())));
+    // The pen row is level, so the move is a run of pixels in one row,
+    // written straight into it: a painter at every sample would cost more
+    // than the rest of the tick.
+    const int row = *toPixel(visible->y1());
+    const int from = *toPixel(visible->x1());
+    const int to = *toPixel(visible->x2());
+    const int left = std::min(from, to);
+    const int right = std::max(from, to);
+    if (!m_image.valid(left, row) || !m_image.valid(right, row))
+        return;
+    auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(row));
+    std::fill(line + left, line + right + 1, TraceColour);
 }
 
 void XtPlotImage::paintMark(QPainter& painter, const QFontMetrics& metrics, double row,

@@ -17,15 +17,20 @@ XtPlotView::XtPlotView(QWidget* parent) : QWidget(parent) {
 
 void XtPlotView::setPenColumn(float column) {
     m_penColumn = column;
-    // Every sample moves the pen: repainting the whole strip 25 times a
-    // second would cost more than everything else the program does.
-    update(penBand());
+    m_pace.changed();
 }
 
 void XtPlotView::showScrolledDown() {
-    scroll(0, 1);
-    // The marker moved down with the picture; its band is painted anew.
-    update(penBand());
+    m_scrolled = true;
+    m_pace.changed();
+}
+
+// Repainting the whole strip goes for a scrolled picture; a moved pen alone
+// needs only its band. The X11 backing store has no scroll of its own, so
+// moving the screen's copy would send every pixel just the same.
+void XtPlotView::showPaced() {
+    update(m_scrolled ? rect() : penBand());
+    m_scrolled = false;
 }
 
 QRect XtPlotView::penBand() const {

@@ -2,6 +2,7 @@
 // Picture_Plot: shows the recorder's raster picture as it is, with the pen
 // marker (Line_Pen 0 and 1) drawn over it at the pen's column. Painting
 // never draws from data; the picture changes only through image().
+#include "common/ReadoutThrottle.h"
 #include "recorder/XtPlotImage.h"
 
 #include <QWidget>
@@ -16,10 +17,12 @@ public:
 
     // Moves both pen marker lines to `column`.
     void setPenColumn(float column);
-    // Shows the picture after it moved down one row: the screen's copy is
-    // moved too, so only the band around the pen is painted anew.
+    // Shows the picture after it moved down one row.
     void showScrolledDown();
     float penColumn() const { return m_penColumn; }
+    // The pen moves at every tick and the chart scrolls up to 20 times a
+    // second; both are shown at a steadier pace, the newest state each time.
+    ReadoutThrottle& pace() { return m_pace; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -27,7 +30,10 @@ protected:
 private:
     // The rows the pen draws into and its marker covers.
     QRect penBand() const;
+    void showPaced();
 
     XtPlotImage m_image;
     float m_penColumn = 0.0f;
+    bool m_scrolled = false;
+    ReadoutThrottle m_pace{[this] { showPaced(); }};
 };

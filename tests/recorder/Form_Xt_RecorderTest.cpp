@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -145,6 +146,47 @@ TEST_F(RecorderWindow, AShownWindowKeepsItsTraceWhenResizedAndOnlyHidesWhenClose
     EXPECT_EQ(hidden.count(), 1);
     EXPECT_TRUE(model.RecorderActive());
     EXPECT_TRUE(w.scrolling());
+}
+
+// Collects what a widget repaints.
+class PaintedRegion : public QObject {
+public:
+    explicit PaintedRegion(QWidget& widget) { widget.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            region += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    QRegion region;
+};
+
+// On screen a moved pen repaints only its band, and a scroll the whole strip,
+// however many moves and scrolls came in between two showings.
+TEST_F(RecorderWindow, APenMoveRepaintsItsBandAndAScrollTheWholeStrip) {
+    Form_Xt_Recorder& w = load();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    XtPlotView& view = w.plotView();
+    const auto showAll = [&view] {
+        if (view.pace().waiting()) {
+            ASSERT_TRUE(QMetaObject::invokeMethod(&view.pace().lateTimer(), "timeout"));
+        }
+        QCoreApplication::processEvents();
+    };
+    showAll();
+    PaintedRegion painted(view);
+
+    model.PlotX(0.5f);
+    model.PlotX(-0.5f);
+    showAll();
+    EXPECT_EQ(painted.region.boundingRect(), QRect(0, 0, view.width(), XtGeometry::PenRow + 2));
+
+    painted.region = QRegion();
+    w.Timer1_Timer();
+    model.PlotX(0.0f);
+    w.Timer1_Timer();
+    showAll();
+    EXPECT_EQ(painted.region, QRegion(view.rect()));
 }
 
 // At program end the window writes its section, keeping the others, so that

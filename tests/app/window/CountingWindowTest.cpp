@@ -68,6 +68,7 @@ TEST(StartUp, TheChosenChannelIsReadCountedAndSaved) {
     h.writeSettings(dummySettings(QStringLiteral("[Trigger]\nADchannel=3\n")));
     h.clock.set(Top);
     h.startWindow();
+    h.showPacedReadouts();
     EXPECT_TRUE(h.text("Label_AD_get_Voltage").startsWith(QStringLiteral("10")))
         << h.text("Label_AD_get_Voltage").toStdString();
     EXPECT_EQ(h.colour("Label_AD_get_Voltage"), Red);

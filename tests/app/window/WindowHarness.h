@@ -92,10 +92,16 @@ public:
     }
     QAction* action(const char* name) const { return find<QAction>(name); }
 
-    // Sets the clock and runs one counting tick through the counting timer.
+    // Sets the clock and runs one counting tick through the counting timer;
+    // the paced readouts are then shown as when their interval is over.
     void tickAt(int32_t ms) {
         clock.set(ms);
         fire(session->countingTimer());
+        showPacedReadouts();
+    }
+    void showPacedReadouts() {
+        if (form && form->readoutThrottle().waiting())
+            fire(form->readoutThrottle().lateTimer());
     }
     static void fire(QTimer& timer) {
         ASSERT_TRUE(timer.isActive()) << "a timer that is not running does not fire";
