@@ -65,7 +65,10 @@ int32_t ExchangeFile::ADCFile_write(std::span<const float> record) {
         ADCFile_close();
         return 0;
     }
-    if (m_file.size() >= ServedSize && onServed) {
+    // A whole record written at the start makes the file long enough by
+    // itself; only a shorter one needs the file's length asked.
+    const bool served = bytes.size() >= ServedSize || m_file.size() >= ServedSize;
+    if (served && onServed) {
         onServed(true);
     }
     return 1;
