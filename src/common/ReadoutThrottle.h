@@ -1,11 +1,11 @@
 #pragma once
-// Paces what changes on screen at every counting tick (the voltage, the
-// activity line, the recorder's pen and scrolling chart): a change is shown at once when the last
-// showing is an interval ago, otherwise it waits and goes out with the next change that is due,
-// together with everything else waiting, always with the newest values. Each showing costs a
-// repaint of the window; at the tick's own 25 a second that was most of what the running program
-// spent, for changes nobody can follow that fast. Showing from within the tick needs no wake-up of
-// its own; only when the changes stop does a timer show what still waits. The counting never waits.
+// Paces what changes on screen at every counting tick: the voltage, the activity line, the
+// recorder's pen and its scrolling chart. A change is shown at once when the last showing is an
+// interval ago; otherwise it waits and goes out with the next change that is due, together with
+// everything else waiting, always with the newest values. Each showing costs a repaint; at the
+// tick's own 25 a second that was most of what the running program spent, for changes nobody can
+// follow that fast. Showing from within the tick needs no wake-up of its own; only when the changes
+// stop does a timer show what still waits. The counting never waits for any of it.
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
