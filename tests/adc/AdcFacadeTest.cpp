@@ -4,6 +4,7 @@
 #include "adc/Class_AD.h"
 #include "adc/Class_AD_Dummy.h"
 #include "common/ErrorText.h"
+#include "common/OnlyPrompt.h"
 #include "common/ParseNumber.h"
 #include "platform/MillisecondClock.h"
 #include "platform/ProfileFile.h"
@@ -21,8 +22,7 @@ namespace {
 
 class Facade : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
+    Facade() {
         facade.setBusy = [this](bool busy) { busyCalls.append(busy); };
     }
     FakeBackend* offerFake() {
@@ -33,9 +33,6 @@ protected:
     bool isPlaceholder() const {
         const Class_AD_Backend* backend = facade.ADBackend.get();
         return backend && typeid(*backend) == typeid(Class_AD);
-    }
-    void setRegistry(const char* section, const char* key, const char* value) {
-        registry.setValue(section, key, value);
     }
     int32_t open(const char* name) {
         QString given = QString::fromUtf8(name);
@@ -57,7 +54,7 @@ protected:
 TEST_F(Facade, FindsTheInterfaceOrBlanksTheName) {
     // Legacy and display names in any case; the Advantech name carries the
     // device number from the registry, so a stale one is unknown.
-    setRegistry("Advantech", "DeviceNumber", "3");
+    registry.setValue("Advantech", "DeviceNumber", "3");
     const std::pair<const char*, int32_t> cases[] = {{"dummyAd", 9},
                                                      {"LibadX.ocx", 21},
                                                      {"DUMMY a/d", 9},
@@ -71,22 +68,22 @@ TEST_F(Facade, FindsTheInterfaceOrBlanksTheName) {
         EXPECT_EQ(facade.ADC_interface_number(name), number) << given;
         EXPECT_EQ(name.toStdString(), number != 0 ? given : "") << given;
     }
-    setRegistry("Advantech", "DeviceNumber", "many");
+    registry.setValue("Advantech", "DeviceNumber", "many");
     EXPECT_EQ(facade.ADC_catalogue_name(19),
               QStringLiteral("Advantech PCI-1716 (Device Number 0)"));
 }
 
 // The simulated device opens with its own settings, keeps a channel name the
-// user gave, and its settings export lists every key in order.
+// user gave, and its settings export lists every key in order; a name outside
+// the catalogue exports nothing.
 TEST_F(Facade, OpensTheSimulatedDeviceAndExportsItsSettingsToHardware9) {
     facade.ADC_reset();
     facade.ADChannelInfo[2].ChannelName = QStringLiteral("Force");
     EXPECT_EQ(open("Dummy A/D"), -1);
     EXPECT_EQ(facade.ADReady, -1);
     EXPECT_TRUE(dynamic_cast<Class_AD_Dummy*>(facade.ADBackend.get()));
-    EXPECT_EQ(facade.ADAveraging, 1);
-    EXPECT_EQ(facade.ADInputMode, 0);
-    EXPECT_EQ(facade.ADRange, 0);
+    EXPECT_EQ(std::tuple(facade.ADAveraging, facade.ADInputMode, facade.ADRange),
+              std::tuple(1, 0, 0));
     QStringList names;
     for (const ADChannelRecord& channel : facade.ADChannelInfo)
         names << channel.ChannelName;
@@ -109,44 +106,42 @@ TEST_F(Facade, OpensTheSimulatedDeviceAndExportsItsSettingsToHardware9) {
         at = next;
     }
     // Singles are the short text a user would type, read back exactly in any locale.
-    QString offset = file.readString(QStringLiteral("ADC: DummyAD"), QStringLiteral("Offset"), {});
-    QString gain = file.readString(QStringLiteral("ADC: DummyAD"), QStringLiteral("Gain"), {});
-    EXPECT_EQ(offset, QLocale::system().toString(0.1, 'g', QLocale::FloatingPointShortest));
+    EXPECT_EQ(file.readString("ADC: DummyAD", "Offset", {}),
+              QLocale::system().toString(0.1, 'g', QLocale::FloatingPointShortest));
+    QString gain = file.readString("ADC: DummyAD", "Gain", {});
     EXPECT_EQ(ParseNumber(gain), 1234.5f) << gain.toStdString();
+    for (QString name : {QString(), QStringLiteral("NoSuchDriver")})
+        facade.ADC_save_settings(name);
+    EXPECT_EQ(QDir(exportFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("Hardware9")});
 }
 
+// An interface that cannot be opened leaves the placeholder: one without a
+// driver file is refused before any device is probed; one with no device
+// answering shows no message (the start-up names it); nor does one whose init
+// fails; a backend that cannot be created (none handed out, or an exception)
+// is reported.
 TEST_F(Facade, InterfacesThatCannotBeOpenedLeaveThePlaceholder) {
+    const auto closed = [this] { return facade.ADReady == 0 && isPlaceholder(); };
     facade.ADC_reset();
-    // 18 has no driver file: refused before any device is probed.
     EXPECT_EQ(open("National Instruments: 6023E/6024E/6025E"), 0);
     EXPECT_TRUE(busyCalls.isEmpty());
-    // 20 with no device answering: no message, the start-up names it.
     devices.present = false;
     EXPECT_EQ(open("BMC Messsysteme: USB-AD16f:0"), 0);
-    EXPECT_EQ(facade.ADReady, 0);
-    EXPECT_TRUE(isPlaceholder());
-    EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_TRUE(closed());
     EXPECT_EQ(busyCalls, (QList<bool>{true, false}));
-    // 21 whose init fails.
     devices.present = true;
     offerFake()->initResult = 0;
     EXPECT_EQ(open("BMC Messsysteme: USB-AD:0"), 0);
-    EXPECT_EQ(facade.ADReady, 0);
     EXPECT_EQ(facade.ADInterface, 0);
-    EXPECT_TRUE(isPlaceholder());
-}
-
-TEST_F(Facade, BackendThatCannotBeCreatedIsReported) {
-    for (const bool throws : {false, true}) { // no backend handed out, or an exception
+    EXPECT_TRUE(closed());
+    EXPECT_TRUE(prompts.shown.isEmpty());
+    for (const bool throws : {false, true}) {
         prompts.shown.clear();
         devices.throwOnCreate = throws;
         EXPECT_EQ(open("LIBADX.OCX"), 0);
-        EXPECT_EQ(facade.ADReady, 0);
-        EXPECT_TRUE(isPlaceholder());
-        ASSERT_EQ(prompts.shown.size(), 1);
-        EXPECT_EQ(prompts.shown[0].title, QStringLiteral("LibadX.ocx"));
-        EXPECT_EQ(prompts.shown[0].icon, PromptIcon::Critical);
-        EXPECT_EQ(prompts.shown[0].text, ErrorText(429));
+        EXPECT_TRUE(closed());
+        EXPECT_EQ(onlyPrompt(prompts), "LibadX.ocx|Critical|" + ErrorText(429).toStdString());
     }
 }
 
@@ -158,7 +153,7 @@ TEST_F(Facade, RestoresTheRangeAtOpenAndSavesItAtClose) {
         {"3", 3},   {" 0 ", 0},         {"2.5", 2},         {"", 1},    {"three", 1},
         {"nan", 1}, {"99999999999", 1}, {"-2147483649", 1}, {"1e99", 1}};
     for (const auto& [stored, expected] : cases) {
-        setRegistry("ADC", "Range", stored);
+        registry.setValue("ADC", "Range", stored);
         FakeBackend* fake = offerFake();
         facade.ADRange = 1;
         ASSERT_EQ(open("BMC Messsysteme: USB-AD16f:0"), -1);
@@ -187,15 +182,6 @@ TEST_F(Facade, CallsBeforeAResetMeetThePlaceholderAndReadAllFollowsTheChannels) 
     fake->channels = 3;
     EXPECT_EQ(facade.ADC_read_all(values), -1);
     EXPECT_EQ(values, (std::vector<float>{0.0f, 0.5f, 1.0f}));
-}
-
-TEST_F(Facade, ExportOfANameOutsideTheCatalogueWritesNothing) {
-    ASSERT_TRUE(QDir().mkpath(exportFolder));
-    for (const QString& given : {QString(), QStringLiteral("NoSuchDriver")}) {
-        QString name = given;
-        facade.ADC_save_settings(name);
-        EXPECT_TRUE(QDir(exportFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
-    }
 }
 
 } // namespace

@@ -14,18 +14,17 @@ struct Library {
     int32_t count = 0;
 } lib;
 
-int32_t fakeLoad(std::string& name) {
-    ++lib.loads;
-    lib.loadedName = name;
-    return 1;
-}
 int32_t fakeText(char* buffer) {
     std::memcpy(buffer, lib.text.data(), lib.text.size());
     return lib.count;
 }
 Class_AD::Exports fakeExports() {
     Class_AD::Exports exports = Class_AD::zr2010();
-    exports.AD_load = fakeLoad;
+    exports.AD_load = [](std::string& name) {
+        ++lib.loads;
+        lib.loadedName = name;
+        return 1;
+    };
     exports.AD_init = [](int16_t) { return static_cast<int16_t>(0xFFFF); };
     exports.AD_get = [](int32_t) { return static_cast<int16_t>(0xFFFF); };
     exports.AD_channel_name = [](int32_t, char* buffer) { return fakeText(buffer); };
@@ -34,6 +33,7 @@ Class_AD::Exports fakeExports() {
     return exports;
 }
 
+// The library is loaded once, at creation, with an empty name.
 TEST(Class_AD, CreationLoadsTheLibraryOnceWithAnEmptyName) {
     lib = Library{};
     Class_AD backend(fakeExports());

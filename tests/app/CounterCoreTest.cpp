@@ -22,6 +22,7 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -66,9 +67,8 @@ protected:
     std::unique_ptr<CounterCore> core;
 
     void SetUp() override {
-        auto fake = std::make_unique<SetVoltages>();
-        backend = fake.get();
-        adc.ADBackend = std::move(fake);
+        adc.ADBackend = std::make_unique<SetVoltages>();
+        backend = static_cast<SetVoltages*>(adc.ADBackend.get());
         adc.ADReady = -1;
         core = makeCore(QLocale::c());
     }
@@ -85,15 +85,13 @@ protected:
         file.load();
         return file.readString(QLatin1String(section), QLatin1String(key), {});
     }
-    void tick(float voltage) {
-        backend->voltages.at(static_cast<size_t>(state.ADChannel)) = voltage;
-        clock.advance(40);
-        core->Timer_Cyclomarkator_Timer();
-    }
     // One maximum per call, counted in mode 0 with threshold 0.
     void countMaximum() {
-        tick(1.0f);
-        tick(-1.0f);
+        for (const float voltage : {1.0f, -1.0f}) {
+            backend->voltages.at(static_cast<size_t>(state.ADChannel)) = voltage;
+            clock.advance(40);
+            core->Timer_Cyclomarkator_Timer();
+        }
     }
 };
 
@@ -122,27 +120,27 @@ TEST_F(CounterCoreTest, TickPublishesEightChannelsWithTheCountAndShowsTheVoltage
     EXPECT_EQ(after.mid(4), before.mid(4));
 }
 
-TEST_F(CounterCoreTest, ActivityLineStepsRightAndStartsAgainAtEight) {
-    for (int i = 0; i < 20; ++i)
-        core->Timer_Cyclomarkator_Timer();
+// The activity line steps right with every tick and starts again at 8. A
+// missing converter must not count whatever extreme was being tracked: here a
+// maximum of 5 V that a 0 V "sample" would otherwise confirm.
+TEST_F(CounterCoreTest, ActivityLineStepsAndWithoutConverterNothingCounts) {
     QList<std::pair<int32_t, int32_t>> expected;
     for (int32_t x = 0; x <= 144; x += 8)
         expected.append({x, x + 8});
     expected.append({8, 16});
+    for (int i = 0; i < 20; ++i)
+        core->Timer_Cyclomarkator_Timer();
     EXPECT_EQ(view.activityLines, expected);
-}
 
-// A missing converter must not count whatever extreme was being tracked: here
-// a maximum of 5 V that a 0 V "sample" would otherwise confirm.
-TEST_F(CounterCoreTest, WithoutConverterShowsNoADAndCountsNothing) {
     adc.ADReady = 0;
+    backend->reads.clear();
     core->tracker().Direction = 1;
     core->tracker().TrackedExtreme = 5.0f;
     for (int i = 0; i < 3; ++i)
         core->Timer_Cyclomarkator_Timer();
     EXPECT_EQ(view.voltage, QStringLiteral("no A/D"));
     EXPECT_TRUE(backend->reads.empty());
-    EXPECT_TRUE(view.activityLines.isEmpty());
+    EXPECT_EQ(view.activityLines, expected);
     EXPECT_EQ(state.CycleCount, 0);
     EXPECT_EQ(core->tracker().TrackedExtreme, 0.0f);
 }
@@ -188,6 +186,8 @@ TEST_F(CounterCoreTest, MaxSourceFiresWithLabelTitleFlagAndMark) {
     EXPECT_EQ(view.titles.last(), QStringLiteral("Trigger (2) at 09:05:07 OK"));
 }
 
+// With triggers off a due cycle must not set the flag, but the manual
+// trigger still must.
 TEST_F(CounterCoreTest, TriggersOffFireNothingButTheManualTrigger) {
     state.TriggerEnabled = 0;
     state.TriggerDelayMs = 30;
@@ -196,13 +196,11 @@ TEST_F(CounterCoreTest, TriggersOffFireNothingButTheManualTrigger) {
     EXPECT_EQ(view.nextTrigger, QStringLiteral("Trigger off"));
     countMaximum(); // cycle 1 falls due
     EXPECT_EQ(view.titles.last(), QStringLiteral("Delay 30 ms..."));
-    EXPECT_TRUE(view.triggerLabel.isEmpty());
     EXPECT_EQ(bytesOf(flagPath()), QByteArray("\0\0\0\0", 4));
     EXPECT_EQ(view.marks.size(), 1);
     EXPECT_TRUE(core->SignalTrigger(1));
     EXPECT_EQ(bytesOf(flagPath()), QByteArray("\1\0\0\0", 4));
     EXPECT_EQ(view.marks.size(), 2);
-    EXPECT_TRUE(view.triggerLabel.isEmpty());
 }
 
 // Another program may hold the flag file with more bytes in it: the flag is
@@ -210,8 +208,7 @@ TEST_F(CounterCoreTest, TriggersOffFireNothingButTheManualTrigger) {
 // triggers still show and mark, without OK or ERROR.
 TEST_F(CounterCoreTest, FlagIsWrittenInPlaceAndAFailedWriteClosesTheFile) {
     QFile planted(flagPath());
-    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
-    planted.write("ABCDEFGH");
+    ASSERT_TRUE(planted.open(QIODevice::WriteOnly) && planted.write("ABCDEFGH") == 8);
     planted.close();
     ASSERT_TRUE(core->openTriggerFile());
     EXPECT_EQ(bytesOf(flagPath()), QByteArray("\0\0\0\0EFGH", 8));
@@ -257,19 +254,17 @@ TEST_F(CounterCoreTest, FailedSettingsSaveIsReportedOncePerEpisodeAndRetried) {
     EXPECT_EQ(view.problems.size(), 2);
 }
 
-// Red marks the side of the threshold on which the chosen trigger acts.
+// Red marks the side of the threshold on which the chosen trigger acts; the
+// voltage is written with the desktop's decimal separator.
 TEST_F(CounterCoreTest, VoltageTurnsRedOnTheSideWhereTheTriggerActs) {
     state.Threshold = 0.5f;
-    const struct {
-        int32_t source;
-        float voltage;
-        bool red;
-    } cases[] = {{0, 0.6f, true},  {0, 0.5f, false}, {2, 0.6f, true}, {1, 0.4f, true},
-                 {1, 0.5f, false}, {3, 0.6f, false}, {3, 0.4f, true}};
-    for (const auto& c : cases) {
-        state.TriggerSource = c.source;
-        core->PrintVoltage(c.voltage);
-        EXPECT_EQ(view.voltageRed, c.red) << c.source << " " << c.voltage;
+    const std::tuple<int32_t, float, bool> cases[] = {
+        {0, 0.6f, true},  {0, 0.5f, false}, {2, 0.6f, true}, {1, 0.4f, true},
+        {1, 0.5f, false}, {3, 0.6f, false}, {3, 0.4f, true}};
+    for (const auto& [source, voltage, red] : cases) {
+        state.TriggerSource = source;
+        core->PrintVoltage(voltage);
+        EXPECT_EQ(view.voltageRed, red) << source << " " << voltage;
     }
     core = makeCore(QLocale(QLocale::German, QLocale::Germany));
     core->PrintVoltage(-1.25f);

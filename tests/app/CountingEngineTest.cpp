@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <string>
 #include <vector>
@@ -16,47 +17,47 @@ constexpr float Inf = std::numeric_limits<float>::infinity();
 constexpr int32_t Max = std::numeric_limits<int32_t>::max();
 constexpr int32_t Min = std::numeric_limits<int32_t>::min();
 
-// One mark per sample: '.' nothing counted, 'e' an extremum counted, 'C' a cycle completed.
-std::string countMarks(CountingState& state, const std::vector<float>& samples) {
-    ExtremumTracker tracker;
-    CountingEngine engine(state, tracker);
-    std::string marks;
-    int32_t now = 0;
-    for (float v : samples) {
-        const StepResult r = engine.step(v, now += 40, true);
-        marks += r.cycleCompleted ? 'C' : (r.extremumCounted ? 'e' : '.');
-    }
-    return marks;
-}
-
 // Hysteresis 0.2 throughout. The exactly-H rows only hold when E+H and E-H are
 // rounded to single precision before comparing (in double, 1.8f < 2 - 0.2f).
 // The tracker starts seeking a minimum from 0 V, so in mode 1 a first rise
-// confirms a starting minimum of 0 V.
+// confirms a starting minimum of 0 V. One mark per sample: '.' nothing
+// counted, 'e' an extremum counted, 'C' a cycle completed.
 TEST(CountingEngine, CountsConfirmedExtremaPastTheThreshold) {
     const struct {
         const char* name;
-        int32_t mode, perCycle;
-        float threshold;
+        CountingState state;
         std::vector<float> samples;
-        const char* expected;
+        std::string expected;
     } cases[] = {
-        {"worked example", 0, 2, 0.0f, {0, 1, 0.5f, 0.9f, 0.6f}, "..e.C"},
-        {"exactly H below a maximum", 0, 1, 0.0f, {2, 1.8f, 1.79f}, "..C"},
-        {"exactly H above a minimum", 1, 1, 5.0f, {3, 1, 1.2f, 1.21f}, "C..C"},
-        {"maximum below the threshold", 0, 1, 2.0f, {1.9f, 1, 2, 1}, "...C"},
-        {"minimum exactly at the threshold", 1, 1, -1.0f, {-1, 0, 1, -0.9f, 0}, ".C..."},
-        {"starting minimum at the threshold", 1, 1, 0.0f, {0.5f}, "C"},
-        {"starting minimum above the threshold", 1, 1, -0.1f, {0.5f}, "."},
-        {"noise below H", 0, 1, 0.0f, {3, 3.1f, 2.95f, 3.05f, 2.92f, 3.08f}, "......"},
-        {"NaN changes nothing", 0, 2, 0.0f, {0, NaN, 1, NaN, 0.5f, 0.9f, 0.6f}, "....e.C"},
+        {"worked example", {.ExtremaPerCycle = 2}, {0, 1, 0.5f, 0.9f, 0.6f}, "..e.C"},
+        {"exactly H below a maximum", {}, {2, 1.8f, 1.79f}, "..C"},
+        {"exactly H above a minimum",
+         {.CountMode = 1, .Threshold = 5},
+         {3, 1, 1.2f, 1.21f},
+         "C..C"},
+        {"maximum below the threshold", {.Threshold = 2}, {1.9f, 1, 2, 1}, "...C"},
+        {"minimum at the threshold",
+         {.CountMode = 1, .Threshold = -1},
+         {-1, 0, 1, -0.9f, 0},
+         ".C..."},
+        {"starting minimum at the threshold", {.CountMode = 1}, {0.5f}, "C"},
+        {"starting minimum above it", {.CountMode = 1, .Threshold = -0.1f}, {0.5f}, "."},
+        {"noise below H", {}, {3, 3.1f, 2.95f, 3.05f, 2.92f, 3.08f}, "......"},
+        {"NaN changes nothing",
+         {.ExtremaPerCycle = 2},
+         {0, NaN, 1, NaN, 0.5f, 0.9f, 0.6f},
+         "....e.C"},
     };
     for (const auto& c : cases) {
-        CountingState state;
-        state.CountMode = c.mode;
-        state.ExtremaPerCycle = c.perCycle;
-        state.Threshold = c.threshold;
-        EXPECT_EQ(countMarks(state, c.samples), c.expected) << c.name;
+        CountingState state = c.state;
+        ExtremumTracker tracker;
+        CountingEngine engine(state, tracker);
+        std::string marks;
+        for (size_t i = 0; i < c.samples.size(); ++i) {
+            const StepResult r = engine.step(c.samples[i], static_cast<int32_t>(i + 1) * 40, true);
+            marks += r.cycleCompleted ? 'C' : (r.extremumCounted ? 'e' : '.');
+        }
+        EXPECT_EQ(marks, c.expected) << c.name;
     }
 }
 
@@ -75,16 +76,15 @@ TEST(TriggerDecision, VoltageSourcesFireOnTheCrossingBeforeCycleX) {
         {3, 2, 1, -1, 0.5f, true}, {3, 2, 1, -1, 1.0f, false}, {3, 2, 1, 0, 0.5f, false},
     };
     for (const auto& c : cases) {
-        CountingState state;
-        state.TriggerSource = c.source;
-        state.ExtremaPerCycle = c.perCycle;
-        state.MinorCount = c.minor;
-        state.CycleCount = 50;
-        state.NextTriggerCount = 7;
+        CountingState state{.CycleCount = 50,
+                            .MinorCount = c.minor,
+                            .ExtremaPerCycle = c.perCycle,
+                            .Threshold = 1.0f,
+                            .Hysteresis = 100.0f,
+                            .TriggerSource = c.source,
+                            .NextTriggerCount = 7,
+                            .WasAboveThreshold = c.wasAbove};
         state.TriggerProfile[6].Every = 51;
-        state.Threshold = 1.0f;
-        state.Hysteresis = 100.0f;
-        state.WasAboveThreshold = c.wasAbove;
         ExtremumTracker tracker;
         const StepResult r = CountingEngine(state, tracker).step(c.voltage, 40, true);
         SCOPED_TRACE(testing::Message() << "row " << &c - cases);
@@ -116,13 +116,12 @@ TEST(TriggerDecision, DelayIsShortenedByTheTimeSinceTheInterpolatedCrossing) {
         {2, -Inf, 2.0f, 1000, 1040, 100, 0},
     };
     for (const auto& c : cases) {
-        CountingState state;
-        state.TriggerSource = c.source;
-        state.Threshold = 1.0f;
-        state.Hysteresis = 100.0f;
-        state.TriggerDelayMs = c.delaySetting;
-        state.WasAboveThreshold = c.source == 3 ? -1 : 0;
-        state.NextTriggerCount = 1; // K = 0 = X - 1 with P = 1: the crossing is due
+        // K = 0 = X - 1 with P = 1: the crossing is due.
+        CountingState state{.Threshold = 1.0f,
+                            .Hysteresis = 100.0f,
+                            .TriggerSource = c.source,
+                            .TriggerDelayMs = c.delaySetting,
+                            .WasAboveThreshold = static_cast<int16_t>(c.source == 3 ? -1 : 0)};
         ExtremumTracker tracker{0, 0.0f, 0, c.lastTime, c.last};
         const StepResult r = CountingEngine(state, tracker).step(c.voltage, c.now, true);
         SCOPED_TRACE(testing::Message() << "row " << &c - cases);
@@ -150,11 +149,10 @@ TEST(NextTrigger, DueCyclesFollowTheProfileAndTheExtraEvents) {
         {"fallback 0 acts as 1", {}, 0, 0, 4, {1, 2, 3, 4}},
     };
     for (const auto& c : cases) {
-        CountingState state;
-        state.ProfileRows = static_cast<int32_t>(c.rows.size());
+        CountingState state{.ExtraEvents = c.extraEvents,
+                            .ProfileRows = static_cast<int32_t>(c.rows.size())};
         std::copy(c.rows.begin(), c.rows.end(), state.TriggerProfile.begin());
         state.TriggerProfile[6].Every = c.fallbackEvery;
-        state.ExtraEvents = c.extraEvents;
         CountingEngine::updateNextTrigger(state);
         std::vector<int32_t> due;
         for (state.CycleCount = 1; state.CycleCount <= c.upTo; ++state.CycleCount) {
@@ -168,27 +166,17 @@ TEST(NextTrigger, DueCyclesFollowTheProfileAndTheExtraEvents) {
 
 // A run of years must neither wrap the count negative nor divide by a bad
 // extrema-per-cycle value, and the next trigger saturates instead of wrapping.
+// Each row: count, minor, extrema per cycle before and count, minor after.
 TEST(CountingEngine, CountingAndTheNextTriggerNeverOverflow) {
-    const struct {
-        const char* name;
-        int32_t count, minor, perCycle, expectedCount, expectedMinor;
-    } cases[] = {
-        {"count stays at the limit", Max, 0, 1, Max, 0},
-        {"minor near the limit", 5, Max - 1, Max, 6, 0},
-        {"per cycle 0", 5, 0, 0, 6, 0},
-        {"per cycle negative", 5, 3, -4, 6, 0},
-    };
-    for (const auto& c : cases) {
-        CountingState state;
-        state.CycleCount = c.count;
-        state.MinorCount = c.minor;
-        state.ExtremaPerCycle = c.perCycle;
+    const std::array<int32_t, 5> cases[] = {
+        {Max, 0, 1, Max, 0}, {5, Max - 1, Max, 6, 0}, {5, 0, 0, 6, 0}, {5, 3, -4, 6, 0}};
+    for (const auto& [count, minor, perCycle, expectedCount, expectedMinor] : cases) {
+        CountingState state{.CycleCount = count, .MinorCount = minor, .ExtremaPerCycle = perCycle};
         CountingEngine::countExtremum(state);
-        EXPECT_EQ(state.CycleCount, c.expectedCount) << c.name;
-        EXPECT_EQ(state.MinorCount, c.expectedMinor) << c.name;
+        EXPECT_EQ(state.CycleCount, expectedCount) << count << ' ' << minor << ' ' << perCycle;
+        EXPECT_EQ(state.MinorCount, expectedMinor) << count << ' ' << minor << ' ' << perCycle;
     }
-    CountingState state;
-    state.CycleCount = Max;
+    CountingState state{.CycleCount = Max};
     state.TriggerProfile[6].Every = 7;
     EXPECT_EQ(CountingEngine::nextTriggerCount(state), Max); // q + N
     state.TriggerProfile[6].Every = 2;

@@ -10,13 +10,11 @@
 class RecordingCoreView final : public CoreView {
 public:
     QString count, minorCount, extremaPerCycle, voltage, nextTrigger, events, triggerLabel;
-    bool voltageRed = false;
-    bool served = false;
-    QList<QString> titles;
+    bool voltageRed = false, served = false;
+    QList<QString> titles, problems;
     QList<std::pair<int32_t, int32_t>> activityLines;
     QList<float> plotted;
     QList<int32_t> marks;
-    QList<QString> problems;
 
     void setCountText(const QString& text) override { count = text; }
     void setMinorCountText(const QString& text) override { minorCount = text; }

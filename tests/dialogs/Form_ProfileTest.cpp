@@ -1,6 +1,7 @@
 #include "dialogs/Form_Profile.h"
 
 #include "DialogFixture.h"
+#include "common/OnlyPrompt.h"
 
 #include <QComboBox>
 
@@ -29,11 +30,12 @@ protected:
         }
         type(every(6), QString::fromLatin1(fallback));
     }
-    std::string shownRows() const {
+    // What the boxes show: the six rows, then the fallback.
+    std::string shown() const {
         QStringList shown;
         for (int row = 0; row < 6; ++row)
             shown.append(to(row)->text() + u'/' + every(row)->text());
-        return shown.join(u' ').toStdString();
+        return (shown.join(u' ') + u' ' + every(6)->text()).toStdString();
     }
     // What OK applied: the rows, the fallback, and the events and next trigger shown.
     std::string applied() const {
@@ -47,63 +49,55 @@ protected:
     }
 };
 
-TEST_F(ProfileDialog, LoadShowsTheUsedRowsTheFallbackAndTheEvents) {
-    EXPECT_EQ(shownRows(), "5/1 50/7 500/9 / / /");
-    EXPECT_EQ(every(6)->text(), QStringLiteral("1000"));
-    EXPECT_EQ(events()->count(), 3);
-    EXPECT_EQ(events()->currentText(), QStringLiteral("2"));
-}
-
 // The rows that passed stay, so the user corrects from the first bad one; and
 // a failed OK changes nothing at all.
 TEST_F(ProfileDialog, RefusedProfileEmptiesFromTheFailingRowAndAppliesNothing) {
-    const struct {
-        const char* rows;
-        const char* fallback;
-        const char* left; // the rows after the message
-    } cases[] = {
-        {"10/2 10/5", "200", "10/2 / / / / /"},
-        {"0/2", "200", "/ / / / / /"}, // the first bound must be above 0
-        {"1/1 2/1 3/1 4/1 5/1 6/1", "", "1/1 2/1 3/1 4/1 5/1 6/1"},
-        {"10/2 / 30/x", "0", "10/2 / / / / /"}, // rows after an empty bound go too
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // rows, fallback, the boxes after the message
+        {"10/2 10/5", "200", "10/2 / / / / / 200"},
+        {"1/1 2/1 3/1 4/1 5/1 6/1", "", "1/1 2/1 3/1 4/1 5/1 6/1 "},
+        {"10/2 / 30/x", "0", "10/2 / / / / / 0"}, // rows after an empty bound go too
     };
     const CountingState before = state;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.rows);
+    for (const auto& [rows, fallback, left] : cases) {
+        SCOPED_TRACE(rows);
         prompts.shown.clear();
-        fill(c.rows, c.fallback);
+        fill(rows, fallback);
         click("Command_OK");
-        ASSERT_EQ(prompts.shown.size(), 1);
-        EXPECT_EQ(prompts.shown[0].text, QStringLiteral("One or more values are invalid."));
-        EXPECT_EQ(prompts.shown[0].title, QStringLiteral("Profile"));
-        EXPECT_EQ(prompts.shown[0].icon, PromptIcon::Critical);
-        EXPECT_EQ(shownRows(), c.left);
-        EXPECT_EQ(every(6)->text(), QString::fromLatin1(c.fallback));
+        EXPECT_EQ(onlyPrompt(prompts), "Profile|Critical|One or more values are invalid.");
+        EXPECT_EQ(shown(), left);
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(state, before);
         EXPECT_TRUE(view.events.isEmpty() && view.nextTrigger.isEmpty());
     }
 }
 
-// The empty third bound ends the rows, so the invalid ones after it do not count.
+// The empty third bound ends the rows, so the invalid ones after it do not
+// count; with extra events the next trigger from a count of 0 is 1, not the
+// interval.
 TEST_F(ProfileDialog, ValidProfileIsAppliedAndShownAtOnce) {
     fill("10/2 20/5 / 5/0 x/", "200");
     events()->setCurrentIndex(2);
     click("Command_OK");
     EXPECT_TRUE(prompts.shown.isEmpty());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    // With extra events the next trigger from a count of 0 is 1, not the interval.
     EXPECT_EQ(applied(), "10/2 20/5 200 3x 1");
 }
 
-TEST_F(ProfileDialog, DefaultThenOkGivesSixRowsFallback200AndOneEvent) {
+// The dialog opens on the rows in use, the fallback and the extra events;
+// Default fills the boxes only, and OK then applies them.
+TEST_F(ProfileDialog, LoadShowsTheProfileAndDefaultThenOkAppliesTheDefaults) {
+    EXPECT_EQ(shown(), "5/1 50/7 500/9 / / / 1000");
+    EXPECT_EQ(events()->count(), 3);
+    EXPECT_EQ(events()->currentText(), QStringLiteral("2"));
     type(every(6), QStringLiteral("3"));
     click("Command_Default");
-    EXPECT_EQ(state.ProfileRows, 3); // nothing applied before OK
+    EXPECT_EQ(state.ProfileRows, 3);
     click("Command_OK");
     EXPECT_EQ(applied(), "10/2 20/5 50/10 100/20 200/50 500/100 200 1x 2");
 }
 
+// Enter is OK (the default button); Cancel and Escape take nothing.
 TEST_F(ProfileDialog, EnterTakesTheProfileCancelAndEscapeDoNot) {
     for (const Qt::Key key : {Qt::Key_unknown, Qt::Key_Escape, Qt::Key_Return}) {
         reopen();

@@ -8,28 +8,26 @@
 
 #include <csignal>
 
+// Two copies of the program must not count at once; another program name is
+// another lock, and a link planted at the lock file is refused with a reason.
 TEST(SingleInstanceLock, OnlyOneHolderUntilReleased) {
     QTemporaryDir dir;
-    SingleInstanceLock first;
-    SingleInstanceLock second;
+    SingleInstanceLock first, second, other;
     ASSERT_TRUE(first.acquire(dir.path(), "Cyclomarkator"));
     EXPECT_FALSE(second.acquire(dir.path(), "Cyclomarkator"));
-    // Another program name is another lock.
-    SingleInstanceLock other;
     EXPECT_TRUE(other.acquire(dir.path(), "OtherTool"));
     first.release();
     EXPECT_TRUE(second.acquire(dir.path(), "Cyclomarkator"));
-}
 
-TEST(SingleInstanceLock, RefusesALinkPlantedAtTheLockFile) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"),
-                            dir.filePath(SingleInstanceLock::lockFileName("Cyclomarkator"))));
+    QTemporaryDir planted;
+    ASSERT_TRUE(QFile::link(planted.filePath("elsewhere"),
+                            planted.filePath(SingleInstanceLock::lockFileName("Cyclomarkator"))));
     SingleInstanceLock lock;
-    EXPECT_FALSE(lock.acquire(dir.path(), "Cyclomarkator"));
+    EXPECT_FALSE(lock.acquire(planted.path(), "Cyclomarkator"));
     EXPECT_FALSE(lock.errorText().isEmpty());
 }
 
+// SIGTERM reaches the program as an event, so that it can save and end.
 TEST(UnixSignalWatcher, DeliversTerminationOnTheEventLoop) {
     int argc = 1;
     char name[] = "platform_tests";

@@ -13,14 +13,10 @@ ProfileFile fromText(const QString& text) {
     file.loadText(text);
     return file;
 }
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 } // namespace
 
+// Settings files written by Windows programs: names in any case, blanks and
+// quotes around values, comments, and only the first section of a name.
 TEST(ProfileFile, ReadsWithWindowsRules) {
     const ProfileFile file = fromText(QStringLiteral("orphan=1\r\n"
                                                      "; comment=2\r\n"
@@ -33,34 +29,33 @@ TEST(ProfileFile, ReadsWithWindowsRules) {
                                                      "Other=3\r\n"
                                                      "[General]\n"
                                                      "Left=120"));
-    EXPECT_EQ(file.readString("TRIGGER", "HYSTERESE", "d"), QStringLiteral("0,5"));
-    EXPECT_EQ(file.readString("Trigger", "quoted", "d"), QStringLiteral("a b"));
-    EXPECT_EQ(file.readString("Trigger", "empty", "d"), QString());
-    // Only the first section of a name is searched.
-    EXPECT_EQ(file.readString("Trigger", "Other", "d"), QStringLiteral("d"));
-    EXPECT_EQ(file.readString("General", "Left", "d"), QStringLiteral("120"));
-    EXPECT_EQ(file.readString("", "orphan", "d"), QStringLiteral("d"));
-    EXPECT_EQ(file.readString("Trigger", "; comment", "d"), QStringLiteral("d"));
-    EXPECT_EQ(file.readString("Missing", "Left", "d"), QStringLiteral("d"));
+    const auto read = [&file](const char* section, const char* key) {
+        return file.readString(section, key, "d").toStdString();
+    };
+    EXPECT_EQ(read("TRIGGER", "HYSTERESE"), "0,5");
+    EXPECT_EQ(read("Trigger", "quoted"), "a b");
+    EXPECT_EQ(read("Trigger", "empty"), "");
+    EXPECT_EQ(read("Trigger", "Other"), "d"); // only the first [Trigger] counts
+    EXPECT_EQ(read("General", "Left"), "120");
+    EXPECT_EQ(read("", "orphan"), "d");
+    EXPECT_EQ(read("Trigger", "; comment"), "d");
+    EXPECT_EQ(read("Missing", "Left"), "d");
+    // Whole numbers take the leading digits and saturate.
+    const ProfileFile numbers = fromText(QStringLiteral("[S]\na= 42abc\nb=-7\nc=abc\nd=2.9\n"
+                                                        "e=99999999999\nf=-99999999999\n"));
+    const std::pair<const char*, int32_t> ints[] = {{"a", 42},
+                                                    {"b", -7},
+                                                    {"c", 0},
+                                                    {"d", 2},
+                                                    {"e", std::numeric_limits<int32_t>::max()},
+                                                    {"f", std::numeric_limits<int32_t>::min()},
+                                                    {"missing", 5}};
+    for (const auto& [key, expected] : ints)
+        EXPECT_EQ(numbers.readInt("S", QString::fromLatin1(key), 5), expected) << key;
 }
 
-TEST(ProfileFile, ReadIntTakesTheLeadingDigits) {
-    const ProfileFile file = fromText(QStringLiteral("[S]\na= 42abc\nb=-7\nc=abc\nd=2.9\n"
-                                                     "e=99999999999\nf=-99999999999\n"));
-    const struct {
-        const char* key;
-        int32_t expected;
-    } cases[] = {{"a", 42},
-                 {"b", -7},
-                 {"c", 0},
-                 {"d", 2},
-                 {"e", std::numeric_limits<int32_t>::max()},
-                 {"f", std::numeric_limits<int32_t>::min()},
-                 {"missing", 5}};
-    for (const auto& c : cases)
-        EXPECT_EQ(file.readInt("S", QString::fromLatin1(c.key), 5), c.expected) << c.key;
-}
-
+// A write changes its key only, adds missing keys at the end of their
+// section, and a value cannot smuggle in a line of its own.
 TEST(ProfileFile, WritingKeepsEverythingElseAsItWas) {
     ProfileFile file = fromText(QStringLiteral("; settings\r\n"
                                                "[Cyclomarkator]\r\n"
@@ -86,7 +81,9 @@ TEST(ProfileFile, WritingKeepsEverythingElseAsItWas) {
                                           "Profiles=0\r\n"));
 }
 
-TEST(ProfileFile, SaveAndLoadRoundTripWithoutLeftovers) {
+// A save comes back on load without leftovers beside it; one that cannot be
+// made says why.
+TEST(ProfileFile, SaveAndLoadRoundTripOrSayWhyNot) {
     QTemporaryDir dir;
     const QString path = dir.filePath("Cyclomarkator.INI");
     ProfileFile file(path);
@@ -97,36 +94,38 @@ TEST(ProfileFile, SaveAndLoadRoundTripWithoutLeftovers) {
     ASSERT_TRUE(again.load());
     EXPECT_EQ(again.readInt("Cyclomarkator", "Value", 0), 17);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Cyclomarkator.INI"});
+
+    ProfileFile lost(dir.filePath("no-such-folder/Cyclomarkator.INI"));
+    lost.writeString("S", "k", "v");
+    EXPECT_FALSE(lost.save());
+    EXPECT_FALSE(lost.lastError().isEmpty());
 }
 
-TEST(ProfileFile, FailedSaveLeavesTheOldFileAndSaysWhy) {
-    QTemporaryDir dir;
-    ProfileFile file(dir.filePath("no-such-folder/Cyclomarkator.INI"));
-    file.writeString("S", "k", "v");
-    EXPECT_FALSE(file.save());
-    EXPECT_FALSE(file.lastError().isEmpty());
-}
-
+// Junk, a file beyond the size limit or a folder give the defaults; lines of
+// any length are read without overflow, a value cut at 255 characters.
 TEST(ProfileFile, HostileFilesGiveDefaults) {
     QTemporaryDir dir;
     QByteArray junk;
     for (int i = 0; i < 70000; ++i)
         junk.append(static_cast<char>((i * 7919) % 256));
-    QByteArray longLines = "[Cyclomarkator]\nValue=" + QByteArray(10000, '9') + "\n" +
-                           QByteArray(10000, '[') + "\nValue2=3\n";
-    writeFile(dir.filePath("junk.ini"), junk);
-    writeFile(dir.filePath("long.ini"), longLines);
-    writeFile(dir.filePath("huge.ini"), QByteArray(ProfileFile::MaxFileSize + 1, 'a'));
+    const std::pair<const char*, QByteArray> files[] = {
+        {"junk.ini", junk},
+        {"huge.ini", QByteArray(ProfileFile::MaxFileSize + 1, 'a')},
+        {"long.ini", "[Cyclomarkator]\nValue=" + QByteArray(10000, '9') + "\n" +
+                         QByteArray(10000, '[') + "\nValue2=3\n"}};
+    for (const auto& [name, bytes] : files) {
+        QFile out(dir.filePath(name));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    }
     QDir(dir.path()).mkdir("folder.ini");
-
     for (const char* name : {"junk.ini", "huge.ini", "folder.ini"}) {
         ProfileFile file(dir.filePath(name));
         file.load();
         EXPECT_EQ(file.readInt("Cyclomarkator", "Value", 4), 4) << name;
     }
+    EXPECT_FALSE(ProfileFile(dir.filePath("folder.ini")).load());
     ProfileFile file(dir.filePath("long.ini"));
     ASSERT_TRUE(file.load());
     EXPECT_EQ(file.readInt("Cyclomarkator", "Value", 0), std::numeric_limits<int32_t>::max());
     EXPECT_EQ(file.readString("Cyclomarkator", "Value", "").size(), 255);
-    EXPECT_FALSE(ProfileFile(dir.filePath("folder.ini")).load());
 }

@@ -1,5 +1,5 @@
 #include "recorder/RecorderDataFile.h"
-#include "platform/Prompts.h"
+#include "common/OnlyPrompt.h"
 #include "recorder/XtRecording.h"
 
 #include <QDir>
@@ -49,18 +49,18 @@ protected:
     }
     // Every failure shows one critical message: the quoted file name and a
     // colon on the first line, the reason on the second.
-    void expectOnlyMessage(const char* title, const QString& file, const char* reason) const {
-        ASSERT_EQ(prompts.shown.size(), 1);
-        EXPECT_EQ(prompts.shown[0].title, QLatin1String(title));
-        EXPECT_EQ(prompts.shown[0].icon, PromptIcon::Critical);
-        EXPECT_EQ(prompts.shown[0].text,
-                  QStringLiteral("\"%1\":\r\n%2").arg(file, QLatin1String(reason)));
+    static std::string failure(const char* title, const QString& file, const char* reason) {
+        return QStringLiteral("%1|Critical|\"%2\":\r\n%3")
+            .arg(QLatin1String(title), file, QLatin1String(reason))
+            .toStdString();
     }
 
     QTemporaryDir m_dir;
     ScriptedPrompts prompts;
 };
 
+// A field written at the wrong offset or in the wrong byte order would make
+// the file unreadable for every other program that shares it.
 TEST_F(DataFile, SavedFileHasTheLayoutAtItsOffsets) {
     ASSERT_TRUE(RecorderDataFile::save(path(), *sampleRecording(12, 3), prompts));
     QFile file(path());
@@ -78,8 +78,6 @@ TEST_F(DataFile, SavedFileHasTheLayoutAtItsOffsets) {
     EXPECT_EQ(int32At(bytes, 80025), 3);
     EXPECT_EQ(int32At(bytes, 80029 + 997 * 8), 5000); // oldest of the three marks
     EXPECT_EQ(int32At(bytes, 80029 + 999 * 8 + 4), 702);
-    // Nothing of the atomic replacement is left beside the file.
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Data.dat")});
 }
 
 // A wrapped ring (12 345 samples) and an overflowed mark list come back as
@@ -106,64 +104,58 @@ TEST_F(DataFile, RoundTripRestoresTheRingAndAnEmptyRecorderKeepsTheIndex) {
     EXPECT_EQ(loaded->TriggerMarks[999].Counter, 4242);
 }
 
-// A good file spoilt: the 32-bit field at `at` (if any) forged to `value`,
+// A forged or cut file is refused with its reason and leaves the running
+// recorder as it was: the 32-bit field at `at` (if any) forged to `value`,
 // then the file cut or padded to `size` bytes.
-struct RejectCase {
-    const char* name;
-    qsizetype at;
-    int32_t value;
-    qsizetype size;
-    const char* reason;
-};
-
-class Rejected : public DataFile, public testing::WithParamInterface<RejectCase> {};
-
-TEST_P(Rejected, ReportsTheReasonAndLeavesTheRecorderUnchanged) {
-    const RejectCase& c = GetParam();
-    QByteArray bytes = RecorderDataFile::encode(*sampleRecording(9, 1));
-    if (c.at >= 0)
-        putInt32(bytes, c.at, c.value);
-    bytes.resize(c.size, '\0');
-    QFile file(path());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
-    auto target = sampleRecording(40, 2);
-    EXPECT_FALSE(RecorderDataFile::load(path(), *target, prompts));
-    expectOnlyMessage("Load Data", path(), c.reason);
-    EXPECT_TRUE(sameRecording(*target, *sampleRecording(40, 2)));
+TEST_F(DataFile, DamagedFilesAreRefusedWithTheirReasonAndChangeNothing) {
+    const char* const Format = "Invalid file format";
+    const struct {
+        qsizetype at;
+        int32_t value;
+        qsizetype size;
+        const char* reason;
+    } cases[] = {
+        {0, qFromLittleEndian<qint32>("CYCL"), FileSize, Format}, // magic differs in case only
+        {13, 2, FileSize, "Invalid version"},
+        {13, 2, 100, "Invalid version"}, // a later version may have another length
+        {-1, 0, 15, Format},             // only the magic
+        {-1, 0, FileSize - 1, Format},
+        {-1, 0, FileSize + 1, Format},
+        {17, 10001, FileSize, Format}, // count above the ring
+        {21, 10000, FileSize, Format}, // index past the ring
+        {21, -1, FileSize, Format},    // samples without an index
+        {80025, 1000, FileSize, Format},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.at << " " << c.value << " " << c.size);
+        QByteArray bytes = RecorderDataFile::encode(*sampleRecording(9, 1));
+        if (c.at >= 0)
+            putInt32(bytes, c.at, c.value);
+        bytes.resize(c.size, '\0');
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        auto target = sampleRecording(40, 2);
+        prompts.shown.clear();
+        EXPECT_FALSE(RecorderDataFile::load(path(), *target, prompts));
+        EXPECT_EQ(onlyPrompt(prompts), failure("Load Data", path(), c.reason));
+        EXPECT_TRUE(sameRecording(*target, *sampleRecording(40, 2)));
+    }
 }
-
-const char* const Format = "Invalid file format";
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Rejected,
-    testing::Values(
-        // "CYCLomarkator": the magic differs in case only.
-        RejectCase{"MagicInOtherCase", 0, qFromLittleEndian<qint32>("CYCL"), FileSize, Format},
-        RejectCase{"Version2", 13, 2, FileSize, "Invalid version"},
-        // A later version may have another length: it is still named as a version.
-        RejectCase{"Version2AndShort", 13, 2, 100, "Invalid version"},
-        RejectCase{"OnlyTheMagic", -1, 0, 15, Format},
-        RejectCase{"OneByteShort", -1, 0, FileSize - 1, Format},
-        RejectCase{"OneByteLong", -1, 0, FileSize + 1, Format},
-        RejectCase{"CountAboveTheRing", 17, 10001, FileSize, Format},
-        RejectCase{"IndexPastTheRing", 21, 10000, FileSize, Format},
-        RejectCase{"SamplesWithoutIndex", 21, -1, FileSize, Format},
-        RejectCase{"ThousandMarks", 80025, 1000, FileSize, Format}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // The program loads only a file that exists, but that may be a folder; a save
 // may find its folder gone or a folder in the file's place.
 TEST_F(DataFile, FailedSavesAndLoadsReportTheRunTimeError) {
     XtRecording recording;
     EXPECT_FALSE(RecorderDataFile::save(path("gone/Data.dat"), recording, prompts));
-    expectOnlyMessage("Save Data", path("gone/Data.dat"), "Path not found");
+    EXPECT_EQ(onlyPrompt(prompts), failure("Save Data", path("gone/Data.dat"), "Path not found"));
     ASSERT_TRUE(QDir().mkpath(path()));
     for (const bool save : {true, false}) {
         prompts.shown.clear();
         EXPECT_FALSE(save ? RecorderDataFile::save(path(), recording, prompts)
                           : RecorderDataFile::load(path(), recording, prompts));
-        expectOnlyMessage(save ? "Save Data" : "Load Data", path(), "Path/File access error");
+        EXPECT_EQ(onlyPrompt(prompts),
+                  failure(save ? "Save Data" : "Load Data", path(), "Path/File access error"));
     }
 }
 

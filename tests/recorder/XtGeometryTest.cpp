@@ -34,6 +34,7 @@ TEST(XtGeometry, ScaleLabelsTakeTheLocalesSeparatorButNotItsMinus) {
     EXPECT_NEAR(labels[1].centre, 103.0, 1e-3);
 }
 
+// A label at the edge of the strip must not be cut off.
 TEST(XtGeometry, ScaleLabelsStayWhollyInsideTheStrip) {
     EXPECT_EQ(labelLeft(103, 10, 207), 98);  // centred where there is room
     EXPECT_EQ(labelLeft(9, 24, 207), 0);     // "-10" at the left edge

@@ -32,36 +32,30 @@ protected:
     XtPlotImage::GridColumns columns = XtGeometry::gridColumns(-1.1f, 1.1f, Width);
 };
 
-struct PenCase {
-    const char* name;
-    float from, to;  // volts
-    int first, last; // the columns drawn red
-};
-
-class PenMove : public PlotImage, public testing::WithParamInterface<PenCase> {};
-
 // The pen's move is drawn on the pen row 20 from column to column, both
 // included, and nowhere else; off the scale it ends at the edge, and a NaN
 // sample is never converted to a pixel.
-TEST_P(PenMove, DrawsTheColumnsBetweenTheSamplesOnThePenRow) {
-    const PenCase& c = GetParam();
-    image.drawPenMove(column(c.from), column(c.to));
-    for (int x = 0; x < Width; ++x) {
-        EXPECT_EQ(pixel(x, 20) == XtPlotImage::TraceColour, x >= c.first && x <= c.last) << x;
-        EXPECT_NE(pixel(x, 19), XtPlotImage::TraceColour) << x;
-        EXPECT_NE(pixel(x, 21), XtPlotImage::TraceColour) << x;
+TEST_F(PlotImage, APenMoveDrawsTheColumnsBetweenTheSamplesOnThePenRow) {
+    constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float from, to;  // volts
+        int first, last; // the columns drawn red
+    } cases[] = {{0.0f, 0.5f, 103, 150},
+                 {1.0f, -1.0f, 9, 197},
+                 {0.5f, 50.0f, 150, 206},
+                 {NaN, -1.0f, 9, 9},
+                 {0.0f, NaN, 1, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from << " to " << c.to);
+        image.drawGrid(columns);
+        image.drawPenMove(column(c.from), column(c.to));
+        for (int x = 0; x < Width; ++x) {
+            EXPECT_EQ(pixel(x, 20) == XtPlotImage::TraceColour, x >= c.first && x <= c.last) << x;
+            EXPECT_NE(pixel(x, 19), XtPlotImage::TraceColour) << x;
+            EXPECT_NE(pixel(x, 21), XtPlotImage::TraceColour) << x;
+        }
     }
 }
-
-constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
-
-INSTANTIATE_TEST_SUITE_P(Cases, PenMove,
-                         testing::Values(PenCase{"Rightwards", 0.0f, 0.5f, 103, 150},
-                                         PenCase{"LeftwardsFullScale", 1.0f, -1.0f, 9, 197},
-                                         PenCase{"OffTheScale", 0.5f, 50.0f, 150, 206},
-                                         PenCase{"FromNaN", NaN, -1.0f, 9, 9},
-                                         PenCase{"ToNaN", 0.0f, NaN, 1, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // Vertical lines at i/22 of the width for odd i, black at full scale and
 // zero and unbroken by the grey horizontal lines every 20 rows.
@@ -95,6 +89,8 @@ TEST_F(PlotImage, AScrollStepMovesThePictureDownAndContinuesTheGrid) {
     EXPECT_TRUE(sameRow(after, 1, grid, 1));
 }
 
+// A trigger mark is a line across the width with its label centred just
+// above it, and nothing drawn below.
 TEST_F(PlotImage, ATriggerMarkIsALineWithItsLabelCentredAbove) {
     const QImage grid = image.image().copy();
     image.drawTriggerMark(50, 1200);

@@ -1,3 +1,5 @@
+// The offline counter: the same counting and triggers as the program on a
+// recorded signal, its flags, and the command-line tool's output.
 #include "OfflineCounter.h"
 #include "CountOptions.h"
 
@@ -10,19 +12,12 @@
 #include <cstdio>
 
 namespace {
-// A sine of `periods` periods, `perPeriod` samples each, amplitude `amplitude`.
-void runSine(OfflineCounter& counter, int periods, int perPeriod, double amplitude) {
-    for (int i = 0; i < periods * perPeriod; ++i)
-        counter.process(static_cast<float>(amplitude * std::sin(2 * M_PI * i / perPeriod)), i);
-}
-
 CountOptions parse(const QStringList& arguments) {
     CountOptions options;
     QString error;
     EXPECT_TRUE(parseCountOptions(arguments, options, error)) << error.toStdString();
     return options;
 }
-
 QString parseError(const QStringList& arguments) {
     CountOptions options;
     QString error;
@@ -31,33 +26,34 @@ QString parseError(const QStringList& arguments) {
 }
 } // namespace
 
+// 100 periods of a 2 V sine, 50 samples each: every flag must reach the count.
 TEST(OfflineCounter, CountsGeneratedSignals) {
     const struct {
         QStringList flags;
-        double amplitude;
         int32_t cycles;
         int64_t triggers;
     } cases[] = {
-        {{}, 2.0, 100, 100},                         // every maximum, trigger every cycle
-        {{"--extrema-per-cycle", "2"}, 2.0, 50, 50}, // two maxima a cycle
-        {{"--mode", "min", "--threshold", "-1"}, 2.0, 100, 100},
-        {{"--threshold", "2.5"}, 2.0, 0, 0},          // maxima never reach the gate
-        {{"--hysteresis", "5"}, 2.0, 0, 0},           // swing smaller than hysteresis
-        {{"--profile", "10:2,20:5,40"}, 2.0, 100, 9}, // 2..10, 15, 20, 40, 80
-        {{"--triggers", "off"}, 2.0, 100, 0},
-        {{"--start-count", "1000", "--profile", "100"}, 2.0, 1100, 1},
+        {{}, 100, 100},                         // every maximum, trigger every cycle
+        {{"--extrema-per-cycle", "2"}, 50, 50}, // two maxima a cycle
+        {{"--mode", "min", "--threshold", "-1"}, 100, 100},
+        {{"--threshold", "2.5"}, 0, 0},          // maxima never reach the gate
+        {{"--hysteresis", "5"}, 0, 0},           // swing smaller than hysteresis
+        {{"--profile", "10:2,20:5,40"}, 100, 9}, // 2..10, 15, 20, 40, 80
+        {{"--triggers", "off"}, 100, 0},
+        {{"--start-count", "1000", "--profile", "100"}, 1100, 1},
     };
     for (const auto& c : cases) {
-        const CountOptions options = parse(c.flags);
         std::FILE* sink = std::tmpfile();
-        OfflineCounter counter(options.state, 40, OfflineCounter::Format::Text, sink);
-        runSine(counter, 100, 50, c.amplitude);
+        OfflineCounter counter(parse(c.flags).state, 40, OfflineCounter::Format::Text, sink);
+        for (int i = 0; i < 100 * 50; ++i)
+            counter.process(static_cast<float>(2.0 * std::sin(2 * M_PI * i / 50)), i);
         std::fclose(sink);
         EXPECT_EQ(counter.state().CycleCount, c.cycles) << c.flags.join(' ').toStdString();
         EXPECT_EQ(counter.triggersFired(), c.triggers) << c.flags.join(' ').toStdString();
     }
 }
 
+// A bad flag must be refused with the flag named, never counted with a guess.
 TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
     EXPECT_TRUE(parseError({"--mode", "both"}).contains("--mode"));
     EXPECT_TRUE(parseError({"--extrema-per-cycle", "0"}).contains("--extrema-per-cycle"));
@@ -71,6 +67,8 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
     EXPECT_TRUE(parseError({"a.txt", "b.txt"}).contains("Only one input file"));
 }
 
+// A flag wins over the settings file; the rest comes from the file, decimal
+// commas included.
 TEST(OfflineCounter, FlagsOverrideTheSettingsFile) {
     QTemporaryDir dir;
     QFile file(dir.filePath("Cyclomarkator.INI"));
@@ -85,13 +83,14 @@ TEST(OfflineCounter, FlagsOverrideTheSettingsFile) {
     EXPECT_FLOAT_EQ(options.state.Threshold, 0.25f);
 }
 
+// The tool's JSON events and summary, its exit code and the exact message for
+// a bad line, whose samples before it still count.
 TEST(OfflineCounter, ToolReportsEventsAndStopsAtABadLine) {
     QTemporaryDir dir;
     QFile file(dir.filePath("load.csv"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("time;load\n0;0\n40;1\n80;0,5\n120;0,9\n160;0,6\n200;oops\n");
     file.close();
-
     QProcess tool;
     tool.start(COUNT_TOOL_PATH, {"--column", "2", "--delimiter", ";", "--extrema-per-cycle", "2",
                                  "--json", file.fileName()});

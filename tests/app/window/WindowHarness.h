@@ -27,28 +27,25 @@ public:
         for (const char* name : {"program", "temp", "config"})
             QDir().mkpath(folder(name));
     }
-    // The window goes before the session it shows.
+    // The window goes before the session it shows, and both before the folders.
     ~WindowHarness() {
         form.reset();
         session.reset();
     }
 
     QString folder(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
-    QString settingsPath() const {
-        return folder("program") + QStringLiteral("/Cyclomarkator.INI");
-    }
+    QString settingsPath() const { return folder("program") + "/Cyclomarkator.INI"; }
     void writeSettings(const QString& text) {
         QFile file(settingsPath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8());
     }
-    // Reads the settings file as it is on disk now.
-    QString setting(const QString& section, const QString& key) const {
+    // The settings file as it is on disk now.
+    QString setting(const char* section, const char* key) const {
         ProfileFile file(settingsPath());
         file.load();
-        return file.readString(section, key, QStringLiteral("<missing>"));
+        return file.readString(QLatin1String(section), QLatin1String(key), "<missing>");
     }
-
     CounterSession& makeSession() {
         ProgramFolderChoice program;
         program.folder = folder("program");
