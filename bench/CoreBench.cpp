@@ -3,14 +3,15 @@
 // durable settings save.
 #include "adc/AdcFacade.h"
 #include "adc/ExchangeFile.h"
-#include "app/CoreView.h"
-#include "app/CounterCore.h"
-#include "app/CountingEngine.h"
-#include "app/SettingsFile.h"
-#include "app/TriggerFile.h"
+#include "counting/CoreView.h"
+#include "counting/CounterCore.h"
+#include "counting/CountingEngine.h"
+#include "counting/SettingsFile.h"
+#include "counting/TriggerFile.h"
 #include "platform/MillisecondClock.h"
 #include "platform/Prompts.h"
 #include "platform/RegistryArea.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

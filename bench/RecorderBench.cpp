@@ -3,8 +3,8 @@
 // a redraw from memory with a full ring and 999 trigger marks (after each
 // change of scale or size).
 #include "recorder/XtPlotImage.h"
-#include "recorder/XtRecording.h"
 #include "recorder/XtRedrawPlan.h"
+#include "recording/XtRecording.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>

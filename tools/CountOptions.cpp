@@ -1,7 +1,7 @@
 #include "CountOptions.h"
 
-#include "app/CountingEngine.h"
-#include "app/SettingsFile.h"
+#include "counting/CountingEngine.h"
+#include "counting/SettingsFile.h"
 #include "platform/ProfileFile.h"
 
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 // The command line of the offline counter: where the samples come from, how
 // they are read, and the counting and trigger settings (from a settings file,
 // overridden by flags). Every bad flag or value gives a clear message.
-#include "SampleReader.h"
-#include "app/CountingState.h"
+#include "common/SampleReader.h"
+#include "counting/CountingState.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,8 +2,8 @@
 // Runs the program's counting engine over recorded samples and reports every
 // counted extremum and every trigger, so a lab can try threshold, hysteresis
 // and trigger profile on a load history before starting a weeks-long test.
-#include "app/CountingEngine.h"
-#include "app/CountingState.h"
+#include "counting/CountingEngine.h"
+#include "counting/CountingState.h"
 
 #include <cstdint>
 #include <cstdio>

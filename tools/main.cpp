@@ -1,7 +1,7 @@
 // cyclomarkator-count: the offline counter.
 #include "CountOptions.h"
 #include "OfflineCounter.h"
-#include "SampleReader.h"
+#include "common/SampleReader.h"
 
 #include <QFile>
 #include <QStringList>

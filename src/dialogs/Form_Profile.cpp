@@ -1,6 +1,6 @@
 #include "dialogs/Form_Profile.h"
 
-#include "app/CounterCore.h"
+#include "counting/CounterCore.h"
 #include "platform/Prompts.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "dialogs/Form_Trigger.h"
 
-#include "app/CounterCore.h"
-#include "app/NumberText.h"
+#include "common/NumberText.h"
+#include "counting/CounterCore.h"
 #include "dialogs/Form_Profile.h"
 #include "dialogs/TriggerPreview.h"
 #include "platform/Prompts.h"

@@ -3,7 +3,7 @@
 // of the rows and says which profile they give, or from which row on they are
 // invalid. It stores nothing; the dialog applies a profile only when the whole
 // check passed, so a refused profile never leaves the counter half-changed.
-#include "app/CountingState.h"
+#include "counting/CountingState.h"
 
 #include <QString>
 #include <array>

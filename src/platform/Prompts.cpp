@@ -18,19 +18,3 @@ QString StderrPrompts::inputBox(const QString& prompt, const QString& title,
     std::fflush(stderr);
     return defaultText;
 }
-
-PromptAnswer ScriptedPrompts::messageBox(const QString& text, const QString& title, PromptIcon icon,
-                                         PromptButtons buttons) {
-    shown.append({text, title, icon, false});
-    if (!answers.isEmpty())
-        return answers.takeFirst();
-    return buttons == PromptButtons::YesNo ? PromptAnswer::Yes : PromptAnswer::Ok;
-}
-
-QString ScriptedPrompts::inputBox(const QString& prompt, const QString& title,
-                                  const QString& defaultText) {
-    shown.append({prompt, title, PromptIcon::None, true});
-    if (!inputs.isEmpty())
-        return inputs.takeFirst();
-    return defaultText;
-}

@@ -28,22 +28,3 @@ public:
     QString inputBox(const QString& prompt, const QString& title,
                      const QString& defaultText) override;
 };
-
-// Records every prompt and answers from queues (then with the default answer).
-class ScriptedPrompts final : public Prompts {
-public:
-    struct Shown {
-        QString text;
-        QString title;
-        PromptIcon icon;
-        bool isInput;
-    };
-    QList<Shown> shown;
-    QList<PromptAnswer> answers;
-    QList<QString> inputs;
-
-    PromptAnswer messageBox(const QString& text, const QString& title, PromptIcon icon,
-                            PromptButtons buttons) override;
-    QString inputBox(const QString& prompt, const QString& title,
-                     const QString& defaultText) override;
-};

@@ -4,10 +4,10 @@
 #include "recorder/RecorderPlacement.h"
 #include "recorder/RecorderSettings.h"
 #include "recorder/XtPlotView.h"
-#include "recorder/XtRecorderModel.h"
 #include "recorder/XtRedrawPlan.h"
 #include "recorder/XtScaleView.h"
 #include "recorder/XtScales.h"
+#include "recording/XtRecorderModel.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>

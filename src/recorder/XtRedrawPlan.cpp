@@ -1,7 +1,7 @@
 #include "recorder/XtRedrawPlan.h"
 
 #include "recorder/XtGeometry.h"
-#include "recorder/XtRecording.h"
+#include "recording/XtRecording.h"
 
 XtRedrawPlan XtRedrawPlan::make(const XtRecording& recording, float Xmin, float Xmax, int width,
                                 int32_t intervalMs) {

@@ -4,12 +4,14 @@
 #include "adc/Class_AD.h"
 #include "adc/Class_AD_Dummy.h"
 #include "common/ErrorText.h"
-#include "common/OnlyPrompt.h"
 #include "common/ParseNumber.h"
 #include "platform/MillisecondClock.h"
 #include "platform/ProfileFile.h"
 #include "platform/Prompts.h"
 #include "platform/RegistryArea.h"
+#include "support/ManualClock.h"
+#include "support/OnlyPrompt.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QDir>
 #include <QLocale>

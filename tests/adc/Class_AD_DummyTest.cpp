@@ -1,6 +1,7 @@
 #include "adc/Class_AD_Dummy.h"
 
 #include "platform/MillisecondClock.h"
+#include "support/ManualClock.h"
 
 #include <gtest/gtest.h>
 #include <vector>

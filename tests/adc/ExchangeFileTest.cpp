@@ -1,6 +1,7 @@
 #include "adc/ExchangeFile.h"
 
-#include "common/OnlyPrompt.h"
+#include "support/OnlyPrompt.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QFile>
 #include <QTemporaryDir>

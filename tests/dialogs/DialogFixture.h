@@ -3,12 +3,14 @@
 // what the main window would show, and scripted message boxes for the dialogs.
 #include "adc/AdcFacade.h"
 #include "adc/ExchangeFile.h"
-#include "app/CounterCore.h"
-#include "app/RecordingCoreView.h"
-#include "app/TriggerFile.h"
+#include "counting/CounterCore.h"
+#include "counting/TriggerFile.h"
 #include "platform/MillisecondClock.h"
 #include "platform/Prompts.h"
 #include "platform/RegistryArea.h"
+#include "support/ManualClock.h"
+#include "support/RecordingCoreView.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "dialogs/Form_Profile.h"
 
 #include "DialogFixture.h"
-#include "common/OnlyPrompt.h"
+#include "support/OnlyPrompt.h"
 
 #include <QComboBox>
 

@@ -1,8 +1,8 @@
 #include "dialogs/Form_Trigger.h"
 
 #include "DialogFixture.h"
-#include "common/OnlyPrompt.h"
 #include "dialogs/TriggerPreview.h"
+#include "support/OnlyPrompt.h"
 
 #include <QDebug>
 #include <QTimer>

@@ -2,10 +2,12 @@
 #include "platform/MillisecondClock.h"
 #include "platform/ProfileFile.h"
 #include "platform/Prompts.h"
-#include "recorder/RecorderDataFile.h"
 #include "recorder/XtPlotView.h"
-#include "recorder/XtRecorderModel.h"
 #include "recorder/XtScaleView.h"
+#include "recording/RecorderDataFile.h"
+#include "recording/XtRecorderModel.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,8 +1,0 @@
-#include "app/TriggerScheduler.h"
-
-#include "common/Pause.h"
-
-void ImmediateTriggerScheduler::schedule(int32_t delayMs, std::function<void()> fire) {
-    Pause(delayMs);
-    fire();
-}

@@ -1,0 +1,40 @@
+#include "session/CommandLine.h"
+
+CommandLine CommandLine::parse(const QStringList& arguments) {
+    CommandLine line;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == u"--headless") {
+            line.headless = true;
+        } else if (argument == u"--help" || argument == u"-h") {
+            line.help = true;
+        } else if (argument == u"--version") {
+            line.version = true;
+        } else if (argument == u"--config-dir") {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+                line.error = QStringLiteral("--config-dir needs a folder");
+                return line;
+            }
+            line.configDir = arguments[++i];
+        } else if (argument.startsWith(u"--config-dir=")) {
+            line.configDir = argument.mid(13);
+        } else {
+            line.error = QStringLiteral("Unknown argument \"%1\" (see --help)").arg(argument);
+            return line;
+        }
+    }
+    return line;
+}
+
+QString CommandLine::usage(const QString& programName) {
+    return QStringLiteral(
+               "Usage: %1 [--config-dir DIR] [--headless]\n"
+               "Counts the stress cycles of a fatigue test and raises triggers at chosen "
+               "counts.\n\n"
+               "  --config-dir DIR  keep the settings file and the chart data in DIR\n"
+               "                    (default: the program's folder)\n"
+               "  --headless        run without a window; messages go to stdout and stderr\n"
+               "  --version         print the version\n"
+               "  --help            print this text\n")
+        .arg(programName);
+}

@@ -1,0 +1,199 @@
+#include "session/CounterSession.h"
+
+#include "common/IniReaders.h"
+#include "counting/SettingsFile.h"
+#include "platform/AtomicFile.h"
+#include "platform/ProfileFile.h"
+#include "platform/Prompts.h"
+#include "session/MainView.h"
+
+#include <QFileInfo>
+
+namespace {
+constexpr int CountingIntervalMs = 40;
+constexpr int TestIntervalMs = 2000;
+} // namespace
+
+CounterSession::CounterSession(Environment environment, Prompts& prompts,
+                               const MillisecondClock& clock, LibadxDevices& devices,
+                               QObject* parent)
+    : QObject(parent), m_environment(std::move(environment)), m_prompts(prompts), m_clock(clock),
+      m_registry(
+          RegistryArea::defaultPath(m_environment.configFolder, m_environment.folder.baseName)),
+      m_adc(clock, m_registry, prompts, m_environment.configFolder, devices),
+      m_exchange(m_environment.tempFolder, prompts), m_trigger(m_environment.tempFolder),
+      m_recorder(clock, m_environment.folder.filePath(XtRecorderModel::DataFileBaseName)) {
+    m_adc.ADC_reset();
+    m_countingTimer.setInterval(CountingIntervalMs);
+    m_countingTimer.setTimerType(Qt::PreciseTimer);
+    m_testTimer.setInterval(TestIntervalMs);
+    connect(&m_countingTimer, &QTimer::timeout, this,
+            [this] { m_core->Timer_Cyclomarkator_Timer(); });
+    connect(&m_testTimer, &QTimer::timeout, this, [this] { m_core->CountExtremum(); });
+}
+
+CounterSession::~CounterSession() {
+    m_countingTimer.stop();
+    m_testTimer.stop();
+}
+
+void CounterSession::LoadSettings() {
+    AtomicFile::removeLeftovers(m_environment.folder.settingsPath());
+    ProfileFile file(m_environment.folder.settingsPath());
+    file.load();
+    SettingsFile::LoadSettings(file, m_state, m_adc.ADInterfaceName);
+    m_general.Left = ReadIniSingle(file, "General", "Left", 0.0f);
+    m_general.Top = ReadIniSingle(file, "General", "Top", 0.0f);
+    m_general.AlwaysOnTop = ReadIniLong(file, "General", "AlwaysOnTop", -1) != 0 ? -1 : 0;
+    m_general.ShowRecorder = ReadIniLong(file, "General", "ShowRecorder", 0) != 0 ? -1 : 0;
+}
+
+void CounterSession::Form_Load(MainView& view) {
+    m_view = &view;
+    CounterCore::Parts parts{m_adc, m_exchange, m_trigger, m_clock, view, &m_scheduler};
+    m_core = std::make_unique<CounterCore>(m_state, parts, m_environment.folder.settingsPath());
+    m_core->setAlwaysOnTop(m_general.AlwaysOnTop);
+    view.setCountText(versionLabel());
+    m_exchange.ADCFile_open();
+    m_core->openTriggerFile();
+}
+
+void CounterSession::start() {
+    m_adc.ADC_reset();
+    QString configured = m_adc.ADInterfaceName;
+    const int32_t number = m_adc.ADC_interface_number(configured);
+    const QString name = m_adc.ADC_catalogue_name(number);
+    m_view->setStatus(name);
+    m_adc.ADReady = InitADInterface(name) ? -1 : 0;
+    if (number > 0 && m_adc.ADReady == 0) {
+        m_prompts.messageBox(QStringLiteral("Cannot initialize A/D-Interface\n\"%1\"").arg(name),
+                             QStringLiteral("A/D-Converter"), PromptIcon::Critical);
+        m_adc.ADC_reset();
+    }
+    // Where the settings really go matters more than the interface name.
+    const QString status =
+        m_environment.folder.usedFallback || !m_environment.folder.message.isEmpty()
+            ? name + QStringLiteral(" - ") + m_environment.folder.message
+            : name;
+    if (m_adc.ADReady != 0) {
+        m_view->setStatus(status, StatusColour::Green, StatusColour::Black);
+        m_core->takeFirstReading();
+    } else {
+        m_view->setStatus(status, StatusColour::Red, StatusColour::White);
+    }
+    m_core->showCounters();
+    m_view->setTitle(QStringLiteral("Cyclomarkator"));
+    // Without a converter no recorder window is loaded to read the chart back.
+    if (m_adc.ADReady == 0)
+        loadRecorderData();
+}
+
+void CounterSession::loadRecorderData() {
+    if (m_recorderDataLoaded)
+        return;
+    m_recorderDataLoaded = true;
+    if (QFileInfo::exists(m_recorder.DataFileName()))
+        m_recorder.LoadData(m_recorder.DataFileName(), m_prompts);
+}
+
+bool CounterSession::InitADInterface(const QString& name) {
+    m_adc.ADC_reset();
+    QString opened = name;
+    m_adc.ADReady = m_adc.ADC_open(opened) ? -1 : 0;
+    const bool ready = m_adc.ADReady != 0;
+    m_view->setVoltageText(QStringLiteral("-----"), false);
+
+    QStringList channels;
+    for (int32_t ch = 0; ch < m_adc.ADC_channels(); ++ch)
+        channels << m_adc.ADC_channel_name(ch);
+    const int selected =
+        m_state.ADChannel >= 0 && m_state.ADChannel < channels.size() ? m_state.ADChannel : -1;
+    m_view->setChannelList(channels, selected);
+
+    if (ready)
+        m_countingTimer.start();
+    else
+        m_countingTimer.stop();
+
+    if (!ready)
+        m_view->setTitle(u'(' + name + u')');
+    else if (m_adc.ADC_winrt_device() >= 0)
+        m_view->setTitle(name + QStringLiteral(" = WinRTDev. ") +
+                         QString::number(m_adc.ADC_winrt_device()));
+    else
+        m_view->setTitle(name);
+    return ready;
+}
+
+void CounterSession::mnuReset_Click() {
+    m_core->resetCount();
+}
+
+void CounterSession::mnuTrigMan_Click() {
+    m_core->SignalTrigger(1);
+}
+
+void CounterSession::setTestMode(bool on) {
+    if (on)
+        m_testTimer.start();
+    else
+        m_testTimer.stop();
+    m_view->setTestMode(on);
+}
+
+void CounterSession::setAlwaysOnTop(bool on) {
+    m_general.AlwaysOnTop = on ? -1 : 0;
+    if (m_core)
+        m_core->setAlwaysOnTop(m_general.AlwaysOnTop);
+}
+
+void CounterSession::Combo_AD_channel_Click(int index) {
+    if (index >= 0)
+        m_state.ADChannel = index;
+}
+
+void CounterSession::Form_Unload(const GeneralSettings& window) {
+    if (m_unloaded || !m_core)
+        return;
+    m_unloaded = true;
+    m_countingTimer.stop();
+    m_testTimer.stop();
+    // A trigger that fell due must still reach the flag file.
+    m_scheduler.flush();
+    m_exchange.ADCFile_close();
+    m_trigger.CloseTriggerFile();
+    m_adc.ADC_close();
+    m_adc.ADC_reset();
+    m_core->setAlwaysOnTop(window.AlwaysOnTop != 0 ? -1 : 0);
+    m_core->SaveSettings();
+    writeGeneralSettings(window);
+    m_recorder.unload(m_prompts);
+}
+
+void CounterSession::writeGeneralSettings(const GeneralSettings& window) {
+    m_general = window;
+    ProfileFile file(m_environment.folder.settingsPath());
+    file.load();
+    file.writeString("General", "Left", QString::number(window.Left, 'g', 10));
+    file.writeString("General", "Top", QString::number(window.Top, 'g', 10));
+    file.writeString("General", "AlwaysOnTop", QString::number(window.AlwaysOnTop != 0 ? -1 : 0));
+    file.writeString("General", "ShowRecorder", QString::number(window.ShowRecorder != 0 ? -1 : 0));
+    if (!file.save() && m_view)
+        m_view->reportProblem(QStringLiteral("The window position could not be saved: ") +
+                              file.lastError());
+}
+
+QString CounterSession::versionLabel() {
+    return QStringLiteral("V%1.%2.%3")
+        .arg(CYCLO_VERSION_MAJOR)
+        .arg(CYCLO_VERSION_MINOR)
+        .arg(CYCLO_VERSION_PATCH);
+}
+
+QString CounterSession::versionMessage() const {
+    return QStringLiteral("%1\nVersion:  %2.%3.%4    20. Jun. 2010 (R)")
+        .arg(QFileInfo(m_environment.executablePath).absoluteFilePath())
+        .arg(CYCLO_VERSION_MAJOR)
+        .arg(CYCLO_VERSION_MINOR, 2, 10, QLatin1Char('0'))
+        .arg(CYCLO_VERSION_PATCH, 2, 10, QLatin1Char('0'));
+}

@@ -1,0 +1,113 @@
+#pragma once
+// One run of the counting program without its window: reads the settings,
+// opens the exchange and flag files, opens the configured A/D interface, runs
+// the counting and test timers and the delayed triggers, carries out the menu
+// actions, and on closing writes everything back in order. The main window and
+// the headless mode both drive it; they only show what it reports.
+#include "adc/AdcFacade.h"
+#include "adc/ExchangeFile.h"
+#include "counting/CounterCore.h"
+#include "counting/CountingState.h"
+#include "counting/TriggerFile.h"
+#include "platform/ProgramFolder.h"
+#include "platform/RegistryArea.h"
+#include "recording/XtRecorderModel.h"
+#include "session/QtTriggerScheduler.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+class LibadxDevices;
+class MainView;
+class MillisecondClock;
+class Prompts;
+
+// The main window's own keys in "General"; positions in twips.
+struct GeneralSettings {
+    double Left = 0.0;
+    double Top = 0.0;
+    int32_t AlwaysOnTop = -1;
+    int32_t ShowRecorder = 0;
+};
+
+class CounterSession : public QObject {
+    Q_OBJECT
+public:
+    struct Environment {
+        ProgramFolderChoice folder; // settings file and recorder data
+        QString tempFolder;         // exchange and flag files
+        QString configFolder;       // registry area and A/D settings export
+        QString executablePath;     // for the version message
+    };
+
+    CounterSession(Environment environment, Prompts& prompts, const MillisecondClock& clock,
+                   LibadxDevices& devices, QObject* parent = nullptr);
+    ~CounterSession() override;
+
+    // Reads the settings file and the window's "General" keys (whose
+    // "AlwaysOnTop" wins over the one in "Cyclomarkator").
+    void LoadSettings();
+    const GeneralSettings& general() const { return m_general; }
+
+    // The window's load step: counting labels, exchange file, flag file.
+    void Form_Load(MainView& view);
+    // The rest of start-up: opens the configured interface, reports one that
+    // fails, colours the status line and shows the counters. Call after Form_Load.
+    void start();
+    bool InitADInterface(const QString& name);
+
+    // Menu actions.
+    void mnuReset_Click();
+    void mnuTrigMan_Click();
+    void setTestMode(bool on);
+    bool testMode() const { return m_testTimer.isActive(); }
+    void Combo_AD_channel_Click(int index);
+    // "Always on &Top": the flag saved in both its keys at closing.
+    void setAlwaysOnTop(bool on);
+
+    // Closing: fires waiting triggers, closes the files, releases the device,
+    // writes the settings and the window's keys. Runs once; later calls do nothing.
+    void Form_Unload(const GeneralSettings& window);
+    bool unloaded() const { return m_unloaded; }
+
+    CountingState& state() { return m_state; }
+    AdcFacade& adc() { return m_adc; }
+    CounterCore& core() { return *m_core; }
+    QTimer& countingTimer() { return m_countingTimer; }
+    QTimer& testTimer() { return m_testTimer; }
+    QtTriggerScheduler& scheduler() { return m_scheduler; }
+    // The X(t) recording of this run; a recorder window draws from it.
+    XtRecorderModel& recorder() { return m_recorder; }
+    // Loads the recorder data file once, so that closing never overwrites the
+    // chart of the last run with an empty one. A recorder window loads it
+    // itself when its start timer fires.
+    void loadRecorderData();
+    const Environment& environment() const { return m_environment; }
+
+    // "V1.2.17": the count label until the count is shown.
+    static QString versionLabel();
+    // The text of the "&Version" message box.
+    QString versionMessage() const;
+
+private:
+    void writeGeneralSettings(const GeneralSettings& window);
+
+    Environment m_environment;
+    Prompts& m_prompts;
+    const MillisecondClock& m_clock;
+    RegistryArea m_registry;
+    AdcFacade m_adc;
+    ExchangeFile m_exchange;
+    TriggerFile m_trigger;
+    CountingState m_state;
+    GeneralSettings m_general;
+    MainView* m_view = nullptr;
+    QtTriggerScheduler m_scheduler;
+    XtRecorderModel m_recorder;
+    bool m_recorderDataLoaded = false;
+    std::unique_ptr<CounterCore> m_core;
+    QTimer m_countingTimer;
+    QTimer m_testTimer;
+    bool m_unloaded = false;
+};

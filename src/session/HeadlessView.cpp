@@ -1,0 +1,56 @@
+#include "session/HeadlessView.h"
+
+#include "recording/XtRecorderModel.h"
+
+void HeadlessView::line(const QString& text) {
+    const QString stamp = m_now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    std::fprintf(m_out, "%s %s\n", qPrintable(stamp), qPrintable(text));
+    std::fflush(m_out);
+}
+
+void HeadlessView::setCountText(const QString& text) {
+    if (text == m_count)
+        return;
+    m_count = text;
+    // Before the first count the label carries the version; say so plainly.
+    if (text.startsWith(u'V'))
+        line(QStringLiteral("Cyclomarkator ") + text);
+    else
+        line(QStringLiteral("Count %1 (voltage %2 V, next trigger %3)")
+                 .arg(text, m_voltage.isEmpty() ? QStringLiteral("-----") : m_voltage,
+                      m_next.isEmpty() ? QStringLiteral("-") : m_next));
+}
+
+void HeadlessView::setTitle(const QString& text) {
+    if (text == m_title)
+        return;
+    m_title = text;
+    line(QStringLiteral("Title: ") + text);
+}
+
+void HeadlessView::setStatus(const QString& text, std::optional<uint32_t>,
+                             std::optional<uint32_t>) {
+    if (text == m_status)
+        return;
+    m_status = text;
+    line(QStringLiteral("Status: ") + text);
+}
+
+void HeadlessView::reportProblem(const QString& text) {
+    line(QStringLiteral("Problem: ") + text);
+    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(text));
+}
+
+void HeadlessView::setTestMode(bool on) {
+    line(on ? QStringLiteral("Test mode on") : QStringLiteral("Test mode off"));
+}
+
+void HeadlessView::plotX(float voltage) {
+    if (m_recorder)
+        m_recorder->PlotX(voltage);
+}
+
+void HeadlessView::plotTrigger(int32_t counter) {
+    if (m_recorder)
+        m_recorder->PlotTrigger(counter);
+}

@@ -1,0 +1,237 @@
+// The settings file: what the loader makes of every key (including files
+// damaged or written by hand), the exact file the saver writes, that it reads
+// back with either decimal separator, and that a save killed half-way leaves
+// a whole file. Number parsing itself and keeping the rest of the file are
+// checked with the INI readers and ProfileFile.
+#include "counting/SettingsFile.h"
+
+#include "platform/ProfileFile.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <limits>
+#include <random>
+#include <unistd.h>
+
+namespace {
+
+constexpr int32_t Max = std::numeric_limits<int32_t>::max();
+const QLocale German(QLocale::German, QLocale::Germany);
+
+// clang-format off
+const CountingState Sample{.CycleCount = 1200, .MinorCount = 1, .ExtremaPerCycle = 2,
+                           .CountMode = 1, .Threshold = 1.5f, .ADChannel = 3, .TriggerSource = 2,
+                           .TriggerDelayMs = 250, .NextTriggerCount = 1300, .ExtraEvents = 2,
+                           .ProfileRows = 1, .TriggerProfile = {{{10, 2}, {}, {}, {}, {}, {}, {0, 200}}}};
+// clang-format on
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(content);
+}
+
+CountingState load(const ProfileFile& file, QString* name = nullptr, int32_t* onTop = nullptr) {
+    CountingState state;
+    state.CycleCount = 99; // whatever was there before is replaced
+    state.Hysteresis = 5.0f;
+    QString ignored;
+    SettingsFile::LoadSettings(file, state, name ? *name : ignored, onTop);
+    return state;
+}
+
+QString written(const CountingState& state, const QLocale& locale = QLocale::c()) {
+    ProfileFile file;
+    SettingsFile::writeSettings(file, state, QStringLiteral("Dummy A/D"), -1, locale);
+    return file.text();
+}
+
+// Loads `text` and writes the state back (the writer is pinned by
+// SaveWritesEveryKeyInOrder): the value the loader gave `key`.
+QString loadedValue(const char* text, const char* key) {
+    ProfileFile file;
+    file.loadText(QString::fromUtf8(text));
+    const QRegularExpression line(QStringLiteral("\n%1=([^\n]*)").arg(QLatin1String(key)));
+    return line.match(written(load(file))).captured(1);
+}
+
+// A value edited by hand or left by an older version must be brought into
+// the range the counting relies on, key by key.
+TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
+    const struct {
+        const char *text, *key, *expected;
+    } cases[] = {
+        // The minor count is checked against the extrema per cycle stored after it.
+        {"[Cyclomarkator]\nValue2=5\nPeriodizitaet=2", "Value2", "0"},
+        {"[Cyclomarkator]\nValue2=1\nPeriodizitaet=2", "Value2", "1"},
+        {"[Cyclomarkator]\nValue=-7", "Value", "0"},
+        {"[Cyclomarkator]\nPeriodizitaet=0", "Periodizitaet", "1"},
+        // The next trigger always lies ahead of the count, or at the limit.
+        {"[Cyclomarkator]\nValue=150\n[Trigger]\nTrigCount=100", "TrigCount", "151"},
+        {"[Cyclomarkator]\nValue=150\n[Trigger]\nTrigCount=200", "TrigCount", "200"},
+        {"[Cyclomarkator]\nValue=1e99", "TrigCount", "2147483647"},
+        // Older files store source 6 for the minimum; unknown sources are the maximum.
+        {"[Trigger]\nSource=6", "Source", "1"},
+        {"[Trigger]\nSource=4", "Source", "0"},
+        {"[Trigger]\nSource=3", "Source", "3"},
+        {"[Trigger]\nEnabled=5", "Enabled", "1"},
+        {"[Profile]\nProfiles=9", "Profiles", "6"},
+        {"[Profile]\nProfiles=-2", "Profiles", "0"},
+        {"[Trigger]\nEvents=3", "Events", "0"},
+        {"[Trigger]\nEvents=2", "Events", "2"},
+        {"[Trigger]\nHysterese=-0.3", "Hysterese", "0.2"},
+        {"[Trigger]\nTrigDelay=-5", "TrigDelay", "0"},
+        {"[Trigger]\nADchannel=-3", "ADchannel", "0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(loadedValue(c.text, c.key), QLatin1String(c.expected)) << c.text;
+}
+
+// With no usable file the loader's own defaults must be the program's: count 0,
+// one extremum per cycle, maxima, triggers on at source 0, 0 V, 0.2 V, no
+// delay, next trigger 1.
+TEST(SettingsFile, NoUsableFileGivesTheDefaults) {
+    QTemporaryDir dir;
+    const QString locked = dir.filePath(QStringLiteral("locked.INI"));
+    writeFile(locked, "[Cyclomarkator]\nValue=77\n");
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    // A folder in the file's place fails to load like these (see ProfileFile's tests).
+    QStringList paths{dir.filePath(QStringLiteral("missing.INI"))};
+    if (::geteuid() != 0) // root reads files without read permission
+        paths << locked;
+    for (const QString& path : paths) {
+        ProfileFile file(path);
+        EXPECT_FALSE(file.load());
+        QString name = QStringLiteral("old");
+        int32_t onTop = 5;
+        const CountingState state = load(file, &name, &onTop);
+        EXPECT_EQ(state, CountingState()) << path.toStdString(); // 0.2 V is pinned by the saver
+        EXPECT_EQ(name, QString());
+        EXPECT_EQ(onTop, 0);
+    }
+}
+
+// The ranges the rest of the program relies on (number parsing itself is
+// checked with the INI readers).
+bool sane(const CountingState& s) {
+    return s.CycleCount >= 0 && s.ExtremaPerCycle >= 1 && s.MinorCount >= 0 &&
+           s.MinorCount < s.ExtremaPerCycle && s.TriggerSource >= 0 && s.TriggerSource <= 3 &&
+           s.ExtraEvents >= 0 && s.ExtraEvents <= 2 && s.ProfileRows >= 0 && s.ProfileRows <= 6 &&
+           std::isfinite(s.Threshold) && std::isfinite(s.Hysteresis) && s.Hysteresis >= 0.0f &&
+           s.TriggerDelayMs >= 0 && (s.NextTriggerCount > s.CycleCount || s.CycleCount == Max);
+}
+
+// A damaged or hostile file must neither crash the loader nor leave a value
+// outside those ranges.
+TEST(SettingsFile, HostileFilesLoadSaneValues) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Cyclomarkator.INI"));
+    QByteArray junk(4096, '\0');
+    QRandomGenerator random(1234);
+    for (char& c : junk)
+        c = "[]=\n\r;,.-e9ValueTrigger\0\xff"[random.bounded(26)];
+    const QList<QByteArray> contents = {
+        "[Cyclomarkator]\nValue=" + QByteArray(10000, '9') + "\nValue2=" + QByteArray(10000, 'x'),
+        "[Cyclomarkator]\nValue=-5e20\nValue2=1e99\nPeriodizitaet=-1e99\n[Trigger]\n"
+        "ADthreshold=1e99\nHysterese=NaN\nTrigDelay=-99999999999\nEvents=1e99\nSource=&HFFFF\n"
+        "[Profile]\nProfiles=99999999999\n",
+        junk,
+        "[Trigger]\nHysterese=-inf\nADthreshold=inf\nTrigCount=-1\n",
+    };
+    for (const QByteArray& content : contents) {
+        writeFile(path, content);
+        ProfileFile file(path);
+        file.load();
+        QString name;
+        const CountingState s = load(file, &name);
+        SCOPED_TRACE(content.left(60).toStdString());
+        EXPECT_TRUE(sane(s)) << written(s).toStdString();
+        EXPECT_LE(name.size(), 255);
+    }
+}
+
+// Other programs and older installations read these keys by name and section.
+TEST(SettingsFile, SaveWritesEveryKeyInOrder) {
+    EXPECT_EQ(written(Sample), QStringLiteral("[HARDWARE]\nA/D-Converter=Dummy A/D\n"
+                                              "[Cyclomarkator]\nAlwaysOnTop=-1\nValue=1200\n"
+                                              "Value2=1\nPeriodizitaet=2\nCountMode=1\n"
+                                              "[Trigger]\nEnabled=1\nSource=2\nADchannel=3\n"
+                                              "ADthreshold=1.5\nHysterese=0.2\nTrigDelay=250\n"
+                                              "TrigCount=1300\nEvents=2\n"
+                                              "[Profile]\nProfiles=1\n0To=10\n0N=2\n6N=200\n"));
+}
+
+// A lab PC set to German writes "0,2"; every single must still read back
+// exactly, and the whole state must survive the trip through the file.
+TEST(SettingsFile, RoundTripThroughTheFileWithEitherDecimalSeparator) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Cyclomarkator.INI"));
+    for (const QLocale& locale : {QLocale::c(), German}) {
+        for (float value : {1.5f, -0.003f, 1.1f, 1e20f, 1e-7f, -1e38f, 123456.7f}) {
+            CountingState saved = Sample;
+            saved.Threshold = value;
+            ASSERT_TRUE(
+                SettingsFile::SaveSettings(path, saved, QStringLiteral("Dummy A/D"), -1, locale));
+            ProfileFile file(path);
+            ASSERT_TRUE(file.load());
+            QString name;
+            int32_t onTop = 0;
+            EXPECT_EQ(load(file, &name, &onTop), saved) << value << locale.name().toStdString();
+            EXPECT_EQ(name, QStringLiteral("Dummy A/D"));
+            EXPECT_EQ(onTop, -1);
+            EXPECT_EQ(file.readString(QStringLiteral("Trigger"), QStringLiteral("Hysterese"), {}),
+                      locale == German ? QStringLiteral("0,2") : QStringLiteral("0.2"));
+        }
+    }
+}
+
+// A process killed in the middle of saving leaves the old or the new file,
+// whole: it always loads, keeps the other sections, and holds at least the
+// last count reported as saved.
+TEST(KilledSettingsSave, LeavesAWholeFileWithTheLastSavedCount) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Cyclomarkator.INI"));
+    writeFile(path, "[General]\nLeft=1500\n[Cyclomarkator]\nValue=0\n[Recorder]\nXScale=2\n");
+
+    std::mt19937 random(20100620);
+    std::uniform_int_distribution<int> pauseMs(5, 120);
+    int32_t reported = 0, previous = 0;
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        QProcess helper;
+        helper.start(QStringLiteral(SETTINGS_SAVE_LOOP), {path});
+        // Kill only once the save loop runs; the start-up is not what is tested.
+        ASSERT_TRUE(helper.waitForStarted() && helper.waitForReadyRead(10000));
+        QThread::msleep(static_cast<unsigned long>(pauseMs(random)));
+        ::kill(static_cast<pid_t>(helper.processId()), SIGKILL);
+        ASSERT_TRUE(helper.waitForFinished());
+        // Each count is printed once its save returned; the last line may be cut short.
+        QList<QByteArray> lines = helper.readAllStandardOutput().split('\n');
+        lines.removeLast();
+        const int32_t printed = lines.isEmpty() ? -1 : lines.last().toInt();
+        reported = std::max(reported, printed);
+
+        ProfileFile file(path);
+        ASSERT_TRUE(file.load()) << file.lastError().toStdString();
+        const CountingState state = load(file);
+        EXPECT_GE(state.CycleCount, reported);
+        EXPECT_GE(state.CycleCount, previous);
+        EXPECT_LE(state.CycleCount, std::max(previous, printed) + 1);
+        EXPECT_EQ(file.readInt(QStringLiteral("General"), QStringLiteral("Left"), 0), 1500);
+        EXPECT_EQ(file.readInt(QStringLiteral("Recorder"), QStringLiteral("XScale"), 0), 2);
+        EXPECT_TRUE(file.rawValue(QStringLiteral("Profile"), QStringLiteral("6N")).has_value() ||
+                    state.CycleCount == 0);
+        previous = state.CycleCount;
+    }
+}
+
+} // namespace
