@@ -12,6 +12,10 @@ OfflineCounter::OfflineCounter(const CountingState& state, int32_t intervalMs, F
 void OfflineCounter::process(float voltage, int64_t index) {
     // The engine's clock wraps like the program's 32-bit millisecond tick.
     const auto now = static_cast<int32_t>(static_cast<uint32_t>(index * m_intervalMs));
+    // The program reads the signal once at start-up before its first tick;
+    // the first sample of the history stands for that reading.
+    if (m_samples == 0)
+        m_engine.takeFirstReading(voltage);
     const StepResult result = m_engine.step(voltage, now, true);
     ++m_samples;
     if (result.extremumCounted) {

@@ -39,7 +39,7 @@ bool CounterCore::openTriggerFile() {
 void CounterCore::takeFirstReading() {
     const float voltage = m_parts.adc.ADC_get_voltage(m_state.ADChannel);
     PrintVoltage(voltage);
-    m_state.WasAboveThreshold = voltage > m_state.Threshold ? -1 : 0;
+    m_engine.takeFirstReading(voltage);
 }
 
 void CounterCore::showCounters() {

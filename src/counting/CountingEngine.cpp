@@ -51,6 +51,10 @@ StepResult CountingEngine::step(float voltage, int32_t now, bool adReady) {
     return result;
 }
 
+void CountingEngine::takeFirstReading(float voltage) {
+    m_state.WasAboveThreshold = voltage > m_state.Threshold ? -1 : 0;
+}
+
 // Follows the running extreme; returns true when an extreme of the counted
 // kind was confirmed past the threshold. A NaN sample fails every comparison
 // and so changes nothing.

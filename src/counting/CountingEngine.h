@@ -30,6 +30,11 @@ public:
     // nothing is confirmed while the converter is missing.
     StepResult step(float voltage, int32_t now, bool adReady);
 
+    // The reading taken once at start-up, before the first tick: it only says
+    // on which side of the threshold the signal starts, so that a voltage
+    // source does not see a crossing where the signal merely starts beyond it.
+    void takeFirstReading(float voltage);
+
     // One counted extremum: MinorCount advances and wraps at ExtremaPerCycle
     // (below 1 taken as 1), completing a cycle. CycleCount stops at the 32-bit
     // limit instead of wrapping negative. Returns true when a cycle completed.

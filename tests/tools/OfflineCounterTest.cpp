@@ -53,6 +53,26 @@ TEST(OfflineCounter, CountsGeneratedSignals) {
     }
 }
 
+// The program takes the side of the threshold from its first reading, so a
+// history that starts beyond the threshold has not crossed it at sample 0.
+TEST(OfflineCounter, VoltageSourcesStartOnTheSideOfTheFirstSample) {
+    const struct {
+        const char* source;
+        float first, second;
+        int64_t triggers;
+    } cases[] = {
+        {"rising", 1, 1, 0}, {"rising", -1, 1, 1}, {"falling", -1, -1, 0}, {"falling", 1, -1, 1}};
+    for (const auto& c : cases) {
+        std::FILE* sink = std::tmpfile();
+        OfflineCounter counter(parse({"--trigger-source", c.source}).state, 40,
+                               OfflineCounter::Format::Text, sink);
+        counter.process(c.first, 0);
+        counter.process(c.second, 1);
+        std::fclose(sink);
+        EXPECT_EQ(counter.triggersFired(), c.triggers) << c.source << " " << c.first;
+    }
+}
+
 // A bad flag must be refused with the flag named, never counted with a guess.
 TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
     EXPECT_TRUE(parseError({"--mode", "both"}).contains("--mode"));
