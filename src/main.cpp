@@ -27,7 +27,7 @@ bool haveDisplay() {
 }
 
 int runHeadless(QCoreApplication& app, CounterSession& session, UnixSignalWatcher& signalWatcher) {
-    HeadlessView view(&session.recorder());
+    HeadlessView view;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &app,
                      [&app, &session](int) {
                          session.Form_Unload(session.general());
@@ -35,7 +35,6 @@ int runHeadless(QCoreApplication& app, CounterSession& session, UnixSignalWatche
                      });
     session.Form_Load(view);
     session.start();
-    session.loadRecorderData();
     const int code = app.exec();
     session.Form_Unload(session.general());
     return code;
@@ -89,14 +88,31 @@ int main(int argc, char** argv) {
     }
     const QString baseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 
+    // Why the program ends before counting: on stderr (a launcher's log or a
+    // service journal) and, with a window, in a box.
+    const auto refuse = [&](const QString& text, int code) {
+        if (!line.headless)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(text));
+        prompts->messageBox(text, QStringLiteral("Cyclomarkator"), PromptIcon::Critical);
+        return code;
+    };
+
     SingleInstanceLock lock;
     if (!lock.acquire(UserFolders::tempFolder(), baseName)) {
-        const QString text =
-            lock.errorText().isEmpty()
-                ? baseName + QStringLiteral(" is already running!")
-                : QStringLiteral("Cannot make sure that only one copy runs: ") + lock.errorText();
-        prompts->messageBox(text, QStringLiteral("Cyclomarkator"), PromptIcon::Critical);
-        return 1;
+        if (lock.errorText().isEmpty())
+            return refuse(baseName + QStringLiteral(" is already running!"), 1);
+        if (!lock.folderUnusable())
+            return refuse(QStringLiteral("Cannot make sure that only one copy runs: %1. Set "
+                                         "TMPDIR to a folder of your own.")
+                              .arg(lock.errorText()),
+                          1);
+        // The exchange and flag files stay where peers look for them; without
+        // the folder the program counts on and says so.
+        std::fprintf(stderr,
+                     "%s: ~ADC.txt and ~Trigger.tmp cannot be written in %s (%s); counting goes "
+                     "on without them\n",
+                     qPrintable(programName), qPrintable(UserFolders::tempFolder()),
+                     qPrintable(lock.errorText()));
     }
 
     const QString requested =
@@ -112,7 +128,9 @@ int main(int argc, char** argv) {
     CounterSession session(
         {folder, UserFolders::tempFolder(), configFolder, QCoreApplication::applicationFilePath()},
         *prompts, clock, devices);
-    session.LoadSettings();
+    // Counting from 0 would later replace the file the count lives in.
+    if (!session.LoadSettings())
+        return refuse(session.settingsError(), 3);
     UnixSignalWatcher signalWatcher;
     if (line.headless)
         return runHeadless(*app, session, signalWatcher);

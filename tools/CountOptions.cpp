@@ -83,7 +83,7 @@ bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QStri
     bool ok = true;
     if (flag == u"--mode") {
         ok = value == u"max" || value == u"min";
-        s.CountMode = value == u"min" ? 1 : 0;
+        s.CountMode = value == u"min" ? CountedExtrema::Minima : CountedExtrema::Maxima;
     } else if (flag == u"--extrema-per-cycle") {
         ok = toInt(value, 1, max, s.ExtremaPerCycle);
     } else if (flag == u"--threshold") {
@@ -92,11 +92,13 @@ bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QStri
         ok = toSingle(value, s.Hysteresis) && s.Hysteresis >= 0.0f;
     } else if (flag == u"--trigger-source") {
         const QStringList names{"max", "min", "rising", "falling"};
-        s.TriggerSource = static_cast<int32_t>(names.indexOf(value));
-        ok = s.TriggerSource >= 0 || toInt(value, 0, 3, s.TriggerSource);
+        int32_t source = static_cast<int32_t>(names.indexOf(value));
+        ok = source >= 0 || toInt(value, 0, 3, source);
+        if (ok)
+            s.TriggerSource = static_cast<TriggerOn>(source);
     } else if (flag == u"--triggers") {
         ok = value == u"on" || value == u"off";
-        s.TriggerEnabled = value == u"on" ? 1 : 0;
+        s.TriggerEnabled = value == u"on";
     } else if (flag == u"--profile") {
         return parseProfile(value, s, error);
     } else if (flag == u"--extra-events") {

@@ -23,7 +23,7 @@ void OfflineCounter::process(float voltage, int64_t index) {
         report("extremum", index, voltage, m_state.CycleCount, 0);
     }
     // With triggers off a due trigger fires nothing, as in the program.
-    if (result.triggerDue && m_state.TriggerEnabled != 0) {
+    if (result.triggerDue && m_state.TriggerEnabled) {
         ++m_triggers;
         report("trigger", index, voltage, result.dueCycle, result.delayMs);
     }

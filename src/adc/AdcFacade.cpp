@@ -4,6 +4,7 @@
 #include "adc/Class_AD_Dummy.h"
 #include "adc/InterfaceCatalogue.h"
 #include "common/ErrorText.h"
+#include "common/NumberText.h"
 #include "platform/ProfileFile.h"
 #include "platform/Prompts.h"
 #include "platform/RegistryArea.h"
@@ -34,26 +35,6 @@ int32_t readWholeNumber(const RegistryArea& registry, const QString& section, co
     return static_cast<int32_t>(std::nearbyint(value));
 }
 
-// The shortest text in the user's locale that reads back as the same single,
-// so 0.1f is exported as "0.1" and not as its double expansion. Without group
-// separators, because ParseNumber would take "1,234.5" for 1.234.
-QString singleText(float value) {
-    QLocale locale = QLocale::system();
-    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    double shortest = value;
-    if (std::isfinite(value)) {
-        for (int digits = 1; digits <= std::numeric_limits<float>::max_digits10; ++digits) {
-            const QString text = QString::number(static_cast<double>(value), 'g', digits);
-            if (text.toFloat() == value) {
-                // The double of a decimal this short prints back as that decimal.
-                shortest = text.toDouble();
-                break;
-            }
-        }
-    }
-    return locale.toString(shortest, 'g', QLocale::FloatingPointShortest);
-}
-
 // setBusy(true) on construction, setBusy(false) however the scope is left.
 class BusyScope {
 public:
@@ -77,9 +58,14 @@ private:
 } // namespace
 
 AdcFacade::AdcFacade(const MillisecondClock& clock, RegistryArea& registry, Prompts& prompts,
-                     QString exportFolder, LibadxDevices& devices)
+                     QString exportFolder, LibadxDevices& devices, QLocale locale)
     : m_clock(clock), m_registry(registry), m_prompts(prompts),
-      m_exportFolder(std::move(exportFolder)), m_devices(devices) {}
+      m_exportFolder(std::move(exportFolder)), m_devices(devices), m_locale(std::move(locale)) {}
+
+void AdcFacade::setChannelName(size_t channel, const QString& name) {
+    if (channel < ADChannelInfo.size())
+        ADChannelInfo[channel].ChannelName = name;
+}
 
 AdcFacade::~AdcFacade() = default;
 
@@ -92,29 +78,29 @@ Class_AD_Backend& AdcFacade::backend() {
     return *ADBackend;
 }
 
-int32_t AdcFacade::ADC_open(QString& name) {
+bool AdcFacade::ADC_open(QString& name) {
     const int32_t number = ADC_interface_number(name);
-    if (number == 0) {
-        return 0;
+    if (number == InterfaceCatalogue::None) {
+        return false;
     }
     ADDriverFile = ADC_driver_file(number);
     if (ADDriverFile.isEmpty()) {
-        return 0;
+        return false;
     }
     const BusyScope busy(setBusy);
 
-    ADReady = ADC_load(number, ADDriverFile) != 0 ? -1 : 0;
-    if (ADReady == 0) {
-        return 0;
+    ADReady = ADC_load(number, ADDriverFile) != 0;
+    if (!ADReady) {
+        return false;
     }
     // Success is judged on the whole result: a port number that happens to
     // wrap to 0 in 16 bits is still a device that initialised.
     const int32_t port = ADC_init(ADPort);
     ADPort = static_cast<int16_t>(port);
     if (port == 0) {
-        ADReady = 0;
+        ADReady = false;
         ADC_reset();
-        return 0;
+        return false;
     }
     // The facade keeps what the backend returns, so a backend may correct or
     // replace each setting here.
@@ -128,7 +114,7 @@ int32_t AdcFacade::ADC_open(QString& name) {
             channelName = ADC_channel_name(channel);
         }
     }
-    return -1;
+    return true;
 }
 
 int32_t AdcFacade::ADC_load(int32_t number, QString& driverFile) {
@@ -138,7 +124,7 @@ int32_t AdcFacade::ADC_load(int32_t number, QString& driverFile) {
     std::unique_ptr<Class_AD_Backend> created;
     int32_t error = 0;
     try {
-        if (number == 9) {
+        if (number == InterfaceCatalogue::Simulated) {
             created = std::make_unique<Class_AD_Dummy>(m_clock);
         } else if (IsLibadxInterface(number)) {
             // A device that does not answer is no error worth a message: the
@@ -179,14 +165,14 @@ int32_t AdcFacade::ADC_init(int16_t port) {
 
 void AdcFacade::ADC_reset() {
     ADBackend = std::make_unique<Class_AD>();
-    ADInterface = 0;
+    ADInterface = InterfaceCatalogue::None;
 }
 
 void AdcFacade::ADC_close() {
     m_registry.setValue(QStringLiteral("ADC"), QStringLiteral("Range"), QString::number(ADRange));
     // Only the USB-AD16f holds its device open between probes and the end.
-    if (ADInterface == 20) {
-        m_devices.release(20);
+    if (ADInterface == InterfaceCatalogue::UsbAd16f) {
+        m_devices.release(InterfaceCatalogue::UsbAd16f);
     }
 }
 
@@ -226,6 +212,10 @@ int32_t AdcFacade::ADC_input_mode(int32_t mode) {
     return backend().AD_input_mode(mode);
 }
 
+int32_t AdcFacade::ADC_has_diff_input() {
+    return backend().AD_has_diff_input();
+}
+
 QString AdcFacade::ADC_interface_name() {
     return backend().AD_interface_name();
 }
@@ -237,16 +227,16 @@ int32_t AdcFacade::ADC_winrt_device() {
     return ADBackend->AD_winrt_device();
 }
 
-int32_t AdcFacade::ADC_read_all(std::vector<float>& values) {
+bool AdcFacade::ADC_read_all(std::vector<float>& values) {
     const int32_t count = ADC_channels();
     if (count < 1) {
-        return 0;
+        return false;
     }
     values.assign(static_cast<size_t>(count), 0.0f);
     for (int32_t channel = 0; channel < count; ++channel) {
         values[static_cast<size_t>(channel)] = ADC_get_voltage(channel);
     }
-    return -1;
+    return true;
 }
 
 int32_t AdcFacade::ADC_interface_number(QString& name) const {
@@ -268,7 +258,7 @@ int32_t AdcFacade::ADC_interface_number(QString& name) const {
 }
 
 QString AdcFacade::ADC_catalogue_name(int32_t number) const {
-    const int32_t device = number == 19 ? readWholeNumber(m_registry, QStringLiteral("Advantech"),
+    const int32_t device = number == InterfaceCatalogue::AdvantechPci1716 ? readWholeNumber(m_registry, QStringLiteral("Advantech"),
                                                           QStringLiteral("DeviceNumber"), 0)
                                         : 0;
     return InterfaceCatalogue::displayName(number, device);
@@ -294,7 +284,7 @@ void AdcFacade::ADC_save_settings(QString& driverFile) {
     // A name outside the catalogue is blanked by the look-up; exporting it
     // would only leave a stray "Hardware0" with a nameless section behind.
     const int32_t number = ADC_interface_number(driverFile);
-    if (number == 0) {
+    if (number == InterfaceCatalogue::None) {
         return;
     }
     QDir().mkpath(m_exportFolder);
@@ -304,8 +294,12 @@ void AdcFacade::ADC_save_settings(QString& driverFile) {
     const QString section = QStringLiteral("ADC: ") + driverFile;
     file.writeString(section, QStringLiteral("Range"), QString::number(ADRange));
     file.writeString(section, QStringLiteral("Averaging"), QString::number(ADAveraging));
-    file.writeString(section, QStringLiteral("Offset"), singleText(CalOffset));
-    file.writeString(section, QStringLiteral("Gain"), singleText(CalGain));
+    // The settings file's number writer: ASCII digits and sign and the user's
+    // decimal separator, which ParseNumber reads back under any locale.
+    file.writeString(section, QStringLiteral("Offset"),
+                     NumberText::shortestSingle(m_calibration.Offset, m_locale));
+    file.writeString(section, QStringLiteral("Gain"),
+                     NumberText::shortestSingle(m_calibration.Gain, m_locale));
     file.writeString(section, QStringLiteral("Scan"), QString::number(ADScan));
     file.writeString(section, QStringLiteral("Differential"), QString::number(ADInputMode));
     file.writeString(section, QStringLiteral("AugerADChannel"), QString::number(AugerADChannel));

@@ -1,7 +1,7 @@
 #include "adc/ExchangeFile.h"
 
 #include "common/ErrorText.h"
-#include "platform/Prompts.h"
+#include "platform/ProblemSink.h"
 
 #include <QByteArray>
 #include <QtEndian>
@@ -21,8 +21,15 @@ QString withoutTrailingSeparator(QString folder) {
 }
 } // namespace
 
-ExchangeFile::ExchangeFile(QString tempFolder, Prompts& prompts)
-    : m_tempFolder(withoutTrailingSeparator(std::move(tempFolder))), m_prompts(prompts) {}
+ExchangeFile::ExchangeFile(QString tempFolder, ProblemSink& problems)
+    : m_tempFolder(withoutTrailingSeparator(std::move(tempFolder))), m_problems(problems) {}
+
+// The user's error text for the operation, with the file and the reason.
+void ExchangeFile::report(const char* operation) {
+    m_problems.reportProblem(QStringLiteral("%1: %2 (%3)")
+                                 .arg(QLatin1String(operation), ErrorText(m_file.errorNumber()),
+                                      m_file.errorText()));
+}
 
 QString ExchangeFile::path() const {
     if (m_tempFolder == QLatin1String("/")) {
@@ -31,26 +38,21 @@ QString ExchangeFile::path() const {
     return m_tempFolder + QLatin1Char('/') + QLatin1String(FileName);
 }
 
-int32_t ExchangeFile::ADCFile_open() {
+bool ExchangeFile::ADCFile_open() {
     ADCFile_close();
     if (!m_file.open(m_tempFolder, QLatin1String(FileName))) {
         // The program runs on without the exchange file; writes then do nothing.
-        m_prompts.messageBox(ErrorText(m_file.errorNumber()), QStringLiteral("ADCFile_open"),
-                             PromptIcon::Critical);
+        report("ADCFile_open");
         ADCFile_close();
-        return 0;
+        return false;
     }
     const std::array<float, RecordLength> zeros{};
-    const int32_t result = ADCFile_write(zeros);
-    if (result == 0) {
-        ADCFile_close();
-    }
-    return result;
+    return ADCFile_write(zeros);
 }
 
-int32_t ExchangeFile::ADCFile_write(std::span<const float> record) {
+bool ExchangeFile::ADCFile_write(std::span<const float> record) {
     if (!m_file.isOpen()) {
-        return 1;
+        return true;
     }
     // Readers on any machine expect little-endian singles.
     QByteArray bytes(static_cast<qsizetype>(record.size() * sizeof(float)), Qt::Uninitialized);
@@ -60,10 +62,9 @@ int32_t ExchangeFile::ADCFile_write(std::span<const float> record) {
     if (!m_file.writeAt(0, bytes.constData(), bytes.size())) {
         // Reported once: the file stays closed until the next open, so a full
         // disk does not raise a message every 40 ms.
-        m_prompts.messageBox(ErrorText(m_file.errorNumber()), QStringLiteral("ADCFile_write"),
-                             PromptIcon::Critical);
+        report("ADCFile_write");
         ADCFile_close();
-        return 0;
+        return false;
     }
     // A whole record written at the start makes the file long enough by
     // itself; only a shorter one needs the file's length asked.
@@ -71,7 +72,7 @@ int32_t ExchangeFile::ADCFile_write(std::span<const float> record) {
     if (served && onServed) {
         onServed(true);
     }
-    return 1;
+    return true;
 }
 
 void ExchangeFile::ADCFile_close() {

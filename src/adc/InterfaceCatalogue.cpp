@@ -85,7 +85,7 @@ int32_t InterfaceCatalogue::legacyNumber(const QString& name) {
 }
 
 QString InterfaceCatalogue::driverFile(int32_t number) {
-    if (number == 9) {
+    if (number == Simulated) {
         return QStringLiteral("DummyAD");
     }
     if (isLibadx(number)) {
@@ -95,5 +95,5 @@ QString InterfaceCatalogue::driverFile(int32_t number) {
 }
 
 bool InterfaceCatalogue::isLibadx(int32_t number) {
-    return number >= 20 && number <= 22;
+    return number >= UsbAd16f && number <= PciBase;
 }

@@ -8,6 +8,12 @@
 
 class InterfaceCatalogue {
 public:
+    static constexpr int32_t None = 0;
+    static constexpr int32_t Simulated = 9;         // "Dummy A/D"
+    static constexpr int32_t AdvantechPci1716 = 19; // carries a device number
+    static constexpr int32_t UsbAd16f = 20;         // the LIBADX devices: 20..22
+    static constexpr int32_t UsbAd = 21;
+    static constexpr int32_t PciBase = 22;
     static constexpr int32_t Highest = 22;
 
     // Display name of `number`; 19 carries the Advantech device number.

@@ -1,6 +1,7 @@
 #include "common/ErrorText.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 
 namespace {
@@ -123,4 +124,23 @@ QString ErrorText(int32_t number) {
     if (it != end && it->number == number)
         return QString::fromLatin1(it->text);
     return QStringLiteral("Unknown error (Code #%1)").arg(number);
+}
+
+int32_t errorNumberForErrno(int errnoValue) {
+    switch (errnoValue) {
+    case ENOENT:
+    case ENOTDIR:
+        return 76; // Path not found
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return 70; // Permission denied
+    case ENOSPC:
+    case EDQUOT:
+        return 61; // Disk full
+    case EIO:
+        return 57; // Device I/O error
+    default:
+        return 75; // Path/File access error
+    }
 }

@@ -7,6 +7,8 @@
 #include "counting/SettingsFile.h"
 #include "counting/TriggerFile.h"
 #include "platform/MillisecondClock.h"
+#include "platform/SettingsStore.h"
+#include "recording/XtRecorderModel.h"
 
 #include <algorithm>
 #include <span>
@@ -16,10 +18,10 @@ constexpr int32_t ActivityStep = 8;
 constexpr int32_t ActivityEnd = 144;
 } // namespace
 
-CounterCore::CounterCore(CountingState& state, Parts parts, QString settingsPath,
-                         std::function<QTime()> timeOfDay, QLocale locale)
+CounterCore::CounterCore(CountingState& state, Parts parts, std::function<QTime()> timeOfDay,
+                         QLocale locale)
     : m_state(state), m_engine(state, m_tracker), m_parts(parts),
-      m_settingsPath(std::move(settingsPath)), m_timeOfDay(std::move(timeOfDay)), m_locale(locale) {
+      m_timeOfDay(std::move(timeOfDay)), m_locale(std::move(locale)) {
     if (!m_parts.scheduler)
         m_parts.scheduler = &m_immediate;
     m_parts.exchange.onServed = [this](bool served) { m_parts.view.setActivityLineServed(served); };
@@ -51,12 +53,56 @@ void CounterCore::showCounters() {
 }
 
 void CounterCore::resetCount() {
-    SetCount(0);
-    UpdateNextTrigger();
+    setCycleCount(0);
+}
+
+void CounterCore::setCycleCount(int32_t count) {
+    m_state.CycleCount = std::max(count, 0);
+    CountingEngine::updateNextTrigger(m_state);
+    SaveSettings();
+    SetCount(m_state.CycleCount);
+    ShowNextTrigger(m_state.NextTriggerCount);
+}
+
+void CounterCore::setCounter(int32_t count, int32_t extremaPerCycle) {
+    m_state.ExtremaPerCycle = std::max(extremaPerCycle, 1);
+    ShowExtremaPerCycle(m_state.ExtremaPerCycle);
+    setCycleCount(count);
+}
+
+void CounterCore::applyTriggerSettings(const TriggerSettings& settings) {
+    m_state.CountMode = settings.CountMode;
+    m_state.ExtremaPerCycle = std::max(settings.ExtremaPerCycle, 1);
+    m_state.TriggerEnabled = settings.TriggerEnabled;
+    m_state.TriggerSource = settings.TriggerSource;
+    m_state.Threshold = settings.Threshold;
+    m_state.Hysteresis = settings.Hysteresis;
+    m_state.TriggerDelayMs = std::max(settings.TriggerDelayMs, 0);
+    CountingEngine::updateNextTrigger(m_state);
+    SaveSettings();
+    ShowExtremaPerCycle(m_state.ExtremaPerCycle);
+    ShowNextTrigger(m_state.NextTriggerCount);
+}
+
+void CounterCore::applyProfile(const TriggerProfileSettings& profile) {
+    m_state.ProfileRows = std::clamp(profile.Rows, 0, 6);
+    for (int i = 0; i < m_state.ProfileRows; ++i)
+        m_state.TriggerProfile[i] = profile.TriggerProfile[i];
+    m_state.TriggerProfile[6].Every = profile.TriggerProfile[6].Every;
+    m_state.ExtraEvents = std::clamp(profile.ExtraEvents, 0, 2);
+    CountingEngine::updateNextTrigger(m_state);
+    SaveSettings();
+    ShowEvents(m_state.ExtraEvents);
+    ShowNextTrigger(m_state.NextTriggerCount);
+}
+
+void CounterCore::selectChannel(int32_t channel) {
+    if (channel >= 0)
+        m_state.ADChannel = channel;
 }
 
 void CounterCore::Timer_Cyclomarkator_Timer() {
-    const bool ready = m_parts.adc.ADReady != 0;
+    const bool ready = m_parts.adc.ready();
     float voltage = 0.0f;
     int32_t now = 0;
     if (ready) {
@@ -69,7 +115,18 @@ void CounterCore::Timer_Cyclomarkator_Timer() {
         now = m_parts.clock.timeGetTime();
         m_parts.view.setVoltageText(QStringLiteral("no A/D"), false);
     }
-    applyStep(m_engine.step(voltage, now, ready));
+    // A counted extremum is saved, then shown, before the trigger decision
+    // recomputes the next trigger.
+    StepResult result = m_engine.countSample(voltage, ready);
+    if (result.extremumCounted) {
+        SaveSettings();
+        showCountedExtremum(result);
+    }
+    m_engine.decideTrigger(voltage, now, result);
+    if (result.nextTriggerChanged)
+        ShowNextTrigger(m_state.NextTriggerCount);
+    if (result.triggerDue)
+        raiseTrigger(result.delayMs, result.dueCycle);
 }
 
 // Channels beyond the eighth have no place in the record and are not read.
@@ -90,19 +147,10 @@ void CounterCore::stepActivityLine() {
         x = ActivityStep;
 }
 
-// The engine has changed the state already; here the change is shown,
-// published and saved, and a due trigger is raised.
-void CounterCore::applyStep(const StepResult& result) {
-    if (result.extremumCounted) {
-        if (result.cycleCompleted)
-            SetCount(m_state.CycleCount);
-        ShowMinorCount(m_state.MinorCount);
-        SaveSettings();
-    }
-    if (result.nextTriggerChanged)
-        ShowNextTrigger(m_state.NextTriggerCount);
-    if (result.triggerDue)
-        raiseTrigger(result.delayMs, result.dueCycle);
+void CounterCore::showCountedExtremum(const StepResult& result) {
+    if (result.cycleCompleted)
+        SetCount(m_state.CycleCount);
+    ShowMinorCount(m_state.MinorCount);
 }
 
 void CounterCore::raiseTrigger(int32_t delayMs, int32_t dueCycle) {
@@ -115,16 +163,18 @@ void CounterCore::raiseTrigger(int32_t delayMs, int32_t dueCycle) {
 }
 
 void CounterCore::CountExtremum() {
-    if (CountingEngine::countExtremum(m_state))
-        SetCount(m_state.CycleCount);
-    ShowMinorCount(m_state.MinorCount);
+    StepResult result;
+    result.extremumCounted = true;
+    result.cycleCompleted = CountingEngine::countExtremum(m_state);
     SaveSettings();
+    showCountedExtremum(result);
 }
 
+// Shows and publishes a count that is already saved. Only the first element
+// of the exchange file changes, so readers always see the newest count.
 void CounterCore::SetCount(int32_t value) {
     m_state.CycleCount = value;
     m_parts.view.setCountText(QString::number(value));
-    // Only the first element changes, so readers always see the newest count.
     const float count = static_cast<float>(value);
     m_parts.exchange.ADCFile_write(std::span<const float>(&count, 1));
 }
@@ -145,8 +195,8 @@ void CounterCore::UpdateNextTrigger() {
 
 void CounterCore::ShowNextTrigger(int32_t value) {
     m_state.NextTriggerCount = value;
-    m_parts.view.setNextTriggerText(m_state.TriggerEnabled != 0 ? QString::number(value)
-                                                                : QStringLiteral("Trigger off"));
+    m_parts.view.setNextTriggerText(m_state.TriggerEnabled ? QString::number(value)
+                                                           : QStringLiteral("Trigger off"));
 }
 
 void CounterCore::ShowEvents(int32_t value) {
@@ -154,17 +204,19 @@ void CounterCore::ShowEvents(int32_t value) {
     m_parts.view.setEventsText(QString::number(static_cast<int64_t>(value) + 1) + u'x');
 }
 
-// Red marks the side of the threshold on which the chosen trigger acts.
+// Red marks the side of the threshold on which the chosen trigger acts; the
+// recording takes every sample.
 void CounterCore::PrintVoltage(float voltage) {
     const float threshold = m_state.Threshold;
-    const bool actsBelow = m_state.TriggerSource == 1 || m_state.TriggerSource == 3;
+    const bool actsBelow = m_state.TriggerSource == TriggerOn::MinVoltage ||
+                           m_state.TriggerSource == TriggerOn::FallingThroughThreshold;
     const bool red = actsBelow ? voltage < threshold : voltage > threshold;
     m_parts.view.setVoltageText(NumberText::threeDecimals(voltage, m_locale), red);
-    m_parts.view.plotX(voltage);
+    m_parts.recorder.PlotX(voltage);
 }
 
 void CounterCore::FireTrigger(int32_t dueCycle) {
-    if (m_state.TriggerEnabled == 0)
+    if (!m_state.TriggerEnabled)
         return;
     m_parts.view.setTriggerLabel(QString::number(dueCycle) + QStringLiteral(" T"));
     SignalTrigger(1, dueCycle);
@@ -181,7 +233,7 @@ bool CounterCore::SignalTrigger(int32_t flag, int32_t cycle) {
     // Without a flag file the trigger is still shown, without OK or ERROR.
     if (!m_parts.trigger.isOpen()) {
         m_parts.view.setTitle(message);
-        m_parts.view.plotTrigger(cycle);
+        m_parts.recorder.PlotTrigger(cycle);
         return false;
     }
     if (!m_parts.trigger.writeFlag(flag)) {
@@ -189,24 +241,13 @@ bool CounterCore::SignalTrigger(int32_t flag, int32_t cycle) {
         return false;
     }
     m_parts.view.setTitle(message + QStringLiteral(" OK"));
-    m_parts.view.plotTrigger(cycle);
+    m_parts.recorder.PlotTrigger(cycle);
     return true;
 }
 
 bool CounterCore::SaveSettings() {
-    QString error;
-    if (SettingsFile::SaveSettings(m_settingsPath, m_state, m_parts.adc.ADInterfaceName,
-                                   m_alwaysOnTop, m_locale, &error)) {
-        m_saveFailing = false;
-        return true;
-    }
-    if (!m_saveFailing) {
-        m_saveFailing = true;
-        m_parts.view.reportProblem(
-            QStringLiteral("The settings file %1 cannot be written (%2). The count %3 is kept "
-                           "and written at the next counted extremum.")
-                .arg(m_settingsPath, error)
-                .arg(m_state.CycleCount));
-    }
-    return false;
+    return m_parts.settings.save([this](ProfileFile& file) {
+        SettingsFile::writeSettings(file, m_state, m_parts.adc.interfaceName(), m_alwaysOnTop,
+                                    m_locale);
+    });
 }

@@ -1,9 +1,11 @@
 #pragma once
 // The counting application without its window: the 40 ms counting tick, the
-// counters and their labels, the exchange-file and settings-file writes, and
-// the trigger with its flag file, title message and recorder mark. The main
-// window, the headless mode and the tests drive it and show what it reports
-// through CoreView. Everything it is given by reference must outlive it.
+// counters and their labels, the exchange-file and settings-file writes, the
+// trigger with its flag file, title message and recorder mark, and the whole
+// operations that the menus, the dialogs and the link apply to the counter.
+// Every change of the count is saved before anything shows or publishes it.
+// The main window, the headless mode and the tests drive it and show what it
+// reports through CoreView. Everything it is given by reference must outlive it.
 #include "counting/CountingEngine.h"
 #include "counting/CountingState.h"
 #include "counting/TriggerScheduler.h"
@@ -19,11 +21,32 @@ class AdcFacade;
 class CoreView;
 class ExchangeFile;
 class MillisecondClock;
+class SettingsStore;
 class TriggerFile;
+class XtRecorderModel;
 
 // The record written to the exchange file each tick: element 0 the cycle
 // count, elements 1..7 the voltages of channels 1..7.
 using SampleRecord = std::array<float, 8>;
+
+// What "OK" of the trigger dialog applies.
+struct TriggerSettings {
+    CountedExtrema CountMode = CountedExtrema::Maxima;
+    int32_t ExtremaPerCycle = 1;
+    bool TriggerEnabled = true;
+    TriggerOn TriggerSource = TriggerOn::MaxVoltage;
+    float Threshold = 0.0f;
+    float Hysteresis = 0.2f;
+    int32_t TriggerDelayMs = 0;
+};
+
+// What "OK" of the trigger profile dialog applies: rows 0..Rows-1, the
+// interval above them (TriggerProfile[6].Every) and the extra events.
+struct TriggerProfileSettings {
+    int32_t Rows = 0;
+    TriggerProfileRows TriggerProfile{};
+    int32_t ExtraEvents = 0;
+};
 
 class CounterCore {
 public:
@@ -31,27 +54,27 @@ public:
         AdcFacade& adc;
         ExchangeFile& exchange;
         TriggerFile& trigger;
+        XtRecorderModel& recorder;
+        SettingsStore& settings;
         const MillisecondClock& clock;
         CoreView& view;
         TriggerScheduler* scheduler = nullptr; // none: fire at once (ImmediateTriggerScheduler)
     };
 
-    // settingsPath: the settings file written at every counted extremum.
-    // timeOfDay: local time for the trigger messages. locale: decimal separator
-    // of the voltage label and of the singles in the settings file.
-    CounterCore(CountingState& state, Parts parts, QString settingsPath,
+    // timeOfDay: local time for the trigger messages. locale: decimal
+    // separator of the voltage label and of the singles in the settings file.
+    CounterCore(CountingState& state, Parts parts,
                 std::function<QTime()> timeOfDay = &QTime::currentTime,
                 QLocale locale = QLocale::system());
     ~CounterCore();
     CounterCore(const CounterCore&) = delete;
     CounterCore& operator=(const CounterCore&) = delete;
 
-    CountingState& state() { return m_state; }
+    const CountingState& state() const { return m_state; }
     ExtremumTracker& tracker() { return m_tracker; }
     const SampleRecord& sampleRecord() const { return m_record; }
-    const QString& settingsPath() const { return m_settingsPath; }
-    // The always-on-top flag (-1/0) that SaveSettings writes.
-    void setAlwaysOnTop(int32_t flag) { m_alwaysOnTop = flag; }
+    // The always-on-top flag that SaveSettings writes.
+    void setAlwaysOnTop(bool on) { m_alwaysOnTop = on; }
 
     // Start-up: opens the flag file and clears the flag (title "Trigger (n) ... OK").
     bool openTriggerFile();
@@ -60,19 +83,23 @@ public:
     void takeFirstReading();
     // Start-up: count, minor count, extrema per cycle, events, next trigger.
     void showCounters();
-    // "Reset": count 0 and the next trigger from 0; minor count and tracker stay.
+
+    // Whole operations, each saved before it is shown.
+    // "&Reset": count 0 and the next trigger from 0; minor count and tracker stay.
     void resetCount();
+    // "&Set" of the trigger dialog, and a count set over the link.
+    void setCounter(int32_t count, int32_t extremaPerCycle);
+    void setCycleCount(int32_t count);
+    void applyTriggerSettings(const TriggerSettings& settings);
+    void applyProfile(const TriggerProfileSettings& profile);
+    // The channel list: the counted channel (from 0; a negative index is ignored).
+    void selectChannel(int32_t channel);
 
     // The counting tick (every 40 ms while the converter is ready).
     void Timer_Cyclomarkator_Timer();
-    // One counted extremum (also the test timer's action); writes the settings file.
+    // One counted extremum (also the test timer's action), saved before it is shown.
     void CountExtremum();
-    void SetCount(int32_t value);
-    void ShowMinorCount(int32_t value);
-    void ShowExtremaPerCycle(int32_t value);
     void UpdateNextTrigger();
-    void ShowNextTrigger(int32_t value);
-    void ShowEvents(int32_t value);
     void PrintVoltage(float voltage);
 
     // The automatic trigger for the cycle at which it fell due; nothing when
@@ -83,14 +110,19 @@ public:
     bool SignalTrigger(int32_t flag);
     bool SignalTrigger(int32_t flag, int32_t cycle);
 
-    // Writes the settings file. A failure is reported once until a save
-    // succeeds again; the count stays in memory and the next save retries.
+    // Writes the settings file; a failure is reported by the store, once, and
+    // the next save tries again.
     bool SaveSettings();
 
 private:
+    void SetCount(int32_t value);
+    void ShowMinorCount(int32_t value);
+    void ShowExtremaPerCycle(int32_t value);
+    void ShowNextTrigger(int32_t value);
+    void ShowEvents(int32_t value);
     void readChannels();
     void stepActivityLine();
-    void applyStep(const StepResult& result);
+    void showCountedExtremum(const StepResult& result);
     void raiseTrigger(int32_t delayMs, int32_t dueCycle);
 
     CountingState& m_state;
@@ -98,10 +130,8 @@ private:
     CountingEngine m_engine;
     Parts m_parts;
     ImmediateTriggerScheduler m_immediate;
-    QString m_settingsPath;
     std::function<QTime()> m_timeOfDay;
     QLocale m_locale;
     SampleRecord m_record{};
-    int32_t m_alwaysOnTop = 0;
-    bool m_saveFailing = false;
+    bool m_alwaysOnTop = false;
 };

@@ -35,6 +35,12 @@ int32_t triggerInterval(const CountingState& state) {
 } // namespace
 
 StepResult CountingEngine::step(float voltage, int32_t now, bool adReady) {
+    StepResult result = countSample(voltage, adReady);
+    decideTrigger(voltage, now, result);
+    return result;
+}
+
+StepResult CountingEngine::countSample(float& voltage, bool adReady) {
     StepResult result;
     if (!adReady) {
         voltage = 0.0f;
@@ -44,15 +50,11 @@ StepResult CountingEngine::step(float voltage, int32_t now, bool adReady) {
         result.extremumCounted = true;
         result.cycleCompleted = countExtremum(m_state);
     }
-    decideTrigger(voltage, now, result);
-    m_tracker.LastSampleTime = now;
-    m_tracker.LastSampleVoltage = voltage;
-    m_state.WasAboveThreshold = voltage > m_state.Threshold ? -1 : 0;
     return result;
 }
 
 void CountingEngine::takeFirstReading(float voltage) {
-    m_state.WasAboveThreshold = voltage > m_state.Threshold ? -1 : 0;
+    m_state.WasAboveThreshold = voltage > m_state.Threshold;
 }
 
 // Follows the running extreme; returns true when an extreme of the counted
@@ -70,7 +72,8 @@ bool CountingEngine::confirmExtremum(float voltage) {
         const float bound = extreme + m_state.Hysteresis;
         if (!(voltage > bound))
             return false;
-        const bool counted = m_state.CountMode == 1 && extreme <= m_state.Threshold;
+        const bool counted =
+            m_state.CountMode == CountedExtrema::Minima && extreme <= m_state.Threshold;
         m_tracker.Direction = 1;
         extreme = voltage;
         return counted;
@@ -82,7 +85,7 @@ bool CountingEngine::confirmExtremum(float voltage) {
     const float bound = extreme - m_state.Hysteresis;
     if (!(voltage < bound))
         return false;
-    const bool counted = m_state.CountMode == 0 && extreme >= m_state.Threshold;
+    const bool counted = m_state.CountMode == CountedExtrema::Maxima && extreme >= m_state.Threshold;
     m_tracker.Direction = -1;
     extreme = voltage;
     return counted;
@@ -121,33 +124,35 @@ bool CountingEngine::updateNextTrigger(CountingState& state) {
     return changed;
 }
 
-// Sources 0 and 1 test the counted extremum before recomputing the next
-// trigger; sources 2 and 3 recompute first and then look for a crossing of the
-// threshold (WasAboveThreshold still describes the previous sample here).
 void CountingEngine::decideTrigger(float voltage, int32_t now, StepResult& result) {
-    const int32_t source = m_state.TriggerSource;
-    bool due = false;
-    if (source == 2 || source == 3) {
-        const bool rising = source == 2;
+    if (triggerIsDue(voltage, result)) {
+        result.triggerDue = true;
+        result.dueCycle = m_state.CycleCount;
+        result.delayMs = isVoltageCrossing(m_state.TriggerSource) ? interpolatedDelay(voltage, now)
+                                                                  : m_state.TriggerDelayMs;
+    }
+    m_tracker.LastSampleTime = now;
+    m_tracker.LastSampleVoltage = voltage;
+    m_state.WasAboveThreshold = voltage > m_state.Threshold;
+}
+
+// The extremum sources test the counted extremum before recomputing the next
+// trigger; the crossing sources recompute first and then look for a crossing
+// of the threshold (WasAboveThreshold still describes the previous sample here).
+bool CountingEngine::triggerIsDue(float voltage, StepResult& result) {
+    if (isVoltageCrossing(m_state.TriggerSource)) {
+        const bool rising = m_state.TriggerSource == TriggerOn::RisingThroughThreshold;
         const bool beyond = rising ? voltage > m_state.Threshold : voltage < m_state.Threshold;
         if (!beyond)
-            return;
+            return false;
         result.nextTriggerChanged = updateNextTrigger(m_state);
-        const bool wasAbove = m_state.WasAboveThreshold != 0;
-        if (wasAbove != rising)
-            due = lastExtremumBeforeNextTrigger();
-    } else {
-        if (!result.extremumCounted)
-            return;
-        due = m_state.CycleCount == m_state.NextTriggerCount && m_state.MinorCount == 0;
-        result.nextTriggerChanged = updateNextTrigger(m_state);
+        return m_state.WasAboveThreshold != rising && lastExtremumBeforeNextTrigger();
     }
-    if (!due)
-        return;
-    result.triggerDue = true;
-    result.dueCycle = m_state.CycleCount;
-    result.delayMs =
-        (source == 2 || source == 3) ? interpolatedDelay(voltage, now) : m_state.TriggerDelayMs;
+    if (!result.extremumCounted)
+        return false;
+    const bool due = m_state.CycleCount == m_state.NextTriggerCount && m_state.MinorCount == 0;
+    result.nextTriggerChanged = updateNextTrigger(m_state);
+    return due;
 }
 
 // The last extremum of the cycle before NextTriggerCount is running.

@@ -25,10 +25,17 @@ public:
     CountingEngine(CountingState& state, ExtremumTracker& tracker)
         : m_state(state), m_tracker(tracker) {}
 
-    // One sample `voltage` taken at `now` (millisecond clock). Without a ready
-    // converter the sample is 0 V and the tracked extreme is pulled to 0 V, so
-    // nothing is confirmed while the converter is missing.
+    // One sample `voltage` taken at `now` (millisecond clock): countSample()
+    // then decideTrigger(). Without a ready converter the sample is 0 V and the
+    // tracked extreme is pulled to 0 V, so nothing is confirmed while the
+    // converter is missing.
     StepResult step(float voltage, int32_t now, bool adReady);
+
+    // The two halves of step(), for a caller that saves a counted extremum
+    // before the trigger decision recomputes the next trigger.
+    StepResult countSample(float& voltage, bool adReady);
+    // Decides the trigger and keeps the sample for the next one.
+    void decideTrigger(float voltage, int32_t now, StepResult& result);
 
     // The reading taken once at start-up, before the first tick: it only says
     // on which side of the threshold the signal starts, so that a voltage
@@ -50,7 +57,7 @@ public:
 
 private:
     bool confirmExtremum(float voltage);
-    void decideTrigger(float voltage, int32_t now, StepResult& result);
+    bool triggerIsDue(float voltage, StepResult& result);
     bool lastExtremumBeforeNextTrigger() const;
     int32_t interpolatedDelay(float voltage, int32_t now) const;
 

@@ -20,23 +20,25 @@ QString rowKey(int row, const char* suffix) {
     return QString::number(row) + QLatin1String(suffix);
 }
 
-int32_t loadSource(int32_t stored) {
+// Older files store 6 for the minimum; any other value is the maximum.
+TriggerOn loadSource(int32_t stored) {
     switch (stored) {
     case 2:
+        return TriggerOn::RisingThroughThreshold;
     case 3:
-        return stored;
+        return TriggerOn::FallingThroughThreshold;
     case 1:
     case 6:
-        return 1;
+        return TriggerOn::MinVoltage;
     default:
-        return 0;
+        return TriggerOn::MaxVoltage;
     }
 }
 
-void loadCounter(const ProfileFile& file, CountingState& state, int32_t* alwaysOnTop) {
+void loadCounter(const ProfileFile& file, CountingState& state, bool* alwaysOnTop) {
     const int32_t onTop = ReadIniLong(file, Counter, QStringLiteral("AlwaysOnTop"), 0);
     if (alwaysOnTop)
-        *alwaysOnTop = onTop;
+        *alwaysOnTop = onTop != 0;
     state.CycleCount = std::max(ReadIniLong(file, Counter, QStringLiteral("Value"), 0), 0);
     // The minor count is checked against the extrema per cycle of the same
     // file, which stands after it, so it is checked once both are read.
@@ -44,11 +46,14 @@ void loadCounter(const ProfileFile& file, CountingState& state, int32_t* alwaysO
     state.ExtremaPerCycle =
         std::max(ReadIniLong(file, Counter, QStringLiteral("Periodizitaet"), 1), 1);
     state.MinorCount = (minor < 0 || minor >= state.ExtremaPerCycle) ? 0 : minor;
-    state.CountMode = ReadIniLong(file, Counter, QStringLiteral("CountMode"), 0);
+    // A value no choice stands for would count nothing at all; it counts maxima.
+    state.CountMode = ReadIniLong(file, Counter, QStringLiteral("CountMode"), 0) == 1
+                          ? CountedExtrema::Minima
+                          : CountedExtrema::Maxima;
 }
 
 void loadTrigger(const ProfileFile& file, CountingState& state) {
-    state.TriggerEnabled = ReadIniLong(file, Trigger, QStringLiteral("Enabled"), 1) != 0 ? 1 : 0;
+    state.TriggerEnabled = ReadIniLong(file, Trigger, QStringLiteral("Enabled"), 1) != 0;
     state.TriggerSource = loadSource(ReadIniLong(file, Trigger, QStringLiteral("Source"), 0));
     // A negative channel, hysteresis or delay comes only from a damaged file
     // (the dialogs refuse them); each would make the program misbehave.
@@ -78,7 +83,7 @@ void loadProfile(const ProfileFile& file, CountingState& state) {
 } // namespace
 
 void SettingsFile::LoadSettings(const ProfileFile& file, CountingState& state,
-                                QString& interfaceName, int32_t* alwaysOnTop) {
+                                QString& interfaceName, bool* alwaysOnTop) {
     interfaceName = ReadIniString(file, Hardware, QStringLiteral("A/D-Converter"), QString());
     loadCounter(file, state, alwaysOnTop);
     loadTrigger(file, state);
@@ -86,20 +91,22 @@ void SettingsFile::LoadSettings(const ProfileFile& file, CountingState& state,
 }
 
 void SettingsFile::writeSettings(ProfileFile& file, const CountingState& state,
-                                 const QString& interfaceName, int32_t alwaysOnTop,
+                                 const QString& interfaceName, bool alwaysOnTop,
                                  const QLocale& locale) {
     const auto number = [](int32_t value) { return QString::number(value); };
     const auto single = [&locale](float value) {
         return NumberText::shortestSingle(value, locale);
     };
     file.writeString(Hardware, QStringLiteral("A/D-Converter"), interfaceName);
-    file.writeString(Counter, QStringLiteral("AlwaysOnTop"), number(alwaysOnTop));
+    file.writeString(Counter, QStringLiteral("AlwaysOnTop"), number(alwaysOnTop ? -1 : 0));
     file.writeString(Counter, QStringLiteral("Value"), number(state.CycleCount));
     file.writeString(Counter, QStringLiteral("Value2"), number(state.MinorCount));
     file.writeString(Counter, QStringLiteral("Periodizitaet"), number(state.ExtremaPerCycle));
-    file.writeString(Counter, QStringLiteral("CountMode"), number(state.CountMode));
-    file.writeString(Trigger, QStringLiteral("Enabled"), number(state.TriggerEnabled));
-    file.writeString(Trigger, QStringLiteral("Source"), number(state.TriggerSource));
+    file.writeString(Counter, QStringLiteral("CountMode"),
+                     number(static_cast<int32_t>(state.CountMode)));
+    file.writeString(Trigger, QStringLiteral("Enabled"), number(state.TriggerEnabled ? 1 : 0));
+    file.writeString(Trigger, QStringLiteral("Source"),
+                     number(static_cast<int32_t>(state.TriggerSource)));
     file.writeString(Trigger, QStringLiteral("ADchannel"), number(state.ADChannel));
     file.writeString(Trigger, QStringLiteral("ADthreshold"), single(state.Threshold));
     file.writeString(Trigger, QStringLiteral("Hysterese"), single(state.Hysteresis));
@@ -113,18 +120,4 @@ void SettingsFile::writeSettings(ProfileFile& file, const CountingState& state,
         file.writeString(Profile, rowKey(i, "N"), number(state.TriggerProfile[i].Every));
     }
     file.writeString(Profile, QStringLiteral("6N"), number(state.TriggerProfile[6].Every));
-}
-
-bool SettingsFile::SaveSettings(const QString& path, const CountingState& state,
-                                const QString& interfaceName, int32_t alwaysOnTop,
-                                const QLocale& locale, QString* error) {
-    ProfileFile file(path);
-    // A file that cannot be read is replaced all the same: the count must
-    // reach the disk, and what could not be read was lost to the next start anyway.
-    file.load();
-    writeSettings(file, state, interfaceName, alwaysOnTop, locale);
-    const bool saved = file.save();
-    if (!saved && error)
-        *error = file.lastError();
-    return saved;
 }

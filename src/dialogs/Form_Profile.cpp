@@ -157,13 +157,13 @@ void Form_Profile::Command_OK_Click() {
 }
 
 void Form_Profile::applyProfile(const ProfileCheck& check) {
-    CountingState& state = m_core.state();
+    TriggerProfileSettings profile;
+    profile.Rows = check.rows;
     for (size_t row = 0; row < static_cast<size_t>(check.rows); ++row)
-        state.TriggerProfile[row] = check.profile[row];
-    state.TriggerProfile.back().Every = check.fallback;
-    state.ProfileRows = check.rows;
-    m_core.ShowEvents(Combo_TriggerEvents->currentIndex());
-    m_core.UpdateNextTrigger();
+        profile.TriggerProfile[row] = check.profile[row];
+    profile.TriggerProfile.back().Every = check.fallback;
+    profile.ExtraEvents = Combo_TriggerEvents->currentIndex();
+    m_core.applyProfile(profile);
 }
 
 void Form_Profile::Command_Default_Click() {

@@ -191,17 +191,18 @@ void Form_Trigger::setVisualTabOrder() {
 void Form_Trigger::Form_Load() {
     const CountingState& state = m_core.state();
     const QLocale locale;
-    Check_Trigger->setChecked(state.TriggerEnabled != 0);
+    const auto source = static_cast<int>(state.TriggerSource);
+    Check_Trigger->setChecked(state.TriggerEnabled);
     Check_Trigger_Click();
-    if (QAbstractButton* source = m_triggerSource->button(state.TriggerSource))
-        source->setChecked(true);
-    Option_TriggerSource_Click(state.TriggerSource);
+    if (QAbstractButton* option = m_triggerSource->button(source))
+        option->setChecked(true);
+    Option_TriggerSource_Click(source);
     Text_Threshold->setText(NumberText::shortestSingle(state.Threshold, locale));
     Text_Hysterese->setText(NumberText::shortestSingle(state.Hysteresis, locale));
     Text_Delay->setText(QString::number(state.TriggerDelayMs));
     Text_Cyclomarkator->setText(QString::number(state.CycleCount));
     Text_Periodizitaet->setText(QString::number(state.ExtremaPerCycle));
-    if (QAbstractButton* mode = m_countMode->button(state.CountMode))
+    if (QAbstractButton* mode = m_countMode->button(static_cast<int>(state.CountMode)))
         mode->setChecked(true);
 }
 
@@ -261,20 +262,21 @@ void Form_Trigger::Command_OK_Click() {
         showInvalid(*failure);
         return;
     }
-    const auto& settings = std::get<TriggerSettingsCheck::Settings>(checked);
-    m_core.ShowExtremaPerCycle(settings.ExtremaPerCycle);
-    CountingState& state = m_core.state();
-    state.Threshold = settings.Threshold;
-    state.Hysteresis = settings.Hysteresis;
-    state.TriggerDelayMs = settings.TriggerDelayMs;
-    state.TriggerEnabled = Check_Trigger->isChecked() ? 1 : 0;
-    // A damaged settings file may hold a value no option stands for; with no
-    // option chosen that value is left as it is.
-    if (m_triggerSource->checkedId() >= 0)
-        state.TriggerSource = m_triggerSource->checkedId();
-    if (m_countMode->checkedId() >= 0)
-        state.CountMode = m_countMode->checkedId();
-    m_core.UpdateNextTrigger();
+    const auto& checkedSettings = std::get<TriggerSettingsCheck::Settings>(checked);
+    const CountingState& state = m_core.state();
+    TriggerSettings settings;
+    settings.ExtremaPerCycle = checkedSettings.ExtremaPerCycle;
+    settings.Threshold = checkedSettings.Threshold;
+    settings.Hysteresis = checkedSettings.Hysteresis;
+    settings.TriggerDelayMs = checkedSettings.TriggerDelayMs;
+    settings.TriggerEnabled = Check_Trigger->isChecked();
+    settings.TriggerSource = m_triggerSource->checkedId() >= 0
+                                 ? static_cast<TriggerOn>(m_triggerSource->checkedId())
+                                 : state.TriggerSource;
+    settings.CountMode = m_countMode->checkedId() >= 0
+                             ? static_cast<CountedExtrema>(m_countMode->checkedId())
+                             : state.CountMode;
+    m_core.applyTriggerSettings(settings);
     accept();
 }
 
@@ -285,9 +287,7 @@ void Form_Trigger::Command_Set_Click() {
         return;
     }
     const auto& counter = std::get<TriggerSettingsCheck::Counter>(checked);
-    m_core.ShowExtremaPerCycle(counter.ExtremaPerCycle);
-    m_core.SetCount(counter.CycleCount);
-    m_core.UpdateNextTrigger();
+    m_core.setCounter(counter.CycleCount, counter.ExtremaPerCycle);
 }
 
 void Form_Trigger::Command_Profile_Click() {

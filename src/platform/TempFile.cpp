@@ -1,5 +1,7 @@
 #include "platform/TempFile.h"
 
+#include "common/ErrorText.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -9,33 +11,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-int errorNumberFor(int errnoValue) {
-    switch (errnoValue) {
-    case ENOENT:
-    case ENOTDIR:
-        return 76; // Path not found
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return 70; // Permission denied
-    case ENOSPC:
-    case EDQUOT:
-        return 61; // Disk full
-    case EIO:
-        return 57; // Device I/O error
-    default:
-        return 75; // Path/File access error
-    }
-}
-} // namespace
 
 TempFile::~TempFile() {
     close();
 }
 
 void TempFile::fail(int errnoValue, const QString& what) {
-    m_errorNumber = errorNumberFor(errnoValue);
+    m_errorNumber = errorNumberForErrno(errnoValue);
     m_error =
         QStringLiteral("%1 %2: %3").arg(what, m_path, QString::fromLocal8Bit(strerror(errnoValue)));
 }

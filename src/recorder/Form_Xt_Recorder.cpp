@@ -1,6 +1,7 @@
 #include "recorder/Form_Xt_Recorder.h"
 
 #include "platform/ProfileFile.h"
+#include "platform/SettingsStore.h"
 #include "recorder/RecorderPlacement.h"
 #include "recorder/RecorderSettings.h"
 #include "recorder/XtPlotView.h"
@@ -10,7 +11,6 @@
 #include "recording/XtRecorderModel.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -20,10 +20,9 @@ constexpr int InitIntervalMs = 1;
 constexpr int MinimumPlotHeight = 3 * XtGeometry::RowsPerDivision;
 } // namespace
 
-Form_Xt_Recorder::Form_Xt_Recorder(XtRecorderModel& model, Prompts& prompts, QString settingsPath,
+Form_Xt_Recorder::Form_Xt_Recorder(XtRecorderModel& model, SettingsStore& settings,
                                    QWidget* parent)
-    : QWidget(parent, Qt::Tool), m_model(model), m_prompts(prompts),
-      m_settingsPath(std::move(settingsPath)) {
+    : QWidget(parent, Qt::Tool), m_model(model), m_settings(settings) {
     setObjectName(QStringLiteral("Form_Xt_Recorder"));
     setWindowTitle(QStringLiteral("X(t)-Recorder"));
     m_Picture_XScale = new XtScaleView(this);
@@ -77,9 +76,7 @@ void Form_Xt_Recorder::Form_Load() {
 }
 
 void Form_Xt_Recorder::Form_Load(const QRect& screenArea) {
-    ProfileFile file(m_settingsPath);
-    file.load();
-    const RecorderSettings saved = RecorderSettings::read(file);
+    const RecorderSettings saved = RecorderSettings::read(m_settings.file());
     m_TimeScaleIndex = saved.TimeScaleIndex;
     m_XScaleIndex = saved.XScaleIndex;
     mnuXScaling_Click(m_XScaleIndex);
@@ -99,9 +96,8 @@ void Form_Xt_Recorder::enableTimerInit() {
 void Form_Xt_Recorder::Timer_Init_Timer() {
     m_Timer_Init.stop();
     mnuXScaling_Click(m_XScaleIndex);
-    // The first run has no chart to read back; that is no error to report.
-    if (QFileInfo::exists(m_model.DataFileName()))
-        m_model.LoadData(m_model.DataFileName(), m_prompts); // redraws through dataLoaded
+    m_model.loadOnce();
+    redrawLoaded();
 }
 
 void Form_Xt_Recorder::Form_Unload() {
@@ -111,23 +107,17 @@ void Form_Xt_Recorder::Form_Unload() {
     m_Timer_Init.stop();
     m_Timer1.stop();
     writeSettings();
-    m_model.unload(m_prompts);
+    m_model.unload();
 }
 
 void Form_Xt_Recorder::writeSettings() {
-    ProfileFile file(m_settingsPath);
-    // A settings file that exists but cannot be read must not be replaced by
-    // one that holds only this section: the count lives in it too.
-    if (!file.load() && QFileInfo::exists(m_settingsPath))
-        return;
     RecorderSettings current;
     current.Left = static_cast<float>(RecorderPlacement::pixelsToTwips(pos().x()));
     current.Top = static_cast<float>(RecorderPlacement::pixelsToTwips(pos().y()));
     current.Height = static_cast<float>(RecorderPlacement::pixelsToTwips(height()));
     current.TimeScaleIndex = m_TimeScaleIndex;
     current.XScaleIndex = m_XScaleIndex;
-    current.write(file);
-    file.save();
+    m_settings.save([&current](ProfileFile& file) { current.write(file); });
 }
 
 void Form_Xt_Recorder::closeEvent(QCloseEvent* event) {
@@ -258,11 +248,11 @@ void Form_Xt_Recorder::drawTrigger(int32_t counter) {
 }
 
 bool Form_Xt_Recorder::SaveData(const QString& Filename) {
-    return m_model.SaveData(Filename, m_prompts);
+    return m_model.SaveData(Filename);
 }
 
 bool Form_Xt_Recorder::LoadData(const QString& Filename) {
-    return m_model.LoadData(Filename, m_prompts);
+    return m_model.LoadData(Filename);
 }
 
 void Form_Xt_Recorder::PlotY(float y) {

@@ -5,9 +5,9 @@
 // into a persistent picture that its scroll timer moves down one row per
 // interval, and redraws from the model after a change of scale or size.
 //
-// Created once over the model (which, like the prompts, must outlive it) and
-// loaded hidden with Form_Load(); the owner shows and hides it. Closing it by
-// the user only hides it and emits hiddenByUser(). Form_Unload() at program
+// Created once over the model and the settings store (which must outlive it)
+// and loaded hidden with Form_Load(); the owner shows and hides it. Closing it
+// by the user only hides it and emits hiddenByUser(). Form_Unload() at program
 // end writes the window's place and scales to section "Recorder" of the
 // settings file and has the model save the data file.
 #include "recorder/XtGeometry.h"
@@ -18,7 +18,7 @@
 #include <array>
 #include <cstdint>
 
-class Prompts;
+class SettingsStore;
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -29,8 +29,7 @@ class XtScaleView;
 class Form_Xt_Recorder final : public QWidget {
     Q_OBJECT
 public:
-    Form_Xt_Recorder(XtRecorderModel& model, Prompts& prompts, QString settingsPath,
-                     QWidget* parent = nullptr);
+    Form_Xt_Recorder(XtRecorderModel& model, SettingsStore& settings, QWidget* parent = nullptr);
     ~Form_Xt_Recorder() override;
 
     // Reads section "Recorder", applies both scales (starting the scroll
@@ -38,8 +37,8 @@ public:
     // screen, or of `screenArea`. The window stays hidden.
     void Form_Load();
     void Form_Load(const QRect& screenArea);
-    // Arms the one-shot start timer; its tick loads the model's data file,
-    // after which the window redraws the loaded chart.
+    // Arms the one-shot start timer; its tick has the model load the data
+    // file (unless it did already) and redraws the chart.
     void enableTimerInit();
     // Writes "Recorder" and unloads the model (which saves the data file).
     // Runs once; afterwards the window can be closed and destroyed.
@@ -102,8 +101,7 @@ private:
     std::array<XtGeometry::GridColumn, XtGeometry::GridLineCount> gridColumns() const;
 
     XtRecorderModel& m_model;
-    Prompts& m_prompts;
-    QString m_settingsPath;
+    SettingsStore& m_settings;
 
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_mnutScale = nullptr;

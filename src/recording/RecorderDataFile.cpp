@@ -2,7 +2,7 @@
 
 #include "common/ErrorText.h"
 #include "platform/AtomicFile.h"
-#include "platform/Prompts.h"
+#include "platform/ProblemSink.h"
 #include "recording/XtRecording.h"
 
 #include <QFile>
@@ -22,40 +22,16 @@ static_assert(MarkCountOffset == 80025 && MarksOffset == 80029 && FileSize == 88
 
 namespace {
 constexpr int32_t FileNotFound = 53;
-constexpr int32_t DeviceIoError = 57;
-constexpr int32_t DiskFull = 61;
-constexpr int32_t PermissionDenied = 70;
 constexpr int32_t PathFileAccessError = 75;
 constexpr int32_t PathNotFound = 76;
-
-// The run-time error the user knows for a failed file operation.
-int32_t errorNumberFor(int errnoValue) {
-    switch (errnoValue) {
-    case ENOENT:
-    case ENOTDIR:
-        return PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return PermissionDenied;
-    case ENOSPC:
-    case EDQUOT:
-        return DiskFull;
-    case EIO:
-        return DeviceIoError;
-    default:
-        return PathFileAccessError;
-    }
-}
 
 bool folderExists(const QString& path) {
     return QFileInfo(QFileInfo(path).absolutePath()).isDir();
 }
 
-bool report(Prompts& prompts, const QString& Filename, const QString& reason,
+bool report(ProblemSink& problems, const QString& Filename, const QString& reason,
             const QString& title) {
-    prompts.messageBox(QStringLiteral("\"%1\":\r\n%2").arg(Filename, reason), title,
-                       PromptIcon::Critical);
+    problems.reportProblem(QStringLiteral("%1: \"%2\": %3").arg(title, Filename, reason));
     return false;
 }
 
@@ -104,7 +80,7 @@ QByteArray readHead(const QString& Filename, int32_t& errorNumber) {
                           O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         const int err = errno;
-        errorNumber = err == ENOENT && folderExists(Filename) ? FileNotFound : errorNumberFor(err);
+        errorNumber = err == ENOENT && folderExists(Filename) ? FileNotFound : errorNumberForErrno(err);
         return {};
     }
     struct stat st {};
@@ -121,7 +97,7 @@ QByteArray readHead(const QString& Filename, int32_t& errorNumber) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            errorNumber = errorNumberFor(errno);
+            errorNumber = errorNumberForErrno(errno);
             break;
         }
         if (got == 0)
@@ -175,33 +151,33 @@ Verdict decode(const QByteArray& bytes, XtRecording& recording) {
     return Verdict::Ok;
 }
 
-bool save(const QString& Filename, const XtRecording& recording, Prompts& prompts) {
+bool save(const QString& Filename, const XtRecording& recording, ProblemSink& problems) {
     const QString title = QStringLiteral("Save Data");
     if (!folderExists(Filename))
-        return report(prompts, Filename, ErrorText(PathNotFound), title);
+        return report(problems, Filename, ErrorText(PathNotFound), title);
     // AtomicFile reports its failure as text only; the errno it failed with is
     // still set when it returns (the clean-up after a failure does not change it).
     errno = 0;
     if (AtomicFile::write(Filename, encode(recording)))
         return true;
     const int err = errno;
-    return report(prompts, Filename, ErrorText(errorNumberFor(err)), title);
+    return report(problems, Filename, ErrorText(errorNumberForErrno(err)), title);
 }
 
-bool load(const QString& Filename, XtRecording& recording, Prompts& prompts) {
+bool load(const QString& Filename, XtRecording& recording, ProblemSink& problems) {
     const QString title = QStringLiteral("Load Data");
     int32_t errorNumber = 0;
     const QByteArray bytes = readHead(Filename, errorNumber);
     if (errorNumber != 0)
-        return report(prompts, Filename, ErrorText(errorNumber), title);
+        return report(problems, Filename, ErrorText(errorNumber), title);
     switch (decode(bytes, recording)) {
     case Verdict::Ok:
         return true;
     case Verdict::InvalidVersion:
-        return report(prompts, Filename, QStringLiteral("Invalid version"), title);
+        return report(problems, Filename, QStringLiteral("Invalid version"), title);
     case Verdict::InvalidFormat:
         break;
     }
-    return report(prompts, Filename, QStringLiteral("Invalid file format"), title);
+    return report(problems, Filename, QStringLiteral("Invalid file format"), title);
 }
 } // namespace RecorderDataFile

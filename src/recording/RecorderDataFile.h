@@ -7,13 +7,13 @@
 // previous chart whole. Loading reads the whole file first and takes it over
 // only when it is a complete file of this format and version whose counts
 // and index the arrays can hold; anything else leaves the recording as it
-// was. Every failure is reported through Prompts as a critical message whose
-// first line is the quoted file name and a colon.
+// was. Every failure is reported to the problem sink as the operation's title,
+// the quoted file name and the reason.
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 
-class Prompts;
+class ProblemSink;
 struct XtRecording;
 
 namespace RecorderDataFile {
@@ -41,6 +41,6 @@ Verdict decode(const QByteArray& bytes, XtRecording& recording);
 
 // SaveData and LoadData: true on success; failures are reported under the
 // titles "Save Data" and "Load Data".
-bool save(const QString& Filename, const XtRecording& recording, Prompts& prompts);
-bool load(const QString& Filename, XtRecording& recording, Prompts& prompts);
+bool save(const QString& Filename, const XtRecording& recording, ProblemSink& problems);
+bool load(const QString& Filename, XtRecording& recording, ProblemSink& problems);
 } // namespace RecorderDataFile

@@ -1,5 +1,6 @@
 #include "session/CounterSession.h"
 
+#include "adc/InterfaceCatalogue.h"
 #include "common/IniReaders.h"
 #include "counting/SettingsFile.h"
 #include "platform/AtomicFile.h"
@@ -10,21 +11,23 @@
 #include <QFileInfo>
 
 namespace {
-constexpr int CountingIntervalMs = 40;
 constexpr int TestIntervalMs = 2000;
+const QString General = QStringLiteral("General");
 } // namespace
 
 CounterSession::CounterSession(Environment environment, Prompts& prompts,
                                const MillisecondClock& clock, LibadxDevices& devices,
                                QObject* parent)
     : QObject(parent), m_environment(std::move(environment)), m_prompts(prompts), m_clock(clock),
+      m_settings(m_environment.folder.settingsPath(), m_problems),
       m_registry(
           RegistryArea::defaultPath(m_environment.configFolder, m_environment.folder.baseName)),
       m_adc(clock, m_registry, prompts, m_environment.configFolder, devices),
-      m_exchange(m_environment.tempFolder, prompts), m_trigger(m_environment.tempFolder),
-      m_recorder(clock, m_environment.folder.filePath(XtRecorderModel::DataFileBaseName)) {
+      m_exchange(m_environment.tempFolder, m_problems), m_trigger(m_environment.tempFolder),
+      m_recorder(clock, m_environment.folder.filePath(XtRecorderModel::DataFileBaseName),
+                 m_problems) {
     m_adc.ADC_reset();
-    m_countingTimer.setInterval(CountingIntervalMs);
+    m_countingTimer.setInterval(m_environment.countingIntervalMs);
     m_countingTimer.setTimerType(Qt::PreciseTimer);
     m_testTimer.setInterval(TestIntervalMs);
     connect(&m_countingTimer, &QTimer::timeout, this,
@@ -35,23 +38,38 @@ CounterSession::CounterSession(Environment environment, Prompts& prompts,
 CounterSession::~CounterSession() {
     m_countingTimer.stop();
     m_testTimer.stop();
+    m_problems.setTarget(nullptr);
 }
 
-void CounterSession::LoadSettings() {
-    AtomicFile::removeLeftovers(m_environment.folder.settingsPath());
-    ProfileFile file(m_environment.folder.settingsPath());
-    file.load();
-    SettingsFile::LoadSettings(file, m_state, m_adc.ADInterfaceName);
-    m_general.Left = ReadIniSingle(file, "General", "Left", 0.0f);
-    m_general.Top = ReadIniSingle(file, "General", "Top", 0.0f);
-    m_general.AlwaysOnTop = ReadIniLong(file, "General", "AlwaysOnTop", -1) != 0 ? -1 : 0;
-    m_general.ShowRecorder = ReadIniLong(file, "General", "ShowRecorder", 0) != 0 ? -1 : 0;
+bool CounterSession::LoadSettings() {
+    AtomicFile::removeLeftovers(m_settings.path());
+    if (m_settings.load() == SettingsStore::Loaded::Unreadable)
+        return false;
+    const ProfileFile& file = m_settings.file();
+    QString interfaceName;
+    SettingsFile::LoadSettings(file, m_state, interfaceName);
+    m_adc.setInterfaceName(interfaceName);
+    m_general.Left = ReadIniSingle(file, General, "Left", 0.0f);
+    m_general.Top = ReadIniSingle(file, General, "Top", 0.0f);
+    m_general.AlwaysOnTop = ReadIniLong(file, General, "AlwaysOnTop", -1) != 0;
+    m_general.ShowRecorder = ReadIniLong(file, General, "ShowRecorder", 0) != 0;
+    return true;
+}
+
+QString CounterSession::settingsError() const {
+    return QStringLiteral("Cannot read the settings file %1: %2 Nothing was changed; make the file "
+                          "readable (or move it away) and start again.")
+        .arg(m_settings.path(), m_settings.loadError());
 }
 
 void CounterSession::Form_Load(MainView& view) {
     m_view = &view;
-    CounterCore::Parts parts{m_adc, m_exchange, m_trigger, m_clock, view, &m_scheduler};
-    m_core = std::make_unique<CounterCore>(m_state, parts, m_environment.folder.settingsPath());
+    m_problems.setTarget(&view);
+    // The chart of the last run is read before anything could save over it.
+    m_recorder.loadOnce();
+    CounterCore::Parts parts{m_adc,      m_exchange, m_trigger, m_recorder,
+                             m_settings, m_clock,    view,      &m_scheduler};
+    m_core = std::make_unique<CounterCore>(m_state, parts);
     m_core->setAlwaysOnTop(m_general.AlwaysOnTop);
     view.setCountText(versionLabel());
     m_exchange.ADCFile_open();
@@ -60,12 +78,14 @@ void CounterSession::Form_Load(MainView& view) {
 
 void CounterSession::start() {
     m_adc.ADC_reset();
-    QString configured = m_adc.ADInterfaceName;
+    // A name the catalogue does not know opens nothing but stays in the
+    // settings file: the rig's configuration outlives a missing device.
+    QString configured = m_adc.interfaceName();
     const int32_t number = m_adc.ADC_interface_number(configured);
     const QString name = m_adc.ADC_catalogue_name(number);
     m_view->setStatus(name);
-    m_adc.ADReady = InitADInterface(name) ? -1 : 0;
-    if (number > 0 && m_adc.ADReady == 0) {
+    m_adc.setReady(InitADInterface(name));
+    if (number != InterfaceCatalogue::None && !m_adc.ready()) {
         m_prompts.messageBox(QStringLiteral("Cannot initialize A/D-Interface\n\"%1\"").arg(name),
                              QStringLiteral("A/D-Converter"), PromptIcon::Critical);
         m_adc.ADC_reset();
@@ -75,7 +95,7 @@ void CounterSession::start() {
         m_environment.folder.usedFallback || !m_environment.folder.message.isEmpty()
             ? name + QStringLiteral(" - ") + m_environment.folder.message
             : name;
-    if (m_adc.ADReady != 0) {
+    if (m_adc.ready()) {
         m_view->setStatus(status, StatusColour::Green, StatusColour::Black);
         m_core->takeFirstReading();
     } else {
@@ -83,24 +103,13 @@ void CounterSession::start() {
     }
     m_core->showCounters();
     m_view->setTitle(QStringLiteral("Cyclomarkator"));
-    // Without a converter no recorder window is loaded to read the chart back.
-    if (m_adc.ADReady == 0)
-        loadRecorderData();
-}
-
-void CounterSession::loadRecorderData() {
-    if (m_recorderDataLoaded)
-        return;
-    m_recorderDataLoaded = true;
-    if (QFileInfo::exists(m_recorder.DataFileName()))
-        m_recorder.LoadData(m_recorder.DataFileName(), m_prompts);
 }
 
 bool CounterSession::InitADInterface(const QString& name) {
     m_adc.ADC_reset();
     QString opened = name;
-    m_adc.ADReady = m_adc.ADC_open(opened) ? -1 : 0;
-    const bool ready = m_adc.ADReady != 0;
+    m_adc.setReady(m_adc.ADC_open(opened));
+    const bool ready = m_adc.ready();
     m_view->setVoltageText(QStringLiteral("-----"), false);
 
     QStringList channels;
@@ -142,14 +151,13 @@ void CounterSession::setTestMode(bool on) {
 }
 
 void CounterSession::setAlwaysOnTop(bool on) {
-    m_general.AlwaysOnTop = on ? -1 : 0;
+    m_general.AlwaysOnTop = on;
     if (m_core)
-        m_core->setAlwaysOnTop(m_general.AlwaysOnTop);
+        m_core->setAlwaysOnTop(on);
 }
 
 void CounterSession::Combo_AD_channel_Click(int index) {
-    if (index >= 0)
-        m_state.ADChannel = index;
+    m_core->selectChannel(index);
 }
 
 void CounterSession::Form_Unload(const GeneralSettings& window) {
@@ -164,23 +172,20 @@ void CounterSession::Form_Unload(const GeneralSettings& window) {
     m_trigger.CloseTriggerFile();
     m_adc.ADC_close();
     m_adc.ADC_reset();
-    m_core->setAlwaysOnTop(window.AlwaysOnTop != 0 ? -1 : 0);
+    m_core->setAlwaysOnTop(window.AlwaysOnTop);
     m_core->SaveSettings();
     writeGeneralSettings(window);
-    m_recorder.unload(m_prompts);
+    m_recorder.unload();
 }
 
 void CounterSession::writeGeneralSettings(const GeneralSettings& window) {
     m_general = window;
-    ProfileFile file(m_environment.folder.settingsPath());
-    file.load();
-    file.writeString("General", "Left", QString::number(window.Left, 'g', 10));
-    file.writeString("General", "Top", QString::number(window.Top, 'g', 10));
-    file.writeString("General", "AlwaysOnTop", QString::number(window.AlwaysOnTop != 0 ? -1 : 0));
-    file.writeString("General", "ShowRecorder", QString::number(window.ShowRecorder != 0 ? -1 : 0));
-    if (!file.save() && m_view)
-        m_view->reportProblem(QStringLiteral("The window position could not be saved: ") +
-                              file.lastError());
+    m_settings.save([&window](ProfileFile& file) {
+        file.writeString(General, "Left", QString::number(window.Left, 'g', 10));
+        file.writeString(General, "Top", QString::number(window.Top, 'g', 10));
+        file.writeString(General, "AlwaysOnTop", QString::number(window.AlwaysOnTop ? -1 : 0));
+        file.writeString(General, "ShowRecorder", QString::number(window.ShowRecorder ? -1 : 0));
+    });
 }
 
 QString CounterSession::versionLabel() {

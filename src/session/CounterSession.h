@@ -9,8 +9,10 @@
 #include "counting/CounterCore.h"
 #include "counting/CountingState.h"
 #include "counting/TriggerFile.h"
+#include "platform/ProblemSink.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RegistryArea.h"
+#include "platform/SettingsStore.h"
 #include "recording/XtRecorderModel.h"
 #include "session/QtTriggerScheduler.h"
 
@@ -27,8 +29,8 @@ class Prompts;
 struct GeneralSettings {
     double Left = 0.0;
     double Top = 0.0;
-    int32_t AlwaysOnTop = -1;
-    int32_t ShowRecorder = 0;
+    bool AlwaysOnTop = true;
+    bool ShowRecorder = false;
 };
 
 class CounterSession : public QObject {
@@ -39,6 +41,7 @@ public:
         QString tempFolder;         // exchange and flag files
         QString configFolder;       // registry area and A/D settings export
         QString executablePath;     // for the version message
+        int countingIntervalMs = 40;
     };
 
     CounterSession(Environment environment, Prompts& prompts, const MillisecondClock& clock,
@@ -46,11 +49,15 @@ public:
     ~CounterSession() override;
 
     // Reads the settings file and the window's "General" keys (whose
-    // "AlwaysOnTop" wins over the one in "Cyclomarkator").
-    void LoadSettings();
+    // "AlwaysOnTop" wins over the one in "Cyclomarkator"). False when the file
+    // exists but cannot be read: the run must not start, or it would count
+    // from 0 and later replace the file (settingsError() says why).
+    bool LoadSettings();
+    QString settingsError() const;
     const GeneralSettings& general() const { return m_general; }
 
-    // The window's load step: counting labels, exchange file, flag file.
+    // The window's load step: the chart of the last run, the counting labels,
+    // the exchange file and the flag file.
     void Form_Load(MainView& view);
     // The rest of start-up: opens the configured interface, reports one that
     // fails, colours the status line and shows the counters. Call after Form_Load.
@@ -67,22 +74,22 @@ public:
     void setAlwaysOnTop(bool on);
 
     // Closing: fires waiting triggers, closes the files, releases the device,
-    // writes the settings and the window's keys. Runs once; later calls do nothing.
+    // writes the settings, the window's keys and the chart. Runs once; later
+    // calls do nothing.
     void Form_Unload(const GeneralSettings& window);
     bool unloaded() const { return m_unloaded; }
 
-    CountingState& state() { return m_state; }
+    const CountingState& state() const { return m_state; }
     AdcFacade& adc() { return m_adc; }
     CounterCore& core() { return *m_core; }
+    SettingsStore& settings() { return m_settings; }
     QTimer& countingTimer() { return m_countingTimer; }
     QTimer& testTimer() { return m_testTimer; }
     QtTriggerScheduler& scheduler() { return m_scheduler; }
     // The X(t) recording of this run; a recorder window draws from it.
     XtRecorderModel& recorder() { return m_recorder; }
-    // Loads the recorder data file once, so that closing never overwrites the
-    // chart of the last run with an empty one. A recorder window loads it
-    // itself when its start timer fires.
-    void loadRecorderData();
+    // Where problems found while counting go (the view once it is loaded).
+    ProblemSink& problems() { return m_problems; }
     const Environment& environment() const { return m_environment; }
 
     // "V1.2.17": the count label until the count is shown.
@@ -96,6 +103,8 @@ private:
     Environment m_environment;
     Prompts& m_prompts;
     const MillisecondClock& m_clock;
+    ProblemRelay m_problems;
+    SettingsStore m_settings;
     RegistryArea m_registry;
     AdcFacade m_adc;
     ExchangeFile m_exchange;
@@ -105,7 +114,6 @@ private:
     MainView* m_view = nullptr;
     QtTriggerScheduler m_scheduler;
     XtRecorderModel m_recorder;
-    bool m_recorderDataLoaded = false;
     std::unique_ptr<CounterCore> m_core;
     QTimer m_countingTimer;
     QTimer m_testTimer;

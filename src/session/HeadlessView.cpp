@@ -1,7 +1,5 @@
 #include "session/HeadlessView.h"
 
-#include "recording/XtRecorderModel.h"
-
 void HeadlessView::line(const QString& text) {
     const QString stamp = m_now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     std::fprintf(m_out, "%s %s\n", qPrintable(stamp), qPrintable(text));
@@ -43,14 +41,4 @@ void HeadlessView::reportProblem(const QString& text) {
 
 void HeadlessView::setTestMode(bool on) {
     line(on ? QStringLiteral("Test mode on") : QStringLiteral("Test mode off"));
-}
-
-void HeadlessView::plotX(float voltage) {
-    if (m_recorder)
-        m_recorder->PlotX(voltage);
-}
-
-void HeadlessView::plotTrigger(int32_t counter) {
-    if (m_recorder)
-        m_recorder->PlotTrigger(counter);
 }

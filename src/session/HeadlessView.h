@@ -8,15 +8,11 @@
 #include <cstdio>
 #include <functional>
 
-class XtRecorderModel;
-
 class HeadlessView final : public MainView {
 public:
-    // `recorder` (may be null) records the samples and trigger marks, as the
-    // recorder does behind the window.
-    explicit HeadlessView(XtRecorderModel* recorder, std::FILE* out = stdout,
+    explicit HeadlessView(std::FILE* out = stdout,
                           std::function<QDateTime()> now = &QDateTime::currentDateTime)
-        : m_recorder(recorder), m_out(out), m_now(std::move(now)) {}
+        : m_out(out), m_now(std::move(now)) {}
 
     void setCountText(const QString& text) override;
     void setMinorCountText(const QString& text) override { m_minor = text; }
@@ -28,8 +24,6 @@ public:
     void setTitle(const QString& text) override;
     void moveActivityLine(int32_t, int32_t) override {}
     void setActivityLineServed(bool) override {}
-    void plotX(float voltage) override;
-    void plotTrigger(int32_t counter) override;
     void reportProblem(const QString& text) override;
     void setStatus(const QString& text, std::optional<uint32_t>, std::optional<uint32_t>) override;
     void setChannelList(const QStringList&, int) override {}
@@ -38,7 +32,6 @@ public:
 private:
     void line(const QString& text);
 
-    XtRecorderModel* m_recorder;
     std::FILE* m_out;
     std::function<QDateTime()> m_now;
     QString m_count;

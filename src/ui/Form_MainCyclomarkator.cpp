@@ -47,7 +47,7 @@ void Form_MainCyclomarkator::Form_Load(const QRect& screenArea) {
     const GeneralSettings& general = m_session.general();
     move(WindowPlacement::placeOnScreen(general.Left, general.Top, frameGeometry().size(),
                                         screenArea));
-    mnuShowRecorder->setChecked(general.ShowRecorder != 0);
+    mnuShowRecorder->setChecked(general.ShowRecorder);
     // Opening a device can take seconds; the pointer shows that the program works.
     m_session.adc().setBusy = [](bool busy) {
         if (busy)
@@ -63,19 +63,19 @@ void Form_MainCyclomarkator::startUp() {
     m_session.start();
     // With a converter the recorder is loaded hidden; its start timer reads
     // the chart of the last run back.
-    if (m_session.adc().ADReady != 0)
+    if (m_session.adc().ready())
         recorderWindow();
     // The item starts unticked, so the action ticks it and raises the window.
-    if (m_session.general().AlwaysOnTop != 0)
+    if (m_session.general().AlwaysOnTop)
         mnuOnTop->trigger();
     QTimer::singleShot(1, this, &Form_MainCyclomarkator::Timer_Init_Timer);
 }
 
 void Form_MainCyclomarkator::Timer_Init_Timer() {
-    const bool onTop = m_session.general().AlwaysOnTop != 0;
+    const bool onTop = m_session.general().AlwaysOnTop;
     mnuOnTop->setChecked(onTop);
     SetTopmost(onTop);
-    if (m_session.adc().ADReady != 0) {
+    if (m_session.adc().ready()) {
         recorderWindow().enableTimerInit();
         recorderWindow().setVisible(mnuShowRecorder->isChecked());
     }
@@ -99,8 +99,8 @@ void Form_MainCyclomarkator::Form_Unload() {
 
 Form_Xt_Recorder& Form_MainCyclomarkator::recorderWindow() {
     if (!m_recorderWindow) {
-        m_recorderWindow = new Form_Xt_Recorder(
-            m_session.recorder(), m_prompts, m_session.environment().folder.settingsPath(), this);
+        m_recorderWindow =
+            new Form_Xt_Recorder(m_session.recorder(), m_session.settings(), this);
         connect(m_recorderWindow, &Form_Xt_Recorder::hiddenByUser, this,
                 [this] { mnuShowRecorder->setChecked(false); });
         m_recorderWindow->Form_Load();
@@ -112,8 +112,8 @@ GeneralSettings Form_MainCyclomarkator::windowSettings() const {
     GeneralSettings settings;
     settings.Left = WindowPlacement::pixelsToTwips(pos().x());
     settings.Top = WindowPlacement::pixelsToTwips(pos().y());
-    settings.AlwaysOnTop = mnuOnTop->isChecked() ? -1 : 0;
-    settings.ShowRecorder = mnuShowRecorder->isChecked() ? -1 : 0;
+    settings.AlwaysOnTop = mnuOnTop->isChecked();
+    settings.ShowRecorder = mnuShowRecorder->isChecked();
     return settings;
 }
 
@@ -149,9 +149,6 @@ void Form_MainCyclomarkator::mnuReset_Click() {
 void Form_MainCyclomarkator::mnuTrigger_Click() {
     Form_Trigger dialog(m_session.core(), m_prompts, this);
     dialog.exec();
-    // A counter set in the dialog is written at once, not only at the next
-    // counted extremum, so a power cut cannot take it back.
-    m_session.core().SaveSettings();
 }
 
 void Form_MainCyclomarkator::mnuTrigMan_Click() {
@@ -236,16 +233,6 @@ void Form_MainCyclomarkator::showReadouts() {
 
 void Form_MainCyclomarkator::setActivityLineServed(bool served) {
     m_controls->Line_Timer->setServed(served);
-}
-
-// The session's recording keeps every sample and mark; a recorder window
-// draws them as they arrive.
-void Form_MainCyclomarkator::plotX(float voltage) {
-    m_session.recorder().PlotX(voltage);
-}
-
-void Form_MainCyclomarkator::plotTrigger(int32_t counter) {
-    m_session.recorder().PlotTrigger(counter);
 }
 
 // The program runs unattended for days, so a problem stays in sight in the

@@ -53,8 +53,6 @@ public:
     void setTitle(const QString& text) override;
     void moveActivityLine(int32_t x1, int32_t x2) override;
     void setActivityLineServed(bool served) override;
-    void plotX(float voltage) override;
-    void plotTrigger(int32_t counter) override;
     void reportProblem(const QString& text) override;
     void setStatus(const QString& text, std::optional<uint32_t> back = std::nullopt,
                    std::optional<uint32_t> fore = std::nullopt) override;

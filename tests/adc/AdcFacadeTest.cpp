@@ -1,6 +1,6 @@
 #include "adc/AdcFacade.h"
 
-#include "FakeBackend.h"
+#include "support/FakeBackend.h"
 #include "adc/Class_AD.h"
 #include "adc/Class_AD_Dummy.h"
 #include "common/ErrorText.h"

@@ -1,6 +1,6 @@
 #pragma once
 // A CoreView for tests: keeps the latest text of every label and the full
-// history of the calls whose sequence matters (titles, marks, problems).
+// history of the calls whose sequence matters (titles, problems, activity line).
 #include "counting/CoreView.h"
 
 #include <QList>
@@ -13,8 +13,6 @@ public:
     bool voltageRed = false, served = false;
     QList<QString> titles, problems;
     QList<std::pair<int32_t, int32_t>> activityLines;
-    QList<float> plotted;
-    QList<int32_t> marks;
 
     void setCountText(const QString& text) override { count = text; }
     void setMinorCountText(const QString& text) override { minorCount = text; }
@@ -29,7 +27,5 @@ public:
     void setTitle(const QString& text) override { titles.append(text); }
     void moveActivityLine(int32_t x1, int32_t x2) override { activityLines.append({x1, x2}); }
     void setActivityLineServed(bool isServed) override { served = isServed; }
-    void plotX(float voltageValue) override { plotted.append(voltageValue); }
-    void plotTrigger(int32_t counter) override { marks.append(counter); }
     void reportProblem(const QString& text) override { problems.append(text); }
 };

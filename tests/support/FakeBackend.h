@@ -1,23 +1,28 @@
 #pragma once
 // A backend and vendor devices whose answers a test sets and whose calls it
-// records, for the facade paths the simulated device cannot reach.
+// records, for the paths the simulated device cannot reach.
 #include "adc/Class_AD.h"
 #include "adc/LibadxDevices.h"
 
 #include <QList>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 // The placeholder with set answers for what the facade asks of a device; the
-// rest stays the placeholder's.
+// rest stays the placeholder's. Channels are as many as `voltages` holds.
 class FakeBackend : public Class_AD {
 public:
-    int32_t channels = 4;
+    std::vector<float> voltages = {0.0f, 0.5f, 1.0f, 1.5f};
+    std::vector<int32_t> reads; // channels read, in order
     int32_t initResult = -1;
     QList<int32_t> setRangeCalls;
 
-    int32_t AD_channels() override { return channels; }
-    float AD_get_voltage(int32_t channel) override { return 0.5f * static_cast<float>(channel); }
+    int32_t AD_channels() override { return static_cast<int32_t>(voltages.size()); }
+    float AD_get_voltage(int32_t channel) override {
+        reads.push_back(channel);
+        return voltages.at(static_cast<size_t>(channel));
+    }
     int32_t AD_init(int32_t) override { return initResult; }
     int32_t AD_load(QString&) override { return 1; }
     int32_t AD_set_range(int32_t range) override {
@@ -33,6 +38,13 @@ public:
     std::unique_ptr<Class_AD_Backend> next; // handed out once by createBackend
     QList<int32_t> released;
 
+    // The backend the next opening of a vendor interface gets.
+    FakeBackend* offer() {
+        auto fake = std::make_unique<FakeBackend>();
+        FakeBackend* offered = fake.get();
+        next = std::move(fake);
+        return offered;
+    }
     bool probe(int32_t) override { return present; }
     std::unique_ptr<Class_AD_Backend> createBackend(int32_t) override {
         if (throwOnCreate)

@@ -1,0 +1,12 @@
+#include "platform/ProblemSink.h"
+
+#include <cstdio>
+
+void ProblemRelay::reportProblem(const QString& text) {
+    if (m_target) {
+        m_target->reportProblem(text);
+        return;
+    }
+    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(text));
+    std::fflush(stderr);
+}
