@@ -258,9 +258,10 @@ int32_t AdcFacade::ADC_interface_number(QString& name) const {
 }
 
 QString AdcFacade::ADC_catalogue_name(int32_t number) const {
-    const int32_t device = number == InterfaceCatalogue::AdvantechPci1716 ? readWholeNumber(m_registry, QStringLiteral("Advantech"),
-                                                          QStringLiteral("DeviceNumber"), 0)
-                                        : 0;
+    const int32_t device = number == InterfaceCatalogue::AdvantechPci1716
+                               ? readWholeNumber(m_registry, QStringLiteral("Advantech"),
+                                                 QStringLiteral("DeviceNumber"), 0)
+                               : 0;
     return InterfaceCatalogue::displayName(number, device);
 }
 

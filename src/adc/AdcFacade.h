@@ -69,9 +69,7 @@ public:
     void setAugerChannel(int32_t channel) { AugerADChannel = channel; }
     const Calibration& calibration() const { return m_calibration; }
     void setCalibration(const Calibration& calibration) { m_calibration = calibration; }
-    const std::array<ADChannelRecord, ChannelRecords>& channelInfo() const {
-        return ADChannelInfo;
-    }
+    const std::array<ADChannelRecord, ChannelRecords>& channelInfo() const { return ADChannelInfo; }
     void setChannelName(size_t channel, const QString& name);
 
     // Called with true when ADC_open starts and false on every way out (the

@@ -26,9 +26,9 @@ ExchangeFile::ExchangeFile(QString tempFolder, ProblemSink& problems)
 
 // The user's error text for the operation, with the file and the reason.
 void ExchangeFile::report(const char* operation) {
-    m_problems.reportProblem(QStringLiteral("%1: %2 (%3)")
-                                 .arg(QLatin1String(operation), ErrorText(m_file.errorNumber()),
-                                      m_file.errorText()));
+    m_problems.reportProblem(
+        QStringLiteral("%1: %2 (%3)")
+            .arg(QLatin1String(operation), ErrorText(m_file.errorNumber()), m_file.errorText()));
 }
 
 QString ExchangeFile::path() const {

@@ -79,16 +79,20 @@ std::string collectDecimal(QStringView text, qsizetype pos) {
             exponent += static_cast<char>(s);
             ++pos;
         }
+        // Leading zeros add nothing; beyond six significant digits any exponent
+        // is out of every range, and strtod's work stays bounded.
         bool exponentDigits = false;
-        // Longer exponents add nothing but could make strtod's work unbounded.
-        for (s = peek(text, pos); s >= u'0' && s <= u'9' && exponent.size() < 12;
-             s = peek(text, pos)) {
-            exponent += static_cast<char>(s);
+        std::string digits;
+        for (s = peek(text, pos); s >= u'0' && s <= u'9'; s = peek(text, pos)) {
             exponentDigits = true;
+            if ((s != u'0' || !digits.empty()) && digits.size() <= 6)
+                digits += static_cast<char>(s);
             ++pos;
         }
+        if (digits.size() > 6)
+            digits = "999999";
         if (exponentDigits)
-            number += exponent;
+            number += exponent + (digits.empty() ? std::string("0") : digits);
     }
     return number;
 }

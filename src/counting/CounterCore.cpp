@@ -20,8 +20,8 @@ constexpr int32_t ActivityEnd = 144;
 
 CounterCore::CounterCore(CountingState& state, Parts parts, std::function<QTime()> timeOfDay,
                          QLocale locale)
-    : m_state(state), m_engine(state, m_tracker), m_parts(parts),
-      m_timeOfDay(std::move(timeOfDay)), m_locale(std::move(locale)) {
+    : m_state(state), m_engine(state, m_tracker), m_parts(parts), m_timeOfDay(std::move(timeOfDay)),
+      m_locale(std::move(locale)) {
     if (!m_parts.scheduler)
         m_parts.scheduler = &m_immediate;
     m_parts.exchange.onServed = [this](bool served) { m_parts.view.setActivityLineServed(served); };

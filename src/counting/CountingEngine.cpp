@@ -85,7 +85,8 @@ bool CountingEngine::confirmExtremum(float voltage) {
     const float bound = extreme - m_state.Hysteresis;
     if (!(voltage < bound))
         return false;
-    const bool counted = m_state.CountMode == CountedExtrema::Maxima && extreme >= m_state.Threshold;
+    const bool counted =
+        m_state.CountMode == CountedExtrema::Maxima && extreme >= m_state.Threshold;
     m_tracker.Direction = -1;
     extreme = voltage;
     return counted;

@@ -17,6 +17,11 @@ bool fail(QString* error, const QString& what, int errnoValue) {
     return false;
 }
 
+// ".Cyclomarkator.INI~save-" beside "Cyclomarkator.INI".
+QString temporaryPrefix(const QFileInfo& info) {
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral("~save-");
+}
+
 bool writeAll(int fd, const QByteArray& content) {
     const char* data = content.constData();
     qsizetype left = content.size();
@@ -37,10 +42,10 @@ bool writeAll(int fd, const QByteArray& content) {
 bool AtomicFile::write(const QString& path, const QByteArray& content, QString* error) {
     const QFileInfo info(path);
     const QByteArray folder = QFile::encodeName(info.absolutePath());
-    // mkstemp picks an unpredictable name and creates it exclusively.
-    // mkstemp replaces the six trailing placeholders with a random suffix.
-    QByteArray temporary =
-        QFile::encodeName(info.absoluteFilePath()) + QByteArray(".") + QByteArray(6, 'X');
+    // mkstemp picks an unpredictable name and creates it exclusively; the
+    // name is hidden and marked as ours, so that the sweep after a crash
+    // never takes a user's own copy such as "Cyclomarkator.INI.backup".
+    QByteArray temporary = QFile::encodeName(temporaryPrefix(info)) + QByteArray(6, 'X');
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return fail(error, QStringLiteral("Cannot create a temporary file beside %1").arg(path),
@@ -75,12 +80,13 @@ bool AtomicFile::write(const QString& path, const QByteArray& content, QString* 
 
 void AtomicFile::removeLeftovers(const QString& path) {
     const QFileInfo info(path);
-    // mkstemp's suffix: exactly six letters or digits after the file's own name.
+    const QString prefix = QFileInfo(temporaryPrefix(info)).fileName();
+    // mkstemp's suffix: exactly six letters or digits after our prefix.
     const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(info.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+        QRegularExpression::escape(prefix) + QStringLiteral("[A-Za-z0-9]{6}")));
     QDir folder = info.absoluteDir();
-    const QStringList names = folder.entryList({info.fileName() + QStringLiteral(".*")},
-                                               QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names =
+        folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         if (leftover.match(name).hasMatch())
             folder.remove(name);

@@ -11,6 +11,7 @@ namespace AtomicFile {
 bool write(const QString& path, const QByteArray& content, QString* error = nullptr);
 
 // Removes the temporary files that saves of `path` interrupted by a crash
-// left beside it. Only for the one process that writes the file.
+// left beside it (".<name>~save-XXXXXX"), and nothing else. Only for the one
+// process that writes the file.
 void removeLeftovers(const QString& path);
 } // namespace AtomicFile

@@ -16,9 +16,7 @@ public:
     QString errorText() const { return m_file.errorText(); }
     // The folder is missing or cannot be written (rather than a file in the
     // lock's place that is not ours).
-    bool folderUnusable() const {
-        return m_file.errorNumber() == 76 || m_file.errorNumber() == 70;
-    }
+    bool folderUnusable() const { return m_file.errorNumber() == 76 || m_file.errorNumber() == 70; }
     void release();
 
     static QString lockFileName(const QString& baseName);

@@ -11,7 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 TempFile::~TempFile() {
     close();
 }

@@ -20,8 +20,7 @@ constexpr int InitIntervalMs = 1;
 constexpr int MinimumPlotHeight = 3 * XtGeometry::RowsPerDivision;
 } // namespace
 
-Form_Xt_Recorder::Form_Xt_Recorder(XtRecorderModel& model, SettingsStore& settings,
-                                   QWidget* parent)
+Form_Xt_Recorder::Form_Xt_Recorder(XtRecorderModel& model, SettingsStore& settings, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_model(model), m_settings(settings) {
     setObjectName(QStringLiteral("Form_Xt_Recorder"));
     setWindowTitle(QStringLiteral("X(t)-Recorder"));

@@ -80,7 +80,8 @@ QByteArray readHead(const QString& Filename, int32_t& errorNumber) {
                           O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         const int err = errno;
-        errorNumber = err == ENOENT && folderExists(Filename) ? FileNotFound : errorNumberForErrno(err);
+        errorNumber =
+            err == ENOENT && folderExists(Filename) ? FileNotFound : errorNumberForErrno(err);
         return {};
     }
     struct stat st {};

@@ -99,8 +99,7 @@ void Form_MainCyclomarkator::Form_Unload() {
 
 Form_Xt_Recorder& Form_MainCyclomarkator::recorderWindow() {
     if (!m_recorderWindow) {
-        m_recorderWindow =
-            new Form_Xt_Recorder(m_session.recorder(), m_session.settings(), this);
+        m_recorderWindow = new Form_Xt_Recorder(m_session.recorder(), m_session.settings(), this);
         connect(m_recorderWindow, &Form_Xt_Recorder::hiddenByUser, this,
                 [this] { mnuShowRecorder->setChecked(false); });
         m_recorderWindow->Form_Load();

@@ -1,14 +1,10 @@
 #include "adc/AdcFacade.h"
 
-#include "support/FakeBackend.h"
-#include "adc/Class_AD.h"
-#include "adc/Class_AD_Dummy.h"
 #include "common/ErrorText.h"
 #include "common/ParseNumber.h"
-#include "platform/MillisecondClock.h"
 #include "platform/ProfileFile.h"
-#include "platform/Prompts.h"
 #include "platform/RegistryArea.h"
+#include "support/FakeBackend.h"
 #include "support/ManualClock.h"
 #include "support/OnlyPrompt.h"
 #include "support/ScriptedPrompts.h"
@@ -18,7 +14,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <typeinfo>
+#include <algorithm>
 
 namespace {
 
@@ -27,19 +23,12 @@ protected:
     Facade() {
         facade.setBusy = [this](bool busy) { busyCalls.append(busy); };
     }
-    FakeBackend* offerFake() {
-        devices.next = std::make_unique<FakeBackend>();
-        return static_cast<FakeBackend*>(devices.next.get());
-    }
-    // The placeholder itself, not a backend built on it.
-    bool isPlaceholder() const {
-        const Class_AD_Backend* backend = facade.ADBackend.get();
-        return backend && typeid(*backend) == typeid(Class_AD);
-    }
-    int32_t open(const char* name) {
+    bool open(const char* name) {
         QString given = QString::fromUtf8(name);
         return facade.ADC_open(given);
     }
+    // Not ready, and the placeholder (no channels) serves the calls.
+    bool closed() { return !facade.ready() && facade.ADC_channels() == 0; }
 
     QTemporaryDir dir;
     ManualClock clock;
@@ -75,43 +64,60 @@ TEST_F(Facade, FindsTheInterfaceOrBlanksTheName) {
               QStringLiteral("Advantech PCI-1716 (Device Number 0)"));
 }
 
-// The simulated device opens with its own settings, keeps a channel name the
-// user gave, and its settings export lists every key in order; a name outside
-// the catalogue exports nothing.
-TEST_F(Facade, OpensTheSimulatedDeviceAndExportsItsSettingsToHardware9) {
+// The simulated device opens with its own settings and keeps a channel name
+// the user gave; the others get the device's names.
+TEST_F(Facade, OpensTheSimulatedDeviceWithItsSettings) {
     facade.ADC_reset();
-    facade.ADChannelInfo[2].ChannelName = QStringLiteral("Force");
-    EXPECT_EQ(open("Dummy A/D"), -1);
-    EXPECT_EQ(facade.ADReady, -1);
-    EXPECT_TRUE(dynamic_cast<Class_AD_Dummy*>(facade.ADBackend.get()));
-    EXPECT_EQ(std::tuple(facade.ADAveraging, facade.ADInputMode, facade.ADRange),
+    facade.setChannelName(2, QStringLiteral("Force"));
+    EXPECT_TRUE(open("Dummy A/D"));
+    EXPECT_TRUE(facade.ready());
+    EXPECT_EQ(facade.interfaceNumber(), 9);
+    EXPECT_EQ(facade.ADC_interface_name(), QStringLiteral("Dummy A/D"));
+    EXPECT_EQ(std::tuple(facade.averaging(), facade.inputMode(), facade.range()),
               std::tuple(1, 0, 0));
     QStringList names;
-    for (const ADChannelRecord& channel : facade.ADChannelInfo)
+    for (const ADChannelRecord& channel : facade.channelInfo())
         names << channel.ChannelName;
     EXPECT_EQ(names.join(u' ').toStdString(), "AD_0 AD_1 Force AD_3 AD_4 AD_5 AD_6 AD_7");
     EXPECT_EQ(busyCalls, (QList<bool>{true, false}));
+}
 
-    facade.CalOffset = 0.1f;
-    facade.CalGain = 1234.5f;
-    facade.ADChannelInfo[7].Selected = -1;
-    facade.ADC_save_settings(facade.ADDriverFile);
-    ProfileFile file(QDir(exportFolder).filePath(QStringLiteral("Hardware9")));
-    ASSERT_TRUE(file.load());
-    const QString text = file.text();
-    qsizetype at = text.indexOf(QStringLiteral("[ADC: DummyAD]"));
-    for (const char* key : {"Range=0", "Averaging=1", "Offset=", "Gain=", "Scan=0",
-                            "Differential=0", "AugerADChannel=0", "[ADC: CH0]", "ChannelName=AD_0",
-                            "Selected=0", "Plot=0", "Color=0", "[ADC: CH7]", "Selected=-1"}) {
-        const qsizetype next = text.indexOf(QString::fromUtf8(key), at);
-        EXPECT_GT(next, at) << key; // present, and in this order
-        at = next;
+// The export is read back by people and programs under any desktop language:
+// every key in order, and singles in ASCII digits with the user's separator
+// that read back exactly (no Unicode minus, no other digits, no group
+// separators). A name outside the catalogue exports nothing.
+TEST_F(Facade, ExportReadsBackUnderEveryLocale) {
+    for (const char* localeName : {"C", "de_DE", "ar_EG", "sv_SE", "fa_IR", "hi_IN"}) {
+        SCOPED_TRACE(localeName);
+        QDir(exportFolder).removeRecursively();
+        const QLocale locale{QString::fromLatin1(localeName)};
+        AdcFacade exporter{clock, registry, prompts, exportFolder, devices, locale};
+        exporter.ADC_reset();
+        QString simulated = QStringLiteral("Dummy A/D");
+        ASSERT_TRUE(exporter.ADC_open(simulated));
+        exporter.setCalibration({-0.1234567f, 12345.67f});
+        QString driver = exporter.driverFile();
+        exporter.ADC_save_settings(driver);
+        ProfileFile file(QDir(exportFolder).filePath(QStringLiteral("Hardware9")));
+        ASSERT_TRUE(file.load());
+        const QString text = file.text();
+        qsizetype at = text.indexOf(QStringLiteral("[ADC: DummyAD]"));
+        for (const char* key :
+             {"Range=0", "Averaging=1", "Offset=", "Gain=", "Scan=0", "Differential=0",
+              "AugerADChannel=0", "[ADC: CH0]", "ChannelName=AD_0", "Selected=0", "Plot=0",
+              "Color=0", "[ADC: CH7]"}) {
+            const qsizetype next = text.indexOf(QString::fromUtf8(key), at);
+            EXPECT_GT(next, at) << key; // present, and in this order
+            at = next;
+        }
+        for (const auto& [key, value] : {std::pair{"Offset", -0.1234567f}, {"Gain", 12345.67f}}) {
+            QString written = file.readString("ADC: DummyAD", QLatin1String(key), {});
+            EXPECT_TRUE(std::all_of(written.begin(), written.end(), [](QChar c) {
+                return c.unicode() < 128;
+            })) << written.toStdString();
+            EXPECT_EQ(ParseNumber(written), value) << written.toStdString();
+        }
     }
-    // Singles are the short text a user would type, read back exactly in any locale.
-    EXPECT_EQ(file.readString("ADC: DummyAD", "Offset", {}),
-              QLocale::system().toString(0.1, 'g', QLocale::FloatingPointShortest));
-    QString gain = file.readString("ADC: DummyAD", "Gain", {});
-    EXPECT_EQ(ParseNumber(gain), 1234.5f) << gain.toStdString();
     for (QString name : {QString(), QStringLiteral("NoSuchDriver")})
         facade.ADC_save_settings(name);
     EXPECT_EQ(QDir(exportFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -124,25 +130,23 @@ TEST_F(Facade, OpensTheSimulatedDeviceAndExportsItsSettingsToHardware9) {
 // fails; a backend that cannot be created (none handed out, or an exception)
 // is reported.
 TEST_F(Facade, InterfacesThatCannotBeOpenedLeaveThePlaceholder) {
-    const auto closed = [this] { return facade.ADReady == 0 && isPlaceholder(); };
     facade.ADC_reset();
-    EXPECT_EQ(open("National Instruments: 6023E/6024E/6025E"), 0);
+    EXPECT_FALSE(open("National Instruments: 6023E/6024E/6025E"));
     EXPECT_TRUE(busyCalls.isEmpty());
     devices.present = false;
-    EXPECT_EQ(open("BMC Messsysteme: USB-AD16f:0"), 0);
+    EXPECT_FALSE(open("BMC Messsysteme: USB-AD16f:0"));
     EXPECT_TRUE(closed());
     EXPECT_EQ(busyCalls, (QList<bool>{true, false}));
     devices.present = true;
-    offerFake()->initResult = 0;
-    EXPECT_EQ(open("BMC Messsysteme: USB-AD:0"), 0);
-    EXPECT_EQ(facade.ADInterface, 0);
+    devices.offer()->initResult = 0;
+    EXPECT_FALSE(open("BMC Messsysteme: USB-AD:0"));
     EXPECT_TRUE(closed());
     EXPECT_TRUE(prompts.shown.isEmpty());
     for (const bool throws : {false, true}) {
         prompts.shown.clear();
         devices.throwOnCreate = throws;
-        EXPECT_EQ(open("LIBADX.OCX"), 0);
-        EXPECT_TRUE(closed());
+        EXPECT_FALSE(open("LIBADX.OCX"));
+        EXPECT_FALSE(facade.ready());
         EXPECT_EQ(onlyPrompt(prompts), "LibadX.ocx|Critical|" + ErrorText(429).toStdString());
     }
 }
@@ -156,13 +160,13 @@ TEST_F(Facade, RestoresTheRangeAtOpenAndSavesItAtClose) {
         {"nan", 1}, {"99999999999", 1}, {"-2147483649", 1}, {"1e99", 1}};
     for (const auto& [stored, expected] : cases) {
         registry.setValue("ADC", "Range", stored);
-        FakeBackend* fake = offerFake();
-        facade.ADRange = 1;
-        ASSERT_EQ(open("BMC Messsysteme: USB-AD16f:0"), -1);
-        EXPECT_EQ(facade.ADRange, expected) << stored;
+        FakeBackend* fake = devices.offer();
+        facade.setRange(1);
+        ASSERT_TRUE(open("BMC Messsysteme: USB-AD16f:0"));
+        EXPECT_EQ(facade.range(), expected) << stored;
         EXPECT_EQ(fake->setRangeCalls, (QList<int32_t>{expected, expected})) << stored;
     }
-    facade.ADRange = 3;
+    facade.setRange(3);
     facade.ADC_close();
     EXPECT_EQ(registry.value(QStringLiteral("ADC"), QStringLiteral("Range"), {}),
               QStringLiteral("3"));
@@ -174,15 +178,12 @@ TEST_F(Facade, RestoresTheRangeAtOpenAndSavesItAtClose) {
 // values as they are.
 TEST_F(Facade, CallsBeforeAResetMeetThePlaceholderAndReadAllFollowsTheChannels) {
     EXPECT_EQ(facade.ADC_winrt_device(), -1);
-    EXPECT_EQ(facade.ADBackend, nullptr);
     std::vector<float> values{9.0f};
-    EXPECT_EQ(facade.ADC_read_all(values), 0);
+    EXPECT_FALSE(facade.ADC_read_all(values));
     EXPECT_EQ(values, std::vector<float>{9.0f});
-    EXPECT_TRUE(isPlaceholder());
-    auto* fake = new FakeBackend;
-    facade.ADBackend.reset(fake);
-    fake->channels = 3;
-    EXPECT_EQ(facade.ADC_read_all(values), -1);
+    devices.offer()->voltages = {0.0f, 0.5f, 1.0f};
+    ASSERT_TRUE(open("BMC Messsysteme: USB-AD:0"));
+    EXPECT_TRUE(facade.ADC_read_all(values));
     EXPECT_EQ(values, (std::vector<float>{0.0f, 0.5f, 1.0f}));
 }
 

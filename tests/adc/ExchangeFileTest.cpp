@@ -1,7 +1,6 @@
 #include "adc/ExchangeFile.h"
 
-#include "support/OnlyPrompt.h"
-#include "support/ScriptedPrompts.h"
+#include "support/ProblemLog.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -32,8 +31,8 @@ protected:
         return bytes;
     }
     QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    ExchangeFile file{dir.path() + QStringLiteral("/"), prompts}; // no doubled separator
+    ProblemLog log;
+    ExchangeFile file{dir.path() + QStringLiteral("/"), log}; // no doubled separator
     QList<bool> servedCalls;
     const std::array<float, 8> record{1, 2, 3, 4, 5, 6, 7, 8};
 };
@@ -42,25 +41,25 @@ protected:
 // shorter one overwriting only its own values; the reader is told when the
 // file is served and when not.
 TEST_F(Exchange, HoldsTheNewestValuesFromTheStart) {
-    ASSERT_EQ(file.ADCFile_open(), 1);
+    ASSERT_TRUE(file.ADCFile_open());
     EXPECT_EQ(file.path(), dir.path() + QStringLiteral("/~ADC.txt"));
     EXPECT_EQ(contents(file.path()), QByteArray(32, '\0'));
     EXPECT_EQ(servedCalls, (QList<bool>{false, true}));
 
     const std::array<float, 8> second{12345, -1.5f, 0.25f, 3, 4, 5, 6, 7};
-    EXPECT_EQ(file.ADCFile_write(record), 1);
-    EXPECT_EQ(file.ADCFile_write(second), 1);
+    EXPECT_TRUE(file.ADCFile_write(record));
+    EXPECT_TRUE(file.ADCFile_write(second));
     EXPECT_EQ(contents(file.path()), littleEndian({12345, -1.5f, 0.25f, 3, 4, 5, 6, 7}));
 
     const std::array<float, 1> count{12346};
-    EXPECT_EQ(file.ADCFile_write(count), 1);
+    EXPECT_TRUE(file.ADCFile_write(count));
     EXPECT_EQ(contents(file.path()), littleEndian({12346, -1.5f, 0.25f, 3, 4, 5, 6, 7}));
     file.ADCFile_close();
     EXPECT_EQ(servedCalls.last(), false);
 }
 
-// A link planted at the file's name is refused and nothing is written
-// through it.
+// A link planted at the file's name is refused, named with the reason in the
+// status line (never a box), and nothing is written through it.
 TEST_F(Exchange, PlantedSymlinkIsRefusedAndNothingIsWrittenThroughIt) {
     QTemporaryDir elsewhere;
     const QString victim = elsewhere.filePath(QStringLiteral("victim"));
@@ -70,33 +69,36 @@ TEST_F(Exchange, PlantedSymlinkIsRefusedAndNothingIsWrittenThroughIt) {
     planted.close();
     ASSERT_TRUE(QFile::link(victim, dir.filePath(QStringLiteral("~ADC.txt"))));
 
-    EXPECT_EQ(file.ADCFile_open(), 0);
-    EXPECT_EQ(onlyPrompt(prompts), "ADCFile_open|Critical|Path/File access error");
-    EXPECT_EQ(file.ADCFile_write(record), 1); // the program runs on without the file
+    EXPECT_FALSE(file.ADCFile_open());
+    ASSERT_EQ(log.problems.size(), 1);
+    EXPECT_TRUE(log.problems[0].startsWith("ADCFile_open: Path/File access error ("));
+    EXPECT_TRUE(log.problems[0].contains(file.path()));
+    EXPECT_TRUE(file.ADCFile_write(record)); // the program runs on without the file
     EXPECT_EQ(contents(victim), QByteArray("keep me"));
-    EXPECT_EQ(prompts.shown.size(), 1); // and without a message at every write
+    EXPECT_EQ(log.problems.size(), 1); // and without a message at every write
 }
 
 // A failed write is reported once and closes the file; a file size limit
 // below one record makes the write fail as a full disk would.
 TEST_F(Exchange, WriteErrorIsReportedOnceAndClosesTheFile) {
-    ASSERT_EQ(file.ADCFile_open(), 1);
+    ASSERT_TRUE(file.ADCFile_open());
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;
     small.rlim_cur = 8;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int32_t failed = file.ADCFile_write(record);
+    const bool written = file.ADCFile_write(record);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previousHandler);
 
-    EXPECT_EQ(failed, 0);
+    EXPECT_FALSE(written);
     EXPECT_FALSE(file.isOpen());
     EXPECT_EQ(servedCalls.last(), false);
-    EXPECT_EQ(onlyPrompt(prompts), "ADCFile_write|Critical|Path/File access error");
-    EXPECT_EQ(file.ADCFile_write(record), 1);
-    EXPECT_EQ(prompts.shown.size(), 1);
+    ASSERT_EQ(log.problems.size(), 1);
+    EXPECT_TRUE(log.problems[0].startsWith("ADCFile_write: Path/File access error ("));
+    EXPECT_TRUE(file.ADCFile_write(record));
+    EXPECT_EQ(log.problems.size(), 1);
 }
 
 } // namespace

@@ -48,6 +48,9 @@ TEST(ParseNumber, ReadsTheLeadingNumber) {
         {"1e99", Inf},
         {"-1e99", -Inf},
         {"1e99999999999999999999", Inf},
+        {"1E0000000000005", 100000.0f}, // leading zeros of the exponent count for nothing
+        {"-2e-00000000000001", -0.2f},
+        {"1e-99999999999999999999", 0.0f},
     };
     for (const auto& [given, expected] : cases) {
         QString text = QString::fromLatin1(given);

@@ -1,47 +1,19 @@
 // The counting core without a window: what a tick and a counted extremum write
-// to the labels, the exchange file and the settings file, and how a trigger
-// reaches the flag file, the title and the recorder.
+// to the labels, the exchange file, the settings file and the recording, and
+// how a trigger reaches the flag file, the title and the recorder.
 #include "counting/CounterCore.h"
 
-#include "adc/AdcFacade.h"
-#include "adc/Class_AD.h"
-#include "adc/ExchangeFile.h"
-#include "counting/TriggerFile.h"
-#include "platform/MillisecondClock.h"
-#include "platform/ProfileFile.h"
-#include "platform/Prompts.h"
-#include "platform/RegistryArea.h"
-#include "support/ManualClock.h"
-#include "support/RecordingCoreView.h"
-#include "support/ScriptedPrompts.h"
+#include "support/CoreRig.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <memory>
 #include <sys/resource.h>
 #include <tuple>
-#include <vector>
 
 namespace {
-
-// The placeholder converter with channel voltages the test sets; it remembers
-// which channels were read.
-class SetVoltages final : public Class_AD {
-public:
-    std::vector<float> voltages = std::vector<float>(4, 0.0f);
-    std::vector<int32_t> reads;
-
-    float AD_get_voltage(int32_t channel) override {
-        reads.push_back(channel);
-        return voltages.at(static_cast<size_t>(channel));
-    }
-    int32_t AD_channels() override { return static_cast<int32_t>(voltages.size()); }
-};
 
 QByteArray bytesOf(const QString& path) {
     QFile file(path);
@@ -54,70 +26,38 @@ float floatAt(const QByteArray& bytes, int index) {
 
 class CounterCoreTest : public testing::Test {
 protected:
-    QTemporaryDir dir;
-    ManualClock clock{1000};
-    RegistryArea registry{dir.filePath(QStringLiteral("registry.ini"))};
-    ScriptedPrompts prompts;
-    NoLibadxDevices devices;
-    AdcFacade adc{clock, registry, prompts, dir.path(), devices};
-    ExchangeFile exchange{dir.path(), prompts};
-    TriggerFile trigger{dir.path()};
-    RecordingCoreView view;
-    CountingState state;
-    SetVoltages* backend = nullptr;
-    QTime timeOfDay{14, 3, 27};
-    std::unique_ptr<CounterCore> core;
-
-    void SetUp() override {
-        adc.ADBackend = std::make_unique<SetVoltages>();
-        backend = static_cast<SetVoltages*>(adc.ADBackend.get());
-        adc.ADReady = -1;
-        core = makeCore(QLocale::c());
+    CounterCoreTest() {
+        // Whatever shows a count must find it in the settings file already.
+        rig.view.onCount = [this](const QString& shown) {
+            if (shown != rig.saved("Cyclomarkator", "Value"))
+                ++shownBeforeSaved;
+        };
     }
-    // Without a scheduler a delayed trigger fires right after its announcement.
-    std::unique_ptr<CounterCore> makeCore(const QLocale& locale) {
-        return std::make_unique<CounterCore>(
-            state, CounterCore::Parts{adc, exchange, trigger, clock, view, nullptr}, settingsPath(),
-            [this] { return timeOfDay; }, locale);
-    }
-    QString settingsPath() const { return dir.filePath(QStringLiteral("Cyclomarkator.INI")); }
-    QString flagPath() const { return dir.filePath(QStringLiteral("~Trigger.tmp")); }
-    QString saved(const char* section, const char* key) const {
-        ProfileFile file(settingsPath());
-        file.load();
-        return file.readString(QLatin1String(section), QLatin1String(key), {});
-    }
-    // One maximum per call, counted in mode 0 with threshold 0.
-    void countMaximum() {
-        for (const float voltage : {1.0f, -1.0f}) {
-            backend->voltages.at(static_cast<size_t>(state.ADChannel)) = voltage;
-            clock.advance(40);
-            core->Timer_Cyclomarkator_Timer();
-        }
-    }
+    CoreRig rig;
+    int shownBeforeSaved = 0;
 };
 
 // Element 0 of the exchange record is the count, elements 1..7 the channels
 // 1..7; channels beyond the eighth have no place and must not be read. A new
 // count rewrites only the first four bytes, so readers keep the voltages.
 TEST_F(CounterCoreTest, TickPublishesEightChannelsWithTheCountAndShowsTheVoltage) {
-    backend->voltages = {5, 1.5f, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-    state.CycleCount = 1234;
-    state.ADChannel = 1;
-    ASSERT_EQ(exchange.ADCFile_open(), 1);
-    core->Timer_Cyclomarkator_Timer();
-    EXPECT_EQ(backend->reads, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 1}));
-    const QByteArray before = bytesOf(exchange.path());
+    rig.backend->voltages = {5, 1.5f, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    rig.state.CycleCount = 1234;
+    rig.state.ADChannel = 1;
+    ASSERT_TRUE(rig.exchange.ADCFile_open());
+    rig.core->Timer_Cyclomarkator_Timer();
+    EXPECT_EQ(rig.backend->reads, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 1}));
+    const QByteArray before = bytesOf(rig.exchange.path());
     ASSERT_EQ(before.size(), 32);
     const SampleRecord expected{1234, 1.5f, 2, 3, 4, 5, 6, 7};
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(floatAt(before, i), expected[i]) << i;
-    EXPECT_EQ(view.voltage, QStringLiteral("1.500"));
-    EXPECT_EQ(view.plotted, QList<float>{1.5f});
+    EXPECT_EQ(rig.view.voltage, QStringLiteral("1.500"));
+    EXPECT_EQ(rig.recorder.recording().SampleCount, 1);
 
-    core->SetCount(77);
-    const QByteArray after = bytesOf(exchange.path());
-    EXPECT_EQ(view.count, QStringLiteral("77"));
+    rig.core->setCycleCount(77);
+    const QByteArray after = bytesOf(rig.exchange.path());
+    EXPECT_EQ(rig.view.count, QStringLiteral("77"));
     EXPECT_EQ(floatAt(after, 0), 77.0f);
     EXPECT_EQ(after.mid(4), before.mid(4));
 }
@@ -131,94 +71,138 @@ TEST_F(CounterCoreTest, ActivityLineStepsAndWithoutConverterNothingCounts) {
         expected.append({x, x + 8});
     expected.append({8, 16});
     for (int i = 0; i < 20; ++i)
-        core->Timer_Cyclomarkator_Timer();
-    EXPECT_EQ(view.activityLines, expected);
+        rig.core->Timer_Cyclomarkator_Timer();
+    EXPECT_EQ(rig.view.activityLines, expected);
 
-    adc.ADReady = 0;
-    backend->reads.clear();
-    core->tracker().Direction = 1;
-    core->tracker().TrackedExtreme = 5.0f;
+    rig.adc.setReady(false);
+    rig.backend->reads.clear();
+    rig.core->tracker().Direction = 1;
+    rig.core->tracker().TrackedExtreme = 5.0f;
     for (int i = 0; i < 3; ++i)
-        core->Timer_Cyclomarkator_Timer();
-    EXPECT_EQ(view.voltage, QStringLiteral("no A/D"));
-    EXPECT_TRUE(backend->reads.empty());
-    EXPECT_EQ(view.activityLines, expected);
-    EXPECT_EQ(state.CycleCount, 0);
-    EXPECT_EQ(core->tracker().TrackedExtreme, 0.0f);
+        rig.core->Timer_Cyclomarkator_Timer();
+    EXPECT_EQ(rig.view.voltage, QStringLiteral("no A/D"));
+    EXPECT_TRUE(rig.backend->reads.empty());
+    EXPECT_EQ(rig.view.activityLines, expected);
+    EXPECT_EQ(rig.state.CycleCount, 0);
+    EXPECT_EQ(rig.core->tracker().TrackedExtreme, 0.0f);
 }
 
-// Every counted extremum reaches the settings file at once, so a power cut
-// loses nothing; a completed cycle reaches the exchange file at once too.
-TEST_F(CounterCoreTest, CountedExtremaReachLabelsExchangeFileAndSettingsFile) {
-    state.ExtremaPerCycle = 2;
-    adc.ADInterfaceName = QStringLiteral("Dummy A/D");
-    ASSERT_EQ(exchange.ADCFile_open(), 1);
-    countMaximum();
-    EXPECT_EQ(view.minorCount, QStringLiteral("1"));
-    EXPECT_EQ(saved("Cyclomarkator", "Value2"), QStringLiteral("1"));
-    countMaximum();
-    EXPECT_EQ(view.count, QStringLiteral("1"));
-    EXPECT_EQ(view.minorCount, QStringLiteral("0"));
-    EXPECT_EQ(saved("Cyclomarkator", "Value"), QStringLiteral("1"));
-    EXPECT_EQ(saved("Cyclomarkator", "Value2"), QStringLiteral("0"));
-    EXPECT_EQ(floatAt(bytesOf(exchange.path()), 0), 1.0f);
-    EXPECT_EQ(saved("HARDWARE", "A/D-Converter"), QStringLiteral("Dummy A/D"));
+// Every counted extremum reaches the settings file before anything shows it,
+// so a crash or power cut never takes back a count that was seen; a completed
+// cycle reaches the exchange file at once too.
+TEST_F(CounterCoreTest, CountedExtremaAreSavedBeforeTheyAreShown) {
+    rig.state.ExtremaPerCycle = 2;
+    rig.adc.setInterfaceName(QStringLiteral("Dummy A/D"));
+    ASSERT_TRUE(rig.exchange.ADCFile_open());
+    rig.countMaximum();
+    EXPECT_EQ(rig.view.minorCount, QStringLiteral("1"));
+    EXPECT_EQ(rig.saved("Cyclomarkator", "Value2"), QStringLiteral("1"));
+    rig.countMaximum();
+    rig.core->CountExtremum();
+    rig.core->CountExtremum();
+    EXPECT_EQ(rig.view.count, QStringLiteral("2"));
+    EXPECT_EQ(rig.view.minorCount, QStringLiteral("0"));
+    EXPECT_EQ(shownBeforeSaved, 0);
+    EXPECT_EQ(rig.saved("Cyclomarkator", "Value2"), QStringLiteral("0"));
+    EXPECT_EQ(floatAt(bytesOf(rig.exchange.path()), 0), 2.0f);
+    EXPECT_EQ(rig.saved("HARDWARE", "A/D-Converter"), QStringLiteral("Dummy A/D"));
+}
+
+// The menus, the dialogs and the link change the counter through whole
+// operations: each is in the settings file before it is shown.
+TEST_F(CounterCoreTest, OperationsAreSavedBeforeTheyAreShown) {
+    rig.state.CycleCount = 40;
+    rig.state.MinorCount = 1;
+    rig.state.ExtremaPerCycle = 2;
+    rig.core->resetCount();
+    EXPECT_EQ(rig.view.count, QStringLiteral("0"));
+    EXPECT_EQ(rig.saved("Cyclomarkator", "Value2"), QStringLiteral("1")); // the cycle goes on
+    rig.core->setCounter(1500, 3);
+    EXPECT_EQ(rig.view.extremaPerCycle, QStringLiteral("3"));
+    EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("1501"));
+    EXPECT_EQ(shownBeforeSaved, 0);
+
+    TriggerSettings settings;
+    settings.CountMode = CountedExtrema::Minima;
+    settings.TriggerSource = TriggerOn::FallingThroughThreshold;
+    settings.Threshold = 1.25f;
+    settings.TriggerEnabled = false;
+    rig.core->applyTriggerSettings(settings);
+    EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("Trigger off"));
+    const char* const saved[][3] = {{"Cyclomarkator", "CountMode", "1"},
+                                    {"Trigger", "Source", "3"},
+                                    {"Trigger", "ADthreshold", "1.25"},
+                                    {"Trigger", "Enabled", "0"}};
+    for (const auto& [section, key, value] : saved)
+        EXPECT_EQ(rig.saved(section, key), QLatin1String(value)) << key;
+
+    TriggerProfileSettings profile;
+    profile.Rows = 1;
+    profile.TriggerProfile[0] = {2000, 7};
+    profile.TriggerProfile[6].Every = 100;
+    profile.ExtraEvents = 2;
+    rig.core->applyProfile(profile);
+    EXPECT_EQ(rig.view.events, QStringLiteral("3x"));
+    EXPECT_EQ(rig.saved("Profile", "0To"), QStringLiteral("2000"));
+    EXPECT_EQ(rig.saved("Trigger", "TrigCount"), QStringLiteral("1505"));
 }
 
 // Source 0 with two extrema per cycle and every second cycle: only the
-// maximum that completes cycle 2 fires; the next trigger is recomputed after.
+// maximum that completes cycle 2 fires; the settings file records the count
+// before the next trigger is recomputed.
 TEST_F(CounterCoreTest, MaxSourceFiresWithLabelTitleFlagAndMark) {
-    state.ExtremaPerCycle = 2;
-    state.TriggerProfile[6].Every = 2;
-    ASSERT_TRUE(core->openTriggerFile());
-    core->UpdateNextTrigger();
-    EXPECT_EQ(view.nextTrigger, QStringLiteral("2"));
-    timeOfDay = QTime(21, 5, 7);
+    rig.state.ExtremaPerCycle = 2;
+    rig.state.TriggerProfile[6].Every = 2;
+    ASSERT_TRUE(rig.core->openTriggerFile());
+    rig.core->UpdateNextTrigger();
+    EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("2"));
+    rig.timeOfDay = QTime(21, 5, 7);
     for (int i = 0; i < 3; ++i)
-        countMaximum();
-    EXPECT_TRUE(view.triggerLabel.isEmpty());
-    countMaximum();
-    EXPECT_EQ(view.triggerLabel, QStringLiteral("2 T"));
-    EXPECT_EQ(view.titles.last(), QStringLiteral("Trigger (2) at 21:05:07 OK"));
-    EXPECT_EQ(view.marks, (QList<int32_t>{0, 2}));
-    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\1\0\0\0", 4));
-    EXPECT_EQ(view.nextTrigger, QStringLiteral("4"));
-    timeOfDay = QTime(9, 5, 7); // 24-hour clock with leading zeros
-    core->SignalTrigger(1);
-    EXPECT_EQ(view.titles.last(), QStringLiteral("Trigger (2) at 09:05:07 OK"));
+        rig.countMaximum();
+    EXPECT_TRUE(rig.view.triggerLabel.isEmpty());
+    rig.countMaximum();
+    EXPECT_EQ(rig.view.triggerLabel, QStringLiteral("2 T"));
+    EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (2) at 21:05:07 OK"));
+    const XtRecording& recording = rig.recorder.recording();
+    EXPECT_EQ(recording.MarkCount, 2);
+    EXPECT_EQ(recording.TriggerMarks[XtRecording::MarkSlots - 1].Counter, 2);
+    EXPECT_EQ(bytesOf(rig.path("~Trigger.tmp")), QByteArray("\1\0\0\0", 4));
+    EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("4"));
+    EXPECT_EQ(rig.saved("Trigger", "TrigCount"), QStringLiteral("2"));
+    rig.timeOfDay = QTime(9, 5, 7); // 24-hour clock with leading zeros
+    rig.core->SignalTrigger(1);
+    EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (2) at 09:05:07 OK"));
 }
 
 // With triggers off a due cycle must not set the flag, but the manual
 // trigger still must.
 TEST_F(CounterCoreTest, TriggersOffFireNothingButTheManualTrigger) {
-    state.TriggerEnabled = 0;
-    state.TriggerDelayMs = 30;
-    ASSERT_TRUE(core->openTriggerFile());
-    core->UpdateNextTrigger();
-    EXPECT_EQ(view.nextTrigger, QStringLiteral("Trigger off"));
-    countMaximum(); // cycle 1 falls due
-    EXPECT_EQ(view.titles.last(), QStringLiteral("Delay 30 ms..."));
-    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\0\0\0\0", 4));
-    EXPECT_EQ(view.marks.size(), 1);
-    EXPECT_TRUE(core->SignalTrigger(1));
-    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\1\0\0\0", 4));
-    EXPECT_EQ(view.marks.size(), 2);
+    rig.state.TriggerEnabled = false;
+    rig.state.TriggerDelayMs = 30;
+    ASSERT_TRUE(rig.core->openTriggerFile());
+    rig.core->UpdateNextTrigger();
+    EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("Trigger off"));
+    rig.countMaximum(); // cycle 1 falls due
+    EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Delay 30 ms..."));
+    EXPECT_EQ(bytesOf(rig.path("~Trigger.tmp")), QByteArray("\0\0\0\0", 4));
+    EXPECT_EQ(rig.recorder.recording().MarkCount, 1);
+    EXPECT_TRUE(rig.core->SignalTrigger(1));
+    EXPECT_EQ(bytesOf(rig.path("~Trigger.tmp")), QByteArray("\1\0\0\0", 4));
+    EXPECT_EQ(rig.recorder.recording().MarkCount, 2);
 }
 
 // Another program may hold the flag file with more bytes in it: the flag is
 // written in place. A write that fails shows ERROR and closes the file; later
 // triggers still show and mark, without OK or ERROR.
 TEST_F(CounterCoreTest, FlagIsWrittenInPlaceAndAFailedWriteClosesTheFile) {
-    QFile planted(flagPath());
+    QFile planted(rig.path("~Trigger.tmp"));
     ASSERT_TRUE(planted.open(QIODevice::WriteOnly) && planted.write("ABCDEFGH") == 8);
     planted.close();
-    ASSERT_TRUE(core->openTriggerFile());
-    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\0\0\0\0EFGH", 8));
-    EXPECT_TRUE(core->SignalTrigger(1));
-    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\1\0\0\0EFGH", 8));
-    EXPECT_EQ(view.titles, (QList<QString>{QStringLiteral("Trigger (0) at 14:03:27 OK"),
-                                           QStringLiteral("Trigger (0) at 14:03:27 OK")}));
-    EXPECT_EQ(view.marks, (QList<int32_t>{0, 0}));
+    ASSERT_TRUE(rig.core->openTriggerFile());
+    EXPECT_EQ(bytesOf(planted.fileName()), QByteArray("\0\0\0\0EFGH", 8));
+    EXPECT_TRUE(rig.core->SignalTrigger(1));
+    EXPECT_EQ(bytesOf(planted.fileName()), QByteArray("\1\0\0\0EFGH", 8));
+    EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27 OK"));
 
     // A file size limit of 0 makes the next write at offset 0 fail with EFBIG.
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -227,50 +211,38 @@ TEST_F(CounterCoreTest, FlagIsWrittenInPlaceAndAFailedWriteClosesTheFile) {
     rlimit none = old;
     none.rlim_cur = 0;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
-    const bool written = core->SignalTrigger(1);
+    const bool written = rig.core->SignalTrigger(1);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written);
-    EXPECT_EQ(view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27 ERROR"));
-    EXPECT_EQ(view.marks.size(), 2);
-    EXPECT_FALSE(trigger.isOpen());
-    EXPECT_FALSE(core->SignalTrigger(1));
-    EXPECT_EQ(view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27"));
-    EXPECT_EQ(view.marks.size(), 3);
-    EXPECT_EQ(bytesOf(flagPath()), QByteArray("\1\0\0\0EFGH", 8));
-}
-
-// One report per episode (not one per extremum), and the count is not lost.
-TEST_F(CounterCoreTest, FailedSettingsSaveIsReportedOncePerEpisodeAndRetried) {
-    ASSERT_TRUE(QDir().mkdir(settingsPath()));
-    core->CountExtremum();
-    core->CountExtremum();
-    ASSERT_EQ(view.problems.size(), 1);
-    EXPECT_TRUE(view.problems[0].contains(settingsPath()));
-    ASSERT_TRUE(QDir().rmdir(settingsPath()));
-    core->CountExtremum();
-    EXPECT_EQ(saved("Cyclomarkator", "Value"), QStringLiteral("3"));
-    ASSERT_TRUE(QFile::remove(settingsPath()));
-    ASSERT_TRUE(QDir().mkdir(settingsPath()));
-    EXPECT_FALSE(core->SaveSettings());
-    EXPECT_EQ(view.problems.size(), 2);
+    EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27 ERROR"));
+    EXPECT_EQ(rig.recorder.recording().MarkCount, 2);
+    EXPECT_FALSE(rig.trigger.isOpen());
+    EXPECT_FALSE(rig.core->SignalTrigger(1));
+    EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27"));
+    EXPECT_EQ(rig.recorder.recording().MarkCount, 3);
 }
 
 // Red marks the side of the threshold on which the chosen trigger acts; the
 // voltage is written with the desktop's decimal separator.
 TEST_F(CounterCoreTest, VoltageTurnsRedOnTheSideWhereTheTriggerActs) {
-    state.Threshold = 0.5f;
-    const std::tuple<int32_t, float, bool> cases[] = {
-        {0, 0.6f, true},  {0, 0.5f, false}, {2, 0.6f, true}, {1, 0.4f, true},
-        {1, 0.5f, false}, {3, 0.6f, false}, {3, 0.4f, true}};
+    rig.state.Threshold = 0.5f;
+    const std::tuple<TriggerOn, float, bool> cases[] = {
+        {TriggerOn::MaxVoltage, 0.6f, true},
+        {TriggerOn::MaxVoltage, 0.5f, false},
+        {TriggerOn::RisingThroughThreshold, 0.6f, true},
+        {TriggerOn::MinVoltage, 0.4f, true},
+        {TriggerOn::MinVoltage, 0.5f, false},
+        {TriggerOn::FallingThroughThreshold, 0.6f, false},
+        {TriggerOn::FallingThroughThreshold, 0.4f, true}};
     for (const auto& [source, voltage, red] : cases) {
-        state.TriggerSource = source;
-        core->PrintVoltage(voltage);
-        EXPECT_EQ(view.voltageRed, red) << source << " " << voltage;
+        rig.state.TriggerSource = source;
+        rig.core->PrintVoltage(voltage);
+        EXPECT_EQ(rig.view.voltageRed, red) << static_cast<int>(source) << " " << voltage;
     }
-    core = makeCore(QLocale(QLocale::German, QLocale::Germany));
-    core->PrintVoltage(-1.25f);
-    EXPECT_EQ(view.voltage, QStringLiteral("-1,250"));
+    rig.core = rig.makeCore(QLocale(QLocale::German, QLocale::Germany));
+    rig.core->PrintVoltage(-1.25f);
+    EXPECT_EQ(rig.view.voltage, QStringLiteral("-1,250"));
 }
 
 } // namespace

@@ -32,16 +32,19 @@ TEST(CountingEngine, CountsConfirmedExtremaPastTheThreshold) {
         {"worked example", {.ExtremaPerCycle = 2}, {0, 1, 0.5f, 0.9f, 0.6f}, "..e.C"},
         {"exactly H below a maximum", {}, {2, 1.8f, 1.79f}, "..C"},
         {"exactly H above a minimum",
-         {.CountMode = 1, .Threshold = 5},
+         {.CountMode = CountedExtrema::Minima, .Threshold = 5},
          {3, 1, 1.2f, 1.21f},
          "C..C"},
         {"maximum below the threshold", {.Threshold = 2}, {1.9f, 1, 2, 1}, "...C"},
         {"minimum at the threshold",
-         {.CountMode = 1, .Threshold = -1},
+         {.CountMode = CountedExtrema::Minima, .Threshold = -1},
          {-1, 0, 1, -0.9f, 0},
          ".C..."},
-        {"starting minimum at the threshold", {.CountMode = 1}, {0.5f}, "C"},
-        {"starting minimum above it", {.CountMode = 1, .Threshold = -0.1f}, {0.5f}, "."},
+        {"starting minimum at the threshold", {.CountMode = CountedExtrema::Minima}, {0.5f}, "C"},
+        {"starting minimum above it",
+         {.CountMode = CountedExtrema::Minima, .Threshold = -0.1f},
+         {0.5f},
+         "."},
         {"noise below H", {}, {3, 3.1f, 2.95f, 3.05f, 2.92f, 3.08f}, "......"},
         {"NaN changes nothing",
          {.ExtremaPerCycle = 2},
@@ -67,13 +70,15 @@ TEST(CountingEngine, CountsConfirmedExtremaPastTheThreshold) {
 TEST(TriggerDecision, VoltageSourcesFireOnTheCrossingBeforeCycleX) {
     const struct {
         int32_t source, perCycle, minor;
-        int16_t wasAbove;
+        bool wasAbove;
         float voltage;
         bool due;
     } cases[] = {
-        {2, 2, 1, 0, 1.5f, true},  {2, 2, 1, 0, 1.0f, false}, // exactly T is no crossing
-        {2, 2, 0, 0, 1.5f, false}, {2, 2, 1, -1, 1.5f, false}, {2, 0, 0, 0, 1.5f, true}, // P 0 is 1
-        {3, 2, 1, -1, 0.5f, true}, {3, 2, 1, -1, 1.0f, false}, {3, 2, 1, 0, 0.5f, false},
+        {2, 2, 1, false, 1.5f, true},  {2, 2, 1, false, 1.0f, false}, // exactly T is no crossing
+        {2, 2, 0, false, 1.5f, false}, {2, 2, 1, true, 1.5f, false},
+        {2, 0, 0, false, 1.5f, true}, // P 0 is 1
+        {3, 2, 1, true, 0.5f, true},   {3, 2, 1, true, 1.0f, false},
+        {3, 2, 1, false, 0.5f, false},
     };
     for (const auto& c : cases) {
         CountingState state{.CycleCount = 50,
@@ -81,7 +86,7 @@ TEST(TriggerDecision, VoltageSourcesFireOnTheCrossingBeforeCycleX) {
                             .ExtremaPerCycle = c.perCycle,
                             .Threshold = 1.0f,
                             .Hysteresis = 100.0f,
-                            .TriggerSource = c.source,
+                            .TriggerSource = static_cast<TriggerOn>(c.source),
                             .NextTriggerCount = 7,
                             .WasAboveThreshold = c.wasAbove};
         state.TriggerProfile[6].Every = 51;
@@ -90,7 +95,7 @@ TEST(TriggerDecision, VoltageSourcesFireOnTheCrossingBeforeCycleX) {
         SCOPED_TRACE(testing::Message() << "row " << &c - cases);
         EXPECT_EQ(r.triggerDue, c.due);
         EXPECT_EQ(r.dueCycle, c.due ? 50 : 0);
-        EXPECT_EQ(state.WasAboveThreshold, c.voltage > 1.0f ? -1 : 0);
+        EXPECT_EQ(state.WasAboveThreshold, c.voltage > 1.0f);
     }
 }
 
@@ -119,9 +124,9 @@ TEST(TriggerDecision, DelayIsShortenedByTheTimeSinceTheInterpolatedCrossing) {
         // K = 0 = X - 1 with P = 1: the crossing is due.
         CountingState state{.Threshold = 1.0f,
                             .Hysteresis = 100.0f,
-                            .TriggerSource = c.source,
+                            .TriggerSource = static_cast<TriggerOn>(c.source),
                             .TriggerDelayMs = c.delaySetting,
-                            .WasAboveThreshold = static_cast<int16_t>(c.source == 3 ? -1 : 0)};
+                            .WasAboveThreshold = c.source == 3};
         ExtremumTracker tracker{0, 0.0f, 0, c.lastTime, c.last};
         const StepResult r = CountingEngine(state, tracker).step(c.voltage, c.now, true);
         SCOPED_TRACE(testing::Message() << "row " << &c - cases);

@@ -6,6 +6,8 @@
 #include "counting/SettingsFile.h"
 
 #include "platform/ProfileFile.h"
+#include "platform/SettingsStore.h"
+#include "support/ProblemLog.h"
 
 #include <QFile>
 #include <QProcess>
@@ -29,7 +31,8 @@ const QLocale German(QLocale::German, QLocale::Germany);
 
 // clang-format off
 const CountingState Sample{.CycleCount = 1200, .MinorCount = 1, .ExtremaPerCycle = 2,
-                           .CountMode = 1, .Threshold = 1.5f, .ADChannel = 3, .TriggerSource = 2,
+                           .CountMode = CountedExtrema::Minima, .Threshold = 1.5f, .ADChannel = 3,
+                           .TriggerSource = TriggerOn::RisingThroughThreshold,
                            .TriggerDelayMs = 250, .NextTriggerCount = 1300, .ExtraEvents = 2,
                            .ProfileRows = 1, .TriggerProfile = {{{10, 2}, {}, {}, {}, {}, {}, {0, 200}}}};
 // clang-format on
@@ -40,7 +43,7 @@ void writeFile(const QString& path, const QByteArray& content) {
     out.write(content);
 }
 
-CountingState load(const ProfileFile& file, QString* name = nullptr, int32_t* onTop = nullptr) {
+CountingState load(const ProfileFile& file, QString* name = nullptr, bool* onTop = nullptr) {
     CountingState state;
     state.CycleCount = 99; // whatever was there before is replaced
     state.Hysteresis = 5.0f;
@@ -51,7 +54,7 @@ CountingState load(const ProfileFile& file, QString* name = nullptr, int32_t* on
 
 QString written(const CountingState& state, const QLocale& locale = QLocale::c()) {
     ProfileFile file;
-    SettingsFile::writeSettings(file, state, QStringLiteral("Dummy A/D"), -1, locale);
+    SettingsFile::writeSettings(file, state, QStringLiteral("Dummy A/D"), true, locale);
     return file.text();
 }
 
@@ -84,6 +87,7 @@ TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
         {"[Trigger]\nSource=4", "Source", "0"},
         {"[Trigger]\nSource=3", "Source", "3"},
         {"[Trigger]\nEnabled=5", "Enabled", "1"},
+        {"[Cyclomarkator]\nCountMode=7", "CountMode", "0"}, // would count nothing at all
         {"[Profile]\nProfiles=9", "Profiles", "6"},
         {"[Profile]\nProfiles=-2", "Profiles", "0"},
         {"[Trigger]\nEvents=3", "Events", "0"},
@@ -96,38 +100,29 @@ TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
         EXPECT_EQ(loadedValue(c.text, c.key), QLatin1String(c.expected)) << c.text;
 }
 
-// With no usable file the loader's own defaults must be the program's: count 0,
-// one extremum per cycle, maxima, triggers on at source 0, 0 V, 0.2 V, no
-// delay, next trigger 1.
-TEST(SettingsFile, NoUsableFileGivesTheDefaults) {
-    QTemporaryDir dir;
-    const QString locked = dir.filePath(QStringLiteral("locked.INI"));
-    writeFile(locked, "[Cyclomarkator]\nValue=77\n");
-    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner));
-    // A folder in the file's place fails to load like these (see ProfileFile's tests).
-    QStringList paths{dir.filePath(QStringLiteral("missing.INI"))};
-    if (::geteuid() != 0) // root reads files without read permission
-        paths << locked;
-    for (const QString& path : paths) {
-        ProfileFile file(path);
-        EXPECT_FALSE(file.load());
-        QString name = QStringLiteral("old");
-        int32_t onTop = 5;
-        const CountingState state = load(file, &name, &onTop);
-        EXPECT_EQ(state, CountingState()) << path.toStdString(); // 0.2 V is pinned by the saver
-        EXPECT_EQ(name, QString());
-        EXPECT_EQ(onTop, 0);
-    }
+// With no file the loader's own defaults must be the program's: count 0, one
+// extremum per cycle, maxima, triggers on at source 0, 0 V, 0.2 V, no delay,
+// next trigger 1.
+TEST(SettingsFile, NoFileGivesTheDefaults) {
+    ProfileFile file;
+    QString name = QStringLiteral("old");
+    bool onTop = true;
+    EXPECT_EQ(load(file, &name, &onTop), CountingState()); // 0.2 V is pinned by the saver
+    EXPECT_EQ(name, QString());
+    EXPECT_FALSE(onTop);
 }
 
 // The ranges the rest of the program relies on (number parsing itself is
 // checked with the INI readers).
 bool sane(const CountingState& s) {
+    const auto source = static_cast<int32_t>(s.TriggerSource);
+    const auto mode = static_cast<int32_t>(s.CountMode);
     return s.CycleCount >= 0 && s.ExtremaPerCycle >= 1 && s.MinorCount >= 0 &&
-           s.MinorCount < s.ExtremaPerCycle && s.TriggerSource >= 0 && s.TriggerSource <= 3 &&
-           s.ExtraEvents >= 0 && s.ExtraEvents <= 2 && s.ProfileRows >= 0 && s.ProfileRows <= 6 &&
-           std::isfinite(s.Threshold) && std::isfinite(s.Hysteresis) && s.Hysteresis >= 0.0f &&
-           s.TriggerDelayMs >= 0 && (s.NextTriggerCount > s.CycleCount || s.CycleCount == Max);
+           s.MinorCount < s.ExtremaPerCycle && source >= 0 && source <= 3 && mode >= 0 &&
+           mode <= 1 && s.ExtraEvents >= 0 && s.ExtraEvents <= 2 && s.ProfileRows >= 0 &&
+           s.ProfileRows <= 6 && std::isfinite(s.Threshold) && std::isfinite(s.Hysteresis) &&
+           s.Hysteresis >= 0.0f && s.TriggerDelayMs >= 0 &&
+           (s.NextTriggerCount > s.CycleCount || s.CycleCount == Max);
 }
 
 // A damaged or hostile file must neither crash the loader nor leave a value
@@ -141,7 +136,7 @@ TEST(SettingsFile, HostileFilesLoadSaneValues) {
         c = "[]=\n\r;,.-e9ValueTrigger\0\xff"[random.bounded(26)];
     const QList<QByteArray> contents = {
         "[Cyclomarkator]\nValue=" + QByteArray(10000, '9') + "\nValue2=" + QByteArray(10000, 'x'),
-        "[Cyclomarkator]\nValue=-5e20\nValue2=1e99\nPeriodizitaet=-1e99\n[Trigger]\n"
+        "[Cyclomarkator]\nValue=-5e20\nValue2=1e99\nPeriodizitaet=-1e99\nCountMode=7\n[Trigger]\n"
         "ADthreshold=1e99\nHysterese=NaN\nTrigDelay=-99999999999\nEvents=1e99\nSource=&HFFFF\n"
         "[Profile]\nProfiles=99999999999\n",
         junk,
@@ -175,19 +170,22 @@ TEST(SettingsFile, SaveWritesEveryKeyInOrder) {
 TEST(SettingsFile, RoundTripThroughTheFileWithEitherDecimalSeparator) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Cyclomarkator.INI"));
+    ProblemLog log;
+    SettingsStore store(path, log);
     for (const QLocale& locale : {QLocale::c(), German}) {
         for (float value : {1.5f, -0.003f, 1.1f, 1e20f, 1e-7f, -1e38f, 123456.7f}) {
             CountingState saved = Sample;
             saved.Threshold = value;
-            ASSERT_TRUE(
-                SettingsFile::SaveSettings(path, saved, QStringLiteral("Dummy A/D"), -1, locale));
+            ASSERT_TRUE(store.save([&](ProfileFile& file) {
+                SettingsFile::writeSettings(file, saved, QStringLiteral("Dummy A/D"), true, locale);
+            }));
             ProfileFile file(path);
             ASSERT_TRUE(file.load());
             QString name;
-            int32_t onTop = 0;
+            bool onTop = false;
             EXPECT_EQ(load(file, &name, &onTop), saved) << value << locale.name().toStdString();
             EXPECT_EQ(name, QStringLiteral("Dummy A/D"));
-            EXPECT_EQ(onTop, -1);
+            EXPECT_TRUE(onTop);
             EXPECT_EQ(file.readString(QStringLiteral("Trigger"), QStringLiteral("Hysterese"), {}),
                       locale == German ? QStringLiteral("0,2") : QStringLiteral("0.2"));
         }

@@ -3,23 +3,27 @@
 // save has returned. The killed-save test kills it at random moments.
 #include "counting/CountingEngine.h"
 #include "counting/SettingsFile.h"
-#include "platform/ProfileFile.h"
+#include "platform/ProblemSink.h"
+#include "platform/SettingsStore.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
     if (argc != 2)
         return 2;
-    const QString path = QString::fromLocal8Bit(argv[1]);
-    ProfileFile file(path);
-    file.load();
+    ProblemRelay toStderr;
+    SettingsStore store(QString::fromLocal8Bit(argv[1]), toStderr);
+    store.load();
     CountingState state;
     QString interfaceName;
-    int32_t alwaysOnTop = 0;
-    SettingsFile::LoadSettings(file, state, interfaceName, &alwaysOnTop);
+    bool alwaysOnTop = false;
+    SettingsFile::LoadSettings(store.file(), state, interfaceName, &alwaysOnTop);
     for (;;) {
         CountingEngine::countExtremum(state);
-        if (!SettingsFile::SaveSettings(path, state, interfaceName, alwaysOnTop, QLocale::c()))
+        const bool saved = store.save([&](ProfileFile& file) {
+            SettingsFile::writeSettings(file, state, interfaceName, alwaysOnTop, QLocale::c());
+        });
+        if (!saved)
             return 1;
         std::printf("%d\n", state.CycleCount);
         std::fflush(stdout);

@@ -64,9 +64,9 @@ TEST(TempFile, RefusesLinksFoldersFifosAndOtherOwners) {
 }
 
 // A save replaces the whole file, keeps the mode the user gave it and leaves
-// no temporary beside it; the leftovers of killed saves (the file's name and
-// six random characters) are removed, nothing else.
-TEST(AtomicFile, ReplacesTheWholeFileAndClearsOnlyLeftovers) {
+// no temporary beside it. The sweep after a crash takes only the hidden
+// temporaries of our own saves, never a user's copies beside the file.
+TEST(AtomicFile, ReplacesTheWholeFileAndClearsOnlyItsOwnLeftovers) {
     QTemporaryDir dir;
     const QString path = dir.filePath("C.INI");
     ASSERT_TRUE(AtomicFile::write(path, "old"));
@@ -77,12 +77,14 @@ TEST(AtomicFile, ReplacesTheWholeFileAndClearsOnlyLeftovers) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"C.INI"});
 
     for (const char* name :
-         {"C.INI.a1B2c3", "C.INI.zzzzzz", "C.INI.bak", "C.INI.abc", "D.INI.a1B2c3"})
+         {".C.INI~save-a1B2c3", ".C.INI~save-zzzzzz", "C.INI.backup", "C.INI.050610",
+          "C.INI.a1B2c3", ".C.INI~save-abc", ".D.INI~save-a1B2c3"})
         ASSERT_TRUE(AtomicFile::write(dir.filePath(name), "x"));
     AtomicFile::removeLeftovers(path);
-    QStringList left = QDir(dir.path()).entryList(QDir::Files);
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     left.sort();
-    EXPECT_EQ(left, (QStringList{"C.INI", "C.INI.abc", "C.INI.bak", "D.INI.a1B2c3"}));
+    EXPECT_EQ(left, (QStringList{".C.INI~save-abc", ".D.INI~save-a1B2c3", "C.INI", "C.INI.050610",
+                                 "C.INI.a1B2c3", "C.INI.backup"}));
 }
 
 // The requested folder is used when writable (and created); a read-only one,

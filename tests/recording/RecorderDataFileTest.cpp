@@ -1,7 +1,6 @@
 #include "recording/RecorderDataFile.h"
 #include "recording/XtRecording.h"
-#include "support/OnlyPrompt.h"
-#include "support/ScriptedPrompts.h"
+#include "support/ProblemLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,22 +47,20 @@ protected:
     QString path(const char* name = "Data.dat") const {
         return m_dir.filePath(QLatin1String(name));
     }
-    // Every failure shows one critical message: the quoted file name and a
-    // colon on the first line, the reason on the second.
-    static std::string failure(const char* title, const QString& file, const char* reason) {
-        return QStringLiteral("%1|Critical|\"%2\":\r\n%3")
-            .arg(QLatin1String(title), file, QLatin1String(reason))
-            .toStdString();
+    // Every failure is one problem: the operation, the quoted file name and the reason.
+    static QStringList failure(const char* title, const QString& file, const char* reason) {
+        return {QStringLiteral("%1: \"%2\": %3")
+                    .arg(QLatin1String(title), file, QLatin1String(reason))};
     }
 
     QTemporaryDir m_dir;
-    ScriptedPrompts prompts;
+    ProblemLog log;
 };
 
 // A field written at the wrong offset or in the wrong byte order would make
 // the file unreadable for every other program that shares it.
 TEST_F(DataFile, SavedFileHasTheLayoutAtItsOffsets) {
-    ASSERT_TRUE(RecorderDataFile::save(path(), *sampleRecording(12, 3), prompts));
+    ASSERT_TRUE(RecorderDataFile::save(path(), *sampleRecording(12, 3), log));
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -86,17 +83,17 @@ TEST_F(DataFile, SavedFileHasTheLayoutAtItsOffsets) {
 // and index (only its count drops to 0) and still brings its marks.
 TEST_F(DataFile, RoundTripRestoresTheRingAndAnEmptyRecorderKeepsTheIndex) {
     const auto recording = sampleRecording(12345, 1003);
-    ASSERT_TRUE(RecorderDataFile::save(path(), *recording, prompts));
+    ASSERT_TRUE(RecorderDataFile::save(path(), *recording, log));
     auto loaded = std::make_unique<XtRecording>();
-    ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, prompts));
+    ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, log));
     EXPECT_TRUE(sameRecording(*recording, *loaded));
 
     XtRecording empty;
     empty.addMark(77, 4242);
     EXPECT_EQ(int32At(RecorderDataFile::encode(empty), 17), 0);
     EXPECT_EQ(int32At(RecorderDataFile::encode(empty), 21), -1);
-    ASSERT_TRUE(RecorderDataFile::save(path(), empty, prompts));
-    ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, prompts));
+    ASSERT_TRUE(RecorderDataFile::save(path(), empty, log));
+    ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, log));
     EXPECT_EQ(loaded->SampleCount, 0);
     EXPECT_EQ(loaded->SampleIndex, recording->SampleIndex);
     const auto newest = static_cast<size_t>(recording->SampleIndex);
@@ -137,9 +134,9 @@ TEST_F(DataFile, DamagedFilesAreRefusedWithTheirReasonAndChangeNothing) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
         auto target = sampleRecording(40, 2);
-        prompts.shown.clear();
-        EXPECT_FALSE(RecorderDataFile::load(path(), *target, prompts));
-        EXPECT_EQ(onlyPrompt(prompts), failure("Load Data", path(), c.reason));
+        log.problems.clear();
+        EXPECT_FALSE(RecorderDataFile::load(path(), *target, log));
+        EXPECT_EQ(log.problems, failure("Load Data", path(), c.reason));
         EXPECT_TRUE(sameRecording(*target, *sampleRecording(40, 2)));
     }
 }
@@ -148,14 +145,14 @@ TEST_F(DataFile, DamagedFilesAreRefusedWithTheirReasonAndChangeNothing) {
 // may find its folder gone or a folder in the file's place.
 TEST_F(DataFile, FailedSavesAndLoadsReportTheRunTimeError) {
     XtRecording recording;
-    EXPECT_FALSE(RecorderDataFile::save(path("gone/Data.dat"), recording, prompts));
-    EXPECT_EQ(onlyPrompt(prompts), failure("Save Data", path("gone/Data.dat"), "Path not found"));
+    EXPECT_FALSE(RecorderDataFile::save(path("gone/Data.dat"), recording, log));
+    EXPECT_EQ(log.problems, failure("Save Data", path("gone/Data.dat"), "Path not found"));
     ASSERT_TRUE(QDir().mkpath(path()));
     for (const bool save : {true, false}) {
-        prompts.shown.clear();
-        EXPECT_FALSE(save ? RecorderDataFile::save(path(), recording, prompts)
-                          : RecorderDataFile::load(path(), recording, prompts));
-        EXPECT_EQ(onlyPrompt(prompts),
+        log.problems.clear();
+        EXPECT_FALSE(save ? RecorderDataFile::save(path(), recording, log)
+                          : RecorderDataFile::load(path(), recording, log));
+        EXPECT_EQ(log.problems,
                   failure(save ? "Save Data" : "Load Data", path(), "Path/File access error"));
     }
 }
@@ -233,7 +230,7 @@ TEST_F(DataFile, AKilledSaveLeavesAWholeFile) {
         if (!QFile::exists(path()))
             continue; // killed before its first save
         auto loaded = std::make_unique<XtRecording>();
-        ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, prompts));
+        ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, log));
         const float newest = loaded->SampleRing[static_cast<size_t>(loaded->SampleIndex)].Value;
         EXPECT_GE(newest, static_cast<float>(reported));
     }

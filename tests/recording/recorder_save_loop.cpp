@@ -2,7 +2,7 @@
 // and over, one more sample each time (its value is the number of the save),
 // printing each number once its save has returned. The killed-save test
 // kills it at random moments.
-#include "platform/Prompts.h"
+#include "platform/ProblemSink.h"
 #include "recording/RecorderDataFile.h"
 #include "recording/XtRecording.h"
 
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     if (argc != 2)
         return 2;
     const QString path = QString::fromLocal8Bit(argv[1]);
-    StderrPrompts prompts;
+    ProblemRelay prompts;
     auto recording = std::make_unique<XtRecording>();
     for (int n = 1;; ++n) {
         recording->addSample(n * 40, static_cast<float>(n));

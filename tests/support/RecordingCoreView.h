@@ -1,20 +1,28 @@
 #pragma once
-// A CoreView for tests: keeps the latest text of every label and the full
+// Views for tests: they keep the latest text of every label and the full
 // history of the calls whose sequence matters (titles, problems, activity line).
 #include "counting/CoreView.h"
+#include "session/MainView.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <utility>
 
-class RecordingCoreView final : public CoreView {
+template <class View> class RecordingView : public View {
 public:
     QString count, minorCount, extremaPerCycle, voltage, nextTrigger, events, triggerLabel;
     bool voltageRed = false, served = false;
     QList<QString> titles, problems;
     QList<std::pair<int32_t, int32_t>> activityLines;
+    std::function<void(const QString&)> onCount; // called as each count is shown
 
-    void setCountText(const QString& text) override { count = text; }
+    void setCountText(const QString& text) override {
+        count = text;
+        if (onCount)
+            onCount(text);
+    }
     void setMinorCountText(const QString& text) override { minorCount = text; }
     void setExtremaPerCycleText(const QString& text) override { extremaPerCycle = text; }
     void setVoltageText(const QString& text, bool red) override {
@@ -28,4 +36,17 @@ public:
     void moveActivityLine(int32_t x1, int32_t x2) override { activityLines.append({x1, x2}); }
     void setActivityLineServed(bool isServed) override { served = isServed; }
     void reportProblem(const QString& text) override { problems.append(text); }
+};
+
+using RecordingCoreView = RecordingView<CoreView>;
+
+class RecordingMainView final : public RecordingView<MainView> {
+public:
+    QString status;
+    QStringList channels;
+    void setStatus(const QString& text, std::optional<uint32_t>, std::optional<uint32_t>) override {
+        status = text;
+    }
+    void setChannelList(const QStringList& names, int) override { channels = names; }
+    void setTestMode(bool) override {}
 };

@@ -1,0 +1,173 @@
+// One run of the program without its window: what start-up, the counting
+// timer and the end of the run do with the files, whatever goes wrong while
+// counting. The simulated converter follows the test's clock: +10 V at 5 s,
+// -10 V at 15 s of each 20 s period.
+#include "session/CounterSession.h"
+
+#include "adc/LibadxDevices.h"
+#include "platform/AtomicFile.h"
+#include "platform/ProfileFile.h"
+#include "platform/Prompts.h"
+#include "recording/RecorderDataFile.h"
+#include "support/ManualClock.h"
+#include "support/ProblemLog.h"
+#include "support/RecordingCoreView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+// Message boxes are for a person who just asked for something; one opened
+// while the counting timer runs would stop the counting until somebody clicks.
+class NoBoxInTheTick final : public Prompts {
+public:
+    bool inTick = false;
+    QStringList shown;
+    PromptAnswer messageBox(const QString& text, const QString&, PromptIcon,
+                            PromptButtons) override {
+        if (inTick)
+            ADD_FAILURE() << "a box in the counting tick: " << text.toStdString();
+        shown << text;
+        return PromptAnswer::Ok;
+    }
+    QString inputBox(const QString& prompt, const QString&, const QString& text) override {
+        if (inTick)
+            ADD_FAILURE() << "an input box in the counting tick: " << prompt.toStdString();
+        return text;
+    }
+};
+
+class Session : public testing::Test {
+protected:
+    Session() {
+        QDir().mkpath(path("program"));
+        QDir().mkpath(path("temp"));
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString settingsPath() const { return path("program/Cyclomarkator.INI"); }
+    QString dataPath() const { return path("program/Data.dat"); }
+    void writeSettings(const QByteArray& text) {
+        ASSERT_TRUE(AtomicFile::write(settingsPath(), text));
+    }
+    QString saved(const char* section, const char* key) const {
+        ProfileFile file(settingsPath());
+        file.load();
+        return file.readString(section, key, "<missing>");
+    }
+    // A session over the folders, settings loaded; `temp` may name a missing folder.
+    CounterSession& start(const QString& temp = "temp") {
+        ProgramFolderChoice folder;
+        folder.folder = path("program");
+        folder.baseName = QStringLiteral("Cyclomarkator");
+        session = std::make_unique<CounterSession>(
+            CounterSession::Environment{folder, path(temp), path("config"), "Cyclomarkator"},
+            prompts, clock, devices);
+        EXPECT_TRUE(session->LoadSettings()) << session->settingsError().toStdString();
+        session->Form_Load(view);
+        session->start();
+        return *session;
+    }
+    // One counting tick at `ms`, as the counting timer runs it.
+    void tickAt(int32_t ms) {
+        clock.set(ms);
+        prompts.inTick = true;
+        ASSERT_TRUE(QMetaObject::invokeMethod(&session->countingTimer(), "timeout"));
+        prompts.inTick = false;
+    }
+    void end() { session->Form_Unload(session->general()); }
+
+    QTemporaryDir dir;
+    ManualClock clock{0};
+    NoBoxInTheTick prompts;
+    NoLibadxDevices devices;
+    RecordingMainView view;
+    std::unique_ptr<CounterSession> session;
+};
+
+// Writes of the exchange file and of the settings file that fail at every tick
+// (a file size limit makes them fail as a full disk would) go to the status
+// line once each; no box waits for a click and the counting goes on.
+TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
+    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
+    start();
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit none = old;
+    none.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+    for (int period = 0; period < 3; ++period) {
+        tickAt(period * 20000 + 5000);
+        tickAt(period * 20000 + 15000);
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(session->state().CycleCount, 3);
+    ASSERT_EQ(view.problems.size(), 2) << view.problems.join('\n').toStdString();
+    EXPECT_TRUE(view.problems[0].startsWith("ADCFile_write: "));
+    EXPECT_TRUE(view.problems[1].contains(settingsPath()));
+    end();
+    EXPECT_EQ(saved("Cyclomarkator", "Value"), "3"); // the count reached the file at the end
+    EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
+// Without its temporary folder the program cannot publish the exchange and
+// flag files where peers look for them; it says so and counts on.
+TEST_F(Session, AMissingTemporaryFolderIsReportedAndCountingGoesOn) {
+    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
+    start("gone");
+    tickAt(5000);
+    tickAt(15000);
+    EXPECT_EQ(saved("Cyclomarkator", "Value"), "1");
+    ASSERT_FALSE(view.problems.isEmpty());
+    EXPECT_TRUE(view.problems[0].contains(path("gone/~ADC.txt")));
+}
+
+// An end in the first moments (a signal, a logout) saves the chart of the last
+// run with what came since, never a near-empty chart over it.
+TEST_F(Session, AnEarlyEndKeepsTheChartOfTheLastRun) {
+    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
+    auto last = std::make_unique<XtRecording>();
+    for (int n = 0; n < 31; ++n)
+        last->addSample(n * 40, 1.0f);
+    ProblemLog log;
+    ASSERT_TRUE(RecorderDataFile::save(dataPath(), *last, log));
+    start();
+    tickAt(40);
+    end();
+    auto chart = std::make_unique<XtRecording>();
+    ASSERT_TRUE(RecorderDataFile::load(dataPath(), *chart, log));
+    EXPECT_EQ(chart->SampleCount, 33); // 31, the start-up reading and one tick
+}
+
+// A device missing today must not erase the rig's configuration: a name the
+// catalogue does not know opens nothing and is written back as it was.
+TEST_F(Session, AnUnknownInterfaceNameIsKeptInTheSettingsFile) {
+    writeSettings("[HARDWARE]\nA/D-Converter=Keithley KUSB-3100\n");
+    start();
+    EXPECT_FALSE(session->adc().ready());
+    end();
+    EXPECT_EQ(saved("HARDWARE", "A/D-Converter"), "Keithley KUSB-3100");
+}
+
+// A settings file that exists but cannot be read stops the start: counting
+// from 0 would later replace the file that holds the count.
+TEST_F(Session, AnUnreadableSettingsFileStopsTheStart) {
+    ASSERT_TRUE(QDir().mkdir(settingsPath()));
+    ProgramFolderChoice folder;
+    folder.folder = path("program");
+    folder.baseName = QStringLiteral("Cyclomarkator");
+    CounterSession refused({folder, path("temp"), path("config"), "Cyclomarkator"}, prompts, clock,
+                           devices);
+    EXPECT_FALSE(refused.LoadSettings());
+    EXPECT_TRUE(refused.settingsError().contains(settingsPath()));
+}
+
+} // namespace
