@@ -11,6 +11,9 @@
 #include "platform/MillisecondClock.h"
 #include "platform/Prompts.h"
 #include "platform/RegistryArea.h"
+#include "platform/SettingsStore.h"
+#include "recording/XtRecorderModel.h"
+#include "support/RecordingCoreView.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QTemporaryDir>
@@ -20,23 +23,6 @@
 #include <vector>
 
 namespace {
-class SilentView final : public CoreView {
-public:
-    void setCountText(const QString&) override {}
-    void setMinorCountText(const QString&) override {}
-    void setExtremaPerCycleText(const QString&) override {}
-    void setVoltageText(const QString&, bool) override {}
-    void setNextTriggerText(const QString&) override {}
-    void setEventsText(const QString&) override {}
-    void setTriggerLabel(const QString&) override {}
-    void setTitle(const QString&) override {}
-    void moveActivityLine(int32_t, int32_t) override {}
-    void setActivityLineServed(bool) override {}
-    void plotX(float) override {}
-    void plotTrigger(int32_t) override {}
-    void reportProblem(const QString&) override {}
-};
-
 void EngineStep(benchmark::State& bench) {
     std::vector<float> signal(5000);
     for (size_t i = 0; i < signal.size(); ++i)
@@ -74,13 +60,15 @@ void FullTickSimulatedDevice(benchmark::State& bench) {
         bench.SkipWithError("the simulated device did not open");
         return;
     }
-    ExchangeFile exchange(dir.path(), prompts);
+    RecordingCoreView view;
+    ExchangeFile exchange(dir.path(), view, clock);
     exchange.ADCFile_open();
-    TriggerFile trigger(dir.path());
-    SilentView view;
+    TriggerFile trigger(dir.path(), view, clock);
+    XtRecorderModel recorder(clock, dir.filePath("Data.dat"), view);
+    SettingsStore settings(dir.filePath("C.INI"), view);
     CountingState state;
     state.Hysteresis = 100.0f; // no counted extremum: the tick without a settings save
-    CounterCore core(state, {adc, exchange, trigger, clock, view}, dir.filePath("C.INI"));
+    CounterCore core(state, {adc, exchange, trigger, recorder, settings, clock, view});
     for (auto _ : bench)
         core.Timer_Cyclomarkator_Timer();
     bench.SetItemsProcessed(bench.iterations());
@@ -89,12 +77,16 @@ BENCHMARK(FullTickSimulatedDevice)->Unit(benchmark::kMicrosecond);
 
 void DurableSaveSettings(benchmark::State& bench) {
     QTemporaryDir dir;
-    const QString path = dir.filePath("Cyclomarkator.INI");
+    RecordingCoreView problems;
+    SettingsStore store(dir.filePath("Cyclomarkator.INI"), problems);
     CountingState state;
     state.ProfileRows = 6;
     for (auto _ : bench) {
         ++state.CycleCount;
-        if (!SettingsFile::SaveSettings(path, state, QStringLiteral("Dummy A/D"), -1)) {
+        const bool saved = store.save([&state](ProfileFile& file) {
+            SettingsFile::writeSettings(file, state, QStringLiteral("Dummy A/D"), true);
+        });
+        if (!saved) {
             bench.SkipWithError("save failed");
             return;
         }

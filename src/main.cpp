@@ -5,7 +5,7 @@
 #include "platform/MillisecondClock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Prompts.h"
-#include "platform/SingleInstanceLock.h"
+#include "platform/RigLock.h"
 #include "platform/UnixSignalWatcher.h"
 #include "platform/UserFolders.h"
 #include "session/CommandLine.h"
@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -51,6 +52,8 @@ void preferSocketTransferOnX11() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A reader of stdout or stderr that goes away must not end the counting.
+    std::signal(SIGPIPE, SIG_IGN);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -87,6 +90,9 @@ int main(int argc, char** argv) {
         prompts = makeWindowPrompts();
     }
     const QString baseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    // From here on a termination signal ends the program in order, however
+    // early it comes: it waits in the watcher until the event loop runs.
+    UnixSignalWatcher signalWatcher;
 
     // Why the program ends before counting: on stderr (a launcher's log or a
     // service journal) and, with a window, in a box.
@@ -97,41 +103,59 @@ int main(int argc, char** argv) {
         return code;
     };
 
-    SingleInstanceLock lock;
-    if (!lock.acquire(UserFolders::tempFolder(), baseName)) {
-        if (lock.errorText().isEmpty())
-            return refuse(baseName + QStringLiteral(" is already running!"), 1);
-        if (!lock.folderUnusable())
-            return refuse(QStringLiteral("Cannot make sure that only one copy runs: %1. Set "
-                                         "TMPDIR to a folder of your own.")
-                              .arg(lock.errorText()),
-                          1);
-        // The exchange and flag files stay where peers look for them; without
-        // the folder the program counts on and says so.
+    // One copy per rig: its program folder first (its files may be carried
+    // over below), then its temporary folder.
+    const QString requested =
+        QDir::cleanPath(QFileInfo(line.configDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                           : line.configDir)
+                            .absoluteFilePath());
+    QDir().mkpath(requested);
+    const QString tempFolder = UserFolders::tempFolder();
+    const QString running = baseName + QStringLiteral(" is already running!");
+    RigLock lock;
+    switch (lock.lockProgramFolder(requested)) {
+    case RigLock::Outcome::HeldByAnotherCopy:
+        return refuse(running + QStringLiteral(" Another copy serves %1.").arg(requested), 1);
+    case RigLock::Outcome::NotPossible:
+        std::fprintf(stderr, "%s: cannot lock the program folder (%s)\n", qPrintable(programName),
+                     qPrintable(lock.why()));
+        break;
+    case RigLock::Outcome::Held:
+        break;
+    }
+    switch (lock.lockTempFolder(tempFolder, baseName)) {
+    case RigLock::Outcome::HeldByAnotherCopy:
+        return refuse(running +
+                          QStringLiteral(" Another copy writes ~ADC.txt and ~Trigger.tmp in %1; "
+                                         "give each rig a temporary folder of its own (TMPDIR).")
+                              .arg(tempFolder),
+                      1);
+    case RigLock::Outcome::NotPossible:
+        // The exchange and flag files stay where peers look for them; the
+        // program counts on, reports them as they fail, and says what to do.
         std::fprintf(stderr,
-                     "%s: ~ADC.txt and ~Trigger.tmp cannot be written in %s (%s); counting goes "
-                     "on without them\n",
-                     qPrintable(programName), qPrintable(UserFolders::tempFolder()),
-                     qPrintable(lock.errorText()));
+                     "%s: cannot lock the temporary folder (%s); a second copy using it would not "
+                     "be noticed. Set TMPDIR to a folder of your own.\n",
+                     qPrintable(programName), qPrintable(lock.why()));
+        break;
+    case RigLock::Outcome::Held:
+        break;
     }
 
-    const QString requested =
-        line.configDir.isEmpty() ? QCoreApplication::applicationDirPath() : line.configDir;
     const QString configFolder = UserFolders::configFolder();
     const ProgramFolderChoice folder = ProgramFolder::choose(requested, configFolder, baseName);
     if (!folder.message.isEmpty())
-        std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(folder.message));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(folder.message));
     QDir::setCurrent(folder.folder);
 
-    SystemClock clock;
+    SystemClock clock(line.clockRate);
     NoLibadxDevices devices;
     CounterSession session(
-        {folder, UserFolders::tempFolder(), configFolder, QCoreApplication::applicationFilePath()},
+        {folder, tempFolder, configFolder, QCoreApplication::applicationFilePath(), line.tickMs},
         *prompts, clock, devices);
     // Counting from 0 would later replace the file the count lives in.
     if (!session.LoadSettings())
         return refuse(session.settingsError(), 3);
-    UnixSignalWatcher signalWatcher;
     if (line.headless)
         return runHeadless(*app, session, signalWatcher);
     return runWindow(session, *prompts, signalWatcher);

@@ -1,8 +1,5 @@
 #include "adc/ExchangeFile.h"
 
-#include "common/ErrorText.h"
-#include "platform/ProblemSink.h"
-
 #include <QByteArray>
 #include <QtEndian>
 #include <array>
@@ -21,50 +18,31 @@ QString withoutTrailingSeparator(QString folder) {
 }
 } // namespace
 
-ExchangeFile::ExchangeFile(QString tempFolder, ProblemSink& problems)
-    : m_tempFolder(withoutTrailingSeparator(std::move(tempFolder))), m_problems(problems) {}
-
-// The user's error text for the operation, with the file and the reason.
-void ExchangeFile::report(const char* operation) {
-    m_problems.reportProblem(
-        QStringLiteral("%1: %2 (%3)")
-            .arg(QLatin1String(operation), ErrorText(m_file.errorNumber()), m_file.errorText()));
-}
-
-QString ExchangeFile::path() const {
-    if (m_tempFolder == QLatin1String("/")) {
-        return m_tempFolder + QLatin1String(FileName);
-    }
-    return m_tempFolder + QLatin1Char('/') + QLatin1String(FileName);
-}
+ExchangeFile::ExchangeFile(QString tempFolder, ProblemSink& problems, const MillisecondClock& clock)
+    : m_file(withoutTrailingSeparator(std::move(tempFolder)), QLatin1String(FileName), problems,
+             clock) {}
 
 bool ExchangeFile::ADCFile_open() {
     ADCFile_close();
-    if (!m_file.open(m_tempFolder, QLatin1String(FileName))) {
-        // The program runs on without the exchange file; writes then do nothing.
-        report("ADCFile_open");
-        ADCFile_close();
+    // The program runs on without the exchange file until it can be opened.
+    if (!m_file.open(QStringLiteral("ADCFile_open")))
         return false;
-    }
     const std::array<float, RecordLength> zeros{};
     return ADCFile_write(zeros);
 }
 
 bool ExchangeFile::ADCFile_write(std::span<const float> record) {
-    if (!m_file.isOpen()) {
-        return true;
-    }
     // Readers on any machine expect little-endian singles.
     QByteArray bytes(static_cast<qsizetype>(record.size() * sizeof(float)), Qt::Uninitialized);
     for (size_t i = 0; i < record.size(); ++i) {
         qToLittleEndian(record[i], bytes.data() + i * sizeof(float));
     }
-    if (!m_file.writeAt(0, bytes.constData(), bytes.size())) {
-        // Reported once: the file stays closed until the next open, so a full
-        // disk does not raise a message every 40 ms.
-        report("ADCFile_write");
-        ADCFile_close();
-        return false;
+    const bool wasOpen = m_file.isOpen();
+    if (!m_file.writeAt(0, bytes.constData(), bytes.size(), QStringLiteral("ADCFile_write"))) {
+        // Reported once by the file; without the file the program runs on.
+        if (wasOpen && onServed)
+            onServed(false);
+        return !wasOpen;
     }
     // A whole record written at the start makes the file long enough by
     // itself; only a shorter one needs the file's length asked.

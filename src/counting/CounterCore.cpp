@@ -230,13 +230,14 @@ bool CounterCore::SignalTrigger(int32_t flag, int32_t cycle) {
     const QString message = QStringLiteral("Trigger (%1) at %2")
                                 .arg(cycle)
                                 .arg(m_timeOfDay().toString(QStringLiteral("HH:mm:ss")));
-    // Without a flag file the trigger is still shown, without OK or ERROR.
-    if (!m_parts.trigger.isOpen()) {
-        m_parts.view.setTitle(message);
-        m_parts.recorder.PlotTrigger(cycle);
-        return false;
-    }
+    const bool wasOpen = m_parts.trigger.isOpen();
     if (!m_parts.trigger.writeFlag(flag)) {
+        // Without a flag file the trigger is still shown, without OK or ERROR.
+        if (!wasOpen) {
+            m_parts.view.setTitle(message);
+            m_parts.recorder.PlotTrigger(cycle);
+            return false;
+        }
         m_parts.view.setTitle(message + QStringLiteral(" ERROR"));
         return false;
     }

@@ -11,9 +11,11 @@
 #include <unistd.h>
 
 namespace {
+// Leaves errno as the failure left it: callers map it to the error the user knows.
 bool fail(QString* error, const QString& what, int errnoValue) {
     if (error)
         *error = QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(strerror(errnoValue)));
+    errno = errnoValue;
     return false;
 }
 
@@ -39,9 +41,39 @@ bool writeAll(int fd, const QByteArray& content) {
 }
 } // namespace
 
-bool AtomicFile::write(const QString& path, const QByteArray& content, QString* error) {
+QString AtomicFile::resolveLinks(const QString& path) {
+    QString resolved = QFileInfo(path).absoluteFilePath();
+    // Bounded like the kernel's own resolution; a loop ends up refused below
+    // as a file that is not a regular one.
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(resolved);
+        if (!info.isSymLink())
+            return resolved;
+        resolved = info.symLinkTarget();
+    }
+    return resolved;
+}
+
+bool AtomicFile::write(const QString& requested, const QByteArray& content, QString* error) {
+    // A file kept as a symbolic link (to a shared folder, say) is saved through
+    // the link: its target is replaced, atomically in the target's own folder,
+    // and the link stays a link.
+    const QString path = resolveLinks(requested);
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat old {};
+    const bool exists = ::lstat(encoded.constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        // A folder, a device or a loop of links is never replaced by a file.
+        errno = EISDIR;
+        if (error)
+            *error = QStringLiteral("%1 is not a regular file").arg(path);
+        return false;
+    }
+    // The owner keeps reading and writing whatever mode the file had, so the
+    // next start can read what was saved.
+    const mode_t mode = exists ? (old.st_mode & 07777) | S_IRUSR | S_IWUSR : mode_t{0644};
+
     const QFileInfo info(path);
-    const QByteArray folder = QFile::encodeName(info.absolutePath());
     // mkstemp picks an unpredictable name and creates it exclusively; the
     // name is hidden and marked as ours, so that the sweep after a crash
     // never takes a user's own copy such as "Cyclomarkator.INI.backup".
@@ -50,18 +82,13 @@ bool AtomicFile::write(const QString& path, const QByteArray& content, QString* 
     if (fd < 0)
         return fail(error, QStringLiteral("Cannot create a temporary file beside %1").arg(path),
                     errno);
-
-    struct stat old {};
-    const mode_t mode = ::stat(QFile::encodeName(path).constData(), &old) == 0
-                            ? (old.st_mode & 07777)
-                            : mode_t{0644};
     bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
     int savedErrno = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
         savedErrno = errno;
     }
-    if (ok && ::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) {
+    if (ok && ::rename(temporary.constData(), encoded.constData()) != 0) {
         ok = false;
         savedErrno = errno;
     }
@@ -70,6 +97,7 @@ bool AtomicFile::write(const QString& path, const QByteArray& content, QString* 
         return fail(error, QStringLiteral("Cannot write %1").arg(path), savedErrno);
     }
     // The rename itself must reach the disk, or a power cut could undo it.
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
     const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);

@@ -2,7 +2,13 @@
 
 #include "platform/ProblemSink.h"
 
+#include "platform/AtomicFile.h"
+
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 SettingsStore::SettingsStore(QString path, ProblemSink& problems)
     : m_path(std::move(path)), m_problems(problems), m_known(m_path) {}
@@ -18,13 +24,40 @@ SettingsStore::Loaded SettingsStore::load() {
     return Loaded::Unreadable;
 }
 
+QString SettingsStore::savedStamp(const ProfileReader& file) {
+    return file.rawValue(QStringLiteral("General"), QStringLiteral("Saved")).value_or(QString());
+}
+
+// A file that exists but cannot be read now (made unreadable, grown past the
+// limit) keeps its content under a second name before it is replaced by
+// everything the store knows, never by the caller's keys alone.
+void SettingsStore::keepUnreadableAside(const QString& reason) {
+    const QString target = AtomicFile::resolveLinks(m_path);
+    const QString aside =
+        target + QStringLiteral(".unreadable-") +
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    const bool kept =
+        ::link(QFile::encodeName(target).constData(), QFile::encodeName(aside).constData()) == 0;
+    m_problems.reportProblem(
+        QStringLiteral("The settings file %1 could not be read (%2). It is written again with "
+                       "everything the program holds%3.")
+            .arg(m_path, reason,
+                 kept ? QStringLiteral("; the unreadable one is kept as ") + aside : QString()));
+}
+
 bool SettingsStore::save(const std::function<void(ProfileFile&)>& write) {
     ProfileFile current(m_path);
-    // A file that cannot be read now is replaced by everything known of it,
-    // never by the caller's keys alone.
-    if (!current.load())
+    if (!current.load()) {
+        // A folder or a device in its place is refused by the save itself.
+        if (QFileInfo(m_path).isFile())
+            keepUnreadableAside(current.lastError());
         current.loadText(m_known.text());
+    }
     write(current);
+    // The newer of two copies (the program folder and the per-user fallback)
+    // is told by this stamp, not by file times, which copies do not keep.
+    current.writeString(QStringLiteral("General"), QStringLiteral("Saved"),
+                        QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
     if (current.save()) {
         m_known.loadText(current.text());
         m_failing = false;

@@ -4,10 +4,11 @@
 // It is read once at start-up; each save reads the file again (so sections
 // that others keep in it survive), sets the caller's keys and replaces the
 // file atomically. A file that exists but cannot be read is never replaced by
-// one with less in it: the store then writes everything it knows, which is
-// at least everything it loaded and everything saved since. A save that
-// fails is reported once per episode to the problem sink; the next save
-// tries again.
+// one with less in it: the store keeps it aside under a second name and
+// writes everything it knows, which is at least everything it loaded and
+// everything saved since. Every save stamps "General"/"Saved" with the time
+// in UTC. A save that fails is reported once per episode to the problem sink;
+// the next save tries again.
 #include "platform/ProfileFile.h"
 
 #include <QString>
@@ -36,7 +37,12 @@ public:
     QString lastError() const { return m_lastError; }
     bool failing() const { return m_failing; }
 
+    // The "General"/"Saved" stamp of a settings file (ISO 8601, UTC), or empty.
+    static QString savedStamp(const ProfileReader& file);
+
 private:
+    void keepUnreadableAside(const QString& reason);
+
     QString m_path;
     ProblemSink& m_problems;
     ProfileFile m_known;

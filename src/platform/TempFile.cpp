@@ -39,11 +39,15 @@ bool TempFile::open(const QString& folder, const QString& name) {
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    // A second name (a hard link planted in the shared folder) would let us
+    // overwrite a file somebody else chose, like a symbolic link would.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        st.st_nlink != 1) {
         ::close(fd);
         m_errorNumber = 75;
-        m_error =
-            QStringLiteral("Refusing %1: it is not a regular file owned by this user").arg(m_path);
+        m_error = QStringLiteral("Refusing %1: it is not a regular file of this user with no "
+                                 "other name")
+                      .arg(m_path);
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -83,6 +87,14 @@ qint64 TempFile::size() const {
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
         return -1;
     return st.st_size;
+}
+
+bool TempFile::stillAtItsPath() const {
+    struct stat open {};
+    struct stat named {};
+    return m_fd >= 0 && ::fstat(m_fd, &open) == 0 && open.st_nlink > 0 &&
+           ::lstat(QFile::encodeName(m_path).constData(), &named) == 0 &&
+           named.st_ino == open.st_ino && named.st_dev == open.st_dev;
 }
 
 bool TempFile::tryLockExclusive() {

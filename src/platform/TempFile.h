@@ -23,6 +23,8 @@ public:
     // Writes the bytes at `offset` without truncating the file.
     bool writeAt(qint64 offset, const char* data, qint64 size);
     qint64 size() const;
+    // The open file is still the one its path names (not removed or replaced).
+    bool stillAtItsPath() const;
 
     // An exclusive advisory lock on the whole file without waiting; held until
     // close() or the end of the process.

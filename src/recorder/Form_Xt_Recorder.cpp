@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 constexpr int InitIntervalMs = 1;
@@ -75,17 +76,36 @@ void Form_Xt_Recorder::Form_Load() {
 }
 
 void Form_Xt_Recorder::Form_Load(const QRect& screenArea) {
-    const RecorderSettings saved = RecorderSettings::read(m_settings.file());
-    m_TimeScaleIndex = saved.TimeScaleIndex;
-    m_XScaleIndex = saved.XScaleIndex;
+    m_saved = RecorderSettings::read(m_settings.file());
+    m_screenArea = screenArea;
+    m_TimeScaleIndex = m_saved.TimeScaleIndex;
+    m_XScaleIndex = m_saved.XScaleIndex;
     mnuXScaling_Click(m_XScaleIndex);
-    const QSize frameExtra = frameGeometry().size() - geometry().size();
+    placeOnScreen(frameGeometry().size() - geometry().size());
+    mnutScaling_Click(m_TimeScaleIndex);
+}
+
+void Form_Xt_Recorder::placeOnScreen(QSize frameExtra) {
     const RecorderPlacement::Place place =
-        RecorderPlacement::place(saved, frameExtra.expandedTo(QSize(0, 0)), screenArea);
+        RecorderPlacement::place(m_saved, frameExtra.expandedTo(QSize(0, 0)), m_screenArea);
     resize(RecorderPlacement::WindowWidth, std::max(place.height, minimumHeight()));
     move(place.topLeft);
     Form_Resize();
-    mnutScaling_Click(m_TimeScaleIndex);
+}
+
+// The load could not know the frame the desktop puts around the window: a
+// window flush with the right edge or as tall as the screen would stick out
+// by it. Placed again once, when the frame is known.
+void Form_Xt_Recorder::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_framePlaced)
+        return;
+    m_framePlaced = true;
+    QTimer::singleShot(0, this, [this] {
+        const QSize frameExtra = frameGeometry().size() - geometry().size();
+        if ((frameExtra.width() > 0 || frameExtra.height() > 0) && !m_screenArea.isEmpty())
+            placeOnScreen(frameExtra);
+    });
 }
 
 void Form_Xt_Recorder::enableTimerInit() {

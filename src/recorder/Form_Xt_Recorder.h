@@ -10,6 +10,7 @@
 // by the user only hides it and emits hiddenByUser(). Form_Unload() at program
 // end writes the window's place and scales to section "Recorder" of the
 // settings file and has the model save the data file.
+#include "recorder/RecorderSettings.h"
 #include "recorder/XtGeometry.h"
 
 #include <QList>
@@ -40,6 +41,10 @@ public:
     // Arms the one-shot start timer; its tick has the model load the data
     // file (unless it did already) and redraws the chart.
     void enableTimerInit();
+    // Places the window again for the frame the desktop put around it
+    // (`frameExtra`: what the frame adds to the inner size), which the load
+    // could not know; done once by itself when the window is first shown.
+    void placeOnScreen(QSize frameExtra);
     // Writes "Recorder" and unloads the model (which saves the data file).
     // Runs once; afterwards the window can be closed and destroyed.
     void Form_Unload();
@@ -87,6 +92,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -102,6 +108,9 @@ private:
 
     XtRecorderModel& m_model;
     SettingsStore& m_settings;
+    RecorderSettings m_saved;
+    QRect m_screenArea;
+    bool m_framePlaced = false;
 
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_mnutScale = nullptr;

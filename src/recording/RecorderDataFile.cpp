@@ -165,20 +165,25 @@ bool save(const QString& Filename, const XtRecording& recording, ProblemSink& pr
     return report(problems, Filename, ErrorText(errorNumberForErrno(err)), title);
 }
 
-bool load(const QString& Filename, XtRecording& recording, ProblemSink& problems) {
+bool load(const QString& Filename, XtRecording& recording, ProblemSink& problems, QString* why) {
     const QString title = QStringLiteral("Load Data");
+    const auto refuse = [&](const QString& reason, const char* slug) {
+        if (why)
+            *why = QLatin1String(slug);
+        return report(problems, Filename, reason, title);
+    };
     int32_t errorNumber = 0;
     const QByteArray bytes = readHead(Filename, errorNumber);
     if (errorNumber != 0)
-        return report(problems, Filename, ErrorText(errorNumber), title);
+        return refuse(ErrorText(errorNumber), "unreadable");
     switch (decode(bytes, recording)) {
     case Verdict::Ok:
         return true;
     case Verdict::InvalidVersion:
-        return report(problems, Filename, QStringLiteral("Invalid version"), title);
+        return refuse(QStringLiteral("Invalid version"), "invalid-version");
     case Verdict::InvalidFormat:
         break;
     }
-    return report(problems, Filename, QStringLiteral("Invalid file format"), title);
+    return refuse(QStringLiteral("Invalid file format"), "invalid-format");
 }
 } // namespace RecorderDataFile

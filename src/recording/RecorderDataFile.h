@@ -42,5 +42,8 @@ Verdict decode(const QByteArray& bytes, XtRecording& recording);
 // SaveData and LoadData: true on success; failures are reported under the
 // titles "Save Data" and "Load Data".
 bool save(const QString& Filename, const XtRecording& recording, ProblemSink& problems);
-bool load(const QString& Filename, XtRecording& recording, ProblemSink& problems);
+// `why` (when given) receives why a file was refused: "unreadable",
+// "invalid-version" or "invalid-format".
+bool load(const QString& Filename, XtRecording& recording, ProblemSink& problems,
+          QString* why = nullptr);
 } // namespace RecorderDataFile

@@ -2,8 +2,11 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/MillisecondClock.h"
+#include "platform/ProblemSink.h"
 #include "recording/RecorderDataFile.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 
 XtRecorderModel::XtRecorderModel(const MillisecondClock& clock, QString dataFileName,
@@ -43,8 +46,25 @@ void XtRecorderModel::loadOnce() {
     // Saves that a crash cut short leave their temporary files beside the
     // chart; this process is the file's only writer, so they can go.
     AtomicFile::removeLeftovers(m_dataFileName);
-    if (QFileInfo::exists(m_dataFileName))
-        LoadData(m_dataFileName);
+    if (!QFileInfo::exists(m_dataFileName))
+        return;
+    QString why;
+    if (RecorderDataFile::load(m_dataFileName, m_recording, m_problems, &why)) {
+        Q_EMIT dataLoaded();
+        return;
+    }
+    // A chart this program cannot take over (a later version, a damaged
+    // file) is somebody's data: it goes aside, named after the reason, before
+    // the end of the run writes a new one. A folder in its place stays; the
+    // save at the end reports that it cannot write.
+    if (!QFileInfo(m_dataFileName).isFile())
+        return;
+    const QString aside =
+        m_dataFileName + u'.' + why + u'-' +
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    if (QFile::rename(m_dataFileName, aside))
+        m_problems.reportProblem(
+            QStringLiteral("The chart file %1 was kept as %2.").arg(m_dataFileName, aside));
 }
 
 void XtRecorderModel::unload() {

@@ -1,10 +1,34 @@
 #include "session/CommandLine.h"
 
+#include <optional>
+
+namespace {
+// A whole number within [min, max], or nothing.
+std::optional<int> boundedNumber(const QString& text, int min, int max) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= min && value <= max ? std::optional<int>(value) : std::nullopt;
+}
+} // namespace
+
 CommandLine CommandLine::parse(const QStringList& arguments) {
     CommandLine line;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == u"--headless") {
+        if (argument == u"--test-clock-rate" || argument == u"--test-tick-ms") {
+            const bool rate = argument == u"--test-clock-rate";
+            const std::optional<int> value =
+                i + 1 < arguments.size() ? boundedNumber(arguments[i + 1], 1, rate ? 10000 : 1000)
+                                         : std::nullopt;
+            if (!value) {
+                line.error = QStringLiteral("%1 needs a whole number from 1 to %2")
+                                 .arg(argument)
+                                 .arg(rate ? 10000 : 1000);
+                return line;
+            }
+            (rate ? line.clockRate : line.tickMs) = *value;
+            ++i;
+        } else if (argument == u"--headless") {
             line.headless = true;
         } else if (argument == u"--help" || argument == u"-h") {
             line.help = true;
@@ -35,6 +59,9 @@ QString CommandLine::usage(const QString& programName) {
                "                    (default: the program's folder)\n"
                "  --headless        run without a window; messages go to stdout and stderr\n"
                "  --version         print the version\n"
-               "  --help            print this text\n")
+               "  --help            print this text\n\n"
+               "For testing only:\n"
+               "  --test-clock-rate N  run the millisecond clock N times faster (1-10000)\n"
+               "  --test-tick-ms N     count every N ms instead of every 40 ms (1-1000)\n")
         .arg(programName);
 }

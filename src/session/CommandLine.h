@@ -1,11 +1,17 @@
 #pragma once
-// The program's command line: --config-dir DIR, --headless, --help, --version.
+// The program's command line: --config-dir DIR, --headless, --help, --version,
+// and two options for tests.
 #include <QString>
 #include <QStringList>
 
 struct CommandLine {
     QString configDir;
     bool headless = false;
+    // For testing: the millisecond clock runs this many times faster (so the
+    // simulated device's 20 s sine comes round quickly) and the counting
+    // timer fires at this interval.
+    int clockRate = 1;
+    int tickMs = 40;
     bool help = false;
     bool version = false;
     QString error; // set when the arguments are not understood

@@ -23,7 +23,8 @@ CounterSession::CounterSession(Environment environment, Prompts& prompts,
       m_registry(
           RegistryArea::defaultPath(m_environment.configFolder, m_environment.folder.baseName)),
       m_adc(clock, m_registry, prompts, m_environment.configFolder, devices),
-      m_exchange(m_environment.tempFolder, m_problems), m_trigger(m_environment.tempFolder),
+      m_exchange(m_environment.tempFolder, m_problems, clock),
+      m_trigger(m_environment.tempFolder, m_problems, clock),
       m_recorder(clock, m_environment.folder.filePath(XtRecorderModel::DataFileBaseName),
                  m_problems) {
     m_adc.ADC_reset();

@@ -2,8 +2,7 @@
 
 void HeadlessView::line(const QString& text) {
     const QString stamp = m_now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    std::fprintf(m_out, "%s %s\n", qPrintable(stamp), qPrintable(text));
-    std::fflush(m_out);
+    m_out.write(stamp + u' ' + text);
 }
 
 void HeadlessView::setCountText(const QString& text) {
@@ -36,7 +35,7 @@ void HeadlessView::setStatus(const QString& text, std::optional<uint32_t>,
 
 void HeadlessView::reportProblem(const QString& text) {
     line(QStringLiteral("Problem: ") + text);
-    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(text));
+    m_err.write(QStringLiteral("Cyclomarkator: ") + text);
 }
 
 void HeadlessView::setTestMode(bool on) {

@@ -1,18 +1,21 @@
 #pragma once
 // The main window's place in headless mode: status and title messages, and
-// each change of the cycle count, become timestamped lines on an output
-// stream (stdout), so a lab PC without a desktop still shows what happens.
+// each change of the cycle count, become timestamped lines on stdout, and
+// problems go to stderr too, so a lab PC without a desktop still shows what
+// happens. Neither output can stop the counting: a reader that does not keep
+// up loses lines (and is told how many), one that went away loses the output.
+#include "platform/LineOutput.h"
 #include "session/MainView.h"
 
 #include <QDateTime>
-#include <cstdio>
 #include <functional>
+#include <unistd.h>
 
 class HeadlessView final : public MainView {
 public:
-    explicit HeadlessView(std::FILE* out = stdout,
+    explicit HeadlessView(int outFd = STDOUT_FILENO, int errFd = STDERR_FILENO,
                           std::function<QDateTime()> now = &QDateTime::currentDateTime)
-        : m_out(out), m_now(std::move(now)) {}
+        : m_out(outFd), m_err(errFd), m_now(std::move(now)) {}
 
     void setCountText(const QString& text) override;
     void setMinorCountText(const QString& text) override { m_minor = text; }
@@ -32,7 +35,8 @@ public:
 private:
     void line(const QString& text);
 
-    std::FILE* m_out;
+    LineOutput m_out;
+    LineOutput m_err;
     std::function<QDateTime()> m_now;
     QString m_count;
     QString m_minor;

@@ -7,6 +7,7 @@
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QScreen>
 
 namespace {
@@ -33,6 +34,14 @@ int runWindow(CounterSession& session, Prompts& prompts, UnixSignalWatcher& sign
     // soon after, so everything is written back at once.
     const auto closeAll = [&form] {
         form.Form_Unload();
+        // A box or dialog left open would keep its own event loop running
+        // after the quit: nobody is there to click it.
+        for (int open = 0; open < 16; ++open) {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                break;
+            dialog->done(QDialog::Rejected);
+        }
         form.close();
         QCoreApplication::quit();
     };

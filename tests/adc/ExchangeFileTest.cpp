@@ -1,5 +1,6 @@
 #include "adc/ExchangeFile.h"
 
+#include "support/ManualClock.h"
 #include "support/ProblemLog.h"
 
 #include <QFile>
@@ -32,7 +33,8 @@ protected:
     }
     QTemporaryDir dir;
     ProblemLog log;
-    ExchangeFile file{dir.path() + QStringLiteral("/"), log}; // no doubled separator
+    ManualClock clock;
+    ExchangeFile file{dir.path() + QStringLiteral("/"), log, clock}; // no doubled separator
     QList<bool> servedCalls;
     const std::array<float, 8> record{1, 2, 3, 4, 5, 6, 7, 8};
 };
@@ -79,8 +81,10 @@ TEST_F(Exchange, PlantedSymlinkIsRefusedAndNothingIsWrittenThroughIt) {
 }
 
 // A failed write is reported once and closes the file; a file size limit
-// below one record makes the write fail as a full disk would.
-TEST_F(Exchange, WriteErrorIsReportedOnceAndClosesTheFile) {
+// below one record makes the write fail as a full disk would. Once writes
+// work again the file comes back by itself, and so does a file that
+// something removed: a weeks-long run must not need a restart.
+TEST_F(Exchange, WriteErrorIsReportedOnceAndTheFileComesBack) {
     ASSERT_TRUE(file.ADCFile_open());
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -99,6 +103,17 @@ TEST_F(Exchange, WriteErrorIsReportedOnceAndClosesTheFile) {
     EXPECT_TRUE(log.problems[0].startsWith("ADCFile_write: Path/File access error ("));
     EXPECT_TRUE(file.ADCFile_write(record));
     EXPECT_EQ(log.problems.size(), 1);
+
+    clock.advance(PeerFile::ReopenIntervalMs);
+    EXPECT_TRUE(file.ADCFile_write(record));
+    EXPECT_TRUE(file.isOpen());
+    EXPECT_EQ(servedCalls.last(), true);
+    EXPECT_EQ(log.problems.last(), file.path() + " is written again.");
+    ASSERT_TRUE(QFile::remove(file.path()));
+    clock.advance(PeerFile::CheckIntervalMs);
+    EXPECT_TRUE(file.ADCFile_write(record));
+    EXPECT_EQ(contents(file.path()), littleEndian({1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(log.problems.size(), 3);
 }
 
 } // namespace

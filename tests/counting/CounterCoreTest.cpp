@@ -193,8 +193,16 @@ TEST_F(CounterCoreTest, TriggersOffFireNothingButTheManualTrigger) {
 
 // Another program may hold the flag file with more bytes in it: the flag is
 // written in place. A write that fails shows ERROR and closes the file; later
-// triggers still show and mark, without OK or ERROR.
+// triggers still show and mark, without OK or ERROR. A flag file that is
+// refused is named with the reason.
 TEST_F(CounterCoreTest, FlagIsWrittenInPlaceAndAFailedWriteClosesTheFile) {
+    QTemporaryDir other;
+    ASSERT_TRUE(QFile::link(other.filePath("x"), rig.path("~Trigger.tmp")));
+    EXPECT_FALSE(rig.core->openTriggerFile());
+    ASSERT_EQ(rig.view.problems.size(), 1);
+    EXPECT_TRUE(rig.view.problems[0].startsWith("~Trigger.tmp: Path/File access error ("));
+    EXPECT_TRUE(rig.view.problems[0].contains(rig.path("~Trigger.tmp")));
+    ASSERT_TRUE(QFile::remove(rig.path("~Trigger.tmp")));
     QFile planted(rig.path("~Trigger.tmp"));
     ASSERT_TRUE(planted.open(QIODevice::WriteOnly) && planted.write("ABCDEFGH") == 8);
     planted.close();

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -47,7 +48,10 @@ TEST(TempFile, RefusesLinksFoldersFifosAndOtherOwners) {
     ASSERT_TRUE(QFile::link(victim, dir.filePath("~ADC.txt")));
     QDir(dir.path()).mkdir("~Trigger.tmp");
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
-    QStringList names{"~ADC.txt", "~Trigger.tmp", "fifo"};
+    ASSERT_EQ(::link(QFile::encodeName(victim).constData(),
+                     QFile::encodeName(dir.filePath("second name")).constData()),
+              0);
+    QStringList names{"~ADC.txt", "~Trigger.tmp", "fifo", "second name"};
     if (::geteuid() == 0) { // only root can give a file to another user
         ASSERT_TRUE(AtomicFile::write(dir.filePath("foreign"), ""));
         ASSERT_EQ(::chown(QFile::encodeName(dir.filePath("foreign")).constData(), 65534, 65534), 0);
@@ -61,6 +65,29 @@ TEST(TempFile, RefusesLinksFoldersFifosAndOtherOwners) {
         EXPECT_FALSE(file.writeAt(0, "x", 1));
     }
     EXPECT_EQ(readAll(victim), QByteArray("precious"));
+}
+
+// A file kept as a symbolic link is saved through it: the link stays and its
+// target changes. A target that is not a regular file is never replaced.
+TEST(AtomicFile, WritesThroughLinksAndRefusesWhatIsNoFile) {
+    QTemporaryDir dir, shared;
+    const QString target = shared.filePath("C.INI"), link = dir.filePath("C.INI");
+    ASSERT_TRUE(QFile::link(target, link));
+    ASSERT_TRUE(AtomicFile::write(link, "first"));
+    ASSERT_TRUE(AtomicFile::write(link, "second"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readAll(target), QByteArray("second"));
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).contains("C.INI"));
+    const QString toDevice = dir.filePath("D.INI");
+    ASSERT_TRUE(QFile::link("/dev/null", toDevice));
+    QString error;
+    EXPECT_FALSE(AtomicFile::write(toDevice, "x", &error));
+    EXPECT_TRUE(error.contains("/dev/null"));
+    EXPECT_TRUE(QFileInfo(toDevice).isSymLink());
+    // An unreadable mode is not carried over: the next start must read it.
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0), 0);
+    ASSERT_TRUE(AtomicFile::write(link, "third"));
+    EXPECT_EQ(modeOf(target), 0600u);
 }
 
 // A save replaces the whole file, keeps the mode the user gave it and leaves
@@ -88,29 +115,47 @@ TEST(AtomicFile, ReplacesTheWholeFileAndClearsOnlyItsOwnLeftovers) {
 }
 
 // The requested folder is used when writable (and created); a read-only one,
-// or a file in its place, falls back and carries the count over, so that it
-// is never silently lost.
-TEST(ProgramFolder, UsesTheRequestedFolderOrFallsBackCarryingTheCountOver) {
+// or a file in its place, falls back to a folder of this rig's own and carries
+// the count over, so that it is never silently lost. Once both places hold a
+// settings file, the newer by its stamp wins wherever it is, and the older
+// is kept aside.
+TEST(ProgramFolder, FallsBackAndTheNewerSettingsWin) {
     QTemporaryDir dir;
     const QString prog = dir.filePath("prog"), config = dir.filePath("config");
+    const QString fallback = ProgramFolder::fallbackFor(prog, config);
+    EXPECT_EQ(fallback, config + "/fallback" + prog);
     ProgramFolderChoice choice = ProgramFolder::choose(prog, config, "Cyclomarkator");
     EXPECT_FALSE(choice.usedFallback);
     EXPECT_EQ(choice.settingsPath(), dir.filePath("prog/Cyclomarkator.INI"));
-    EXPECT_TRUE(QDir(prog).exists());
+    EXPECT_TRUE(choice.message.isEmpty());
 
-    const QByteArray settings = "[Cyclomarkator]\nValue=4711\n";
-    ASSERT_TRUE(AtomicFile::write(dir.filePath("prog/Cyclomarkator.INI"), settings));
-    choice = ProgramFolder::choose(prog, config, "Cyclomarkator",
-                                   [&](const QString& folder) { return folder != prog; });
+    const auto settings = [](const char* saved, int count) {
+        return QStringLiteral("[General]\nSaved=%1\n[Cyclomarkator]\nValue=%2\n")
+            .arg(QLatin1String(saved))
+            .arg(count)
+            .toUtf8();
+    };
+    ASSERT_TRUE(
+        AtomicFile::write(prog + "/Cyclomarkator.INI", settings("2026-01-01T10:00:00Z", 777)));
+    const auto readOnly = [&](const QString& folder) { return folder != prog; };
+    choice = ProgramFolder::choose(prog, config, "Cyclomarkator", readOnly);
     EXPECT_TRUE(choice.usedFallback);
-    EXPECT_EQ(choice.folder, config);
+    EXPECT_EQ(choice.folder, fallback);
     EXPECT_TRUE(choice.message.contains(prog));
-    EXPECT_EQ(readAll(choice.settingsPath()), settings);
+    EXPECT_TRUE(readAll(choice.settingsPath()).contains("Value=777"));
 
-    ASSERT_TRUE(AtomicFile::write(dir.filePath("file"), "x"));
-    choice = ProgramFolder::choose(dir.filePath("file"), config, "Cyclomarkator");
-    EXPECT_TRUE(choice.usedFallback);
-    EXPECT_EQ(choice.folder, config);
+    // Counted on to 781 in the fallback; the program folder is writable again.
+    ASSERT_TRUE(AtomicFile::write(choice.settingsPath(), settings("2026-01-02T10:00:00Z", 781)));
+    choice = ProgramFolder::choose(prog, config, "Cyclomarkator");
+    EXPECT_FALSE(choice.usedFallback);
+    EXPECT_TRUE(readAll(choice.settingsPath()).contains("Value=781"));
+    EXPECT_TRUE(choice.message.contains(fallback)) << choice.message.toStdString();
+    EXPECT_EQ(QDir(prog).entryList({"Cyclomarkator.INI.older-*"}).size(), 1);
+    // Now the program folder's file is the newer one: it stays as it is.
+    ASSERT_TRUE(AtomicFile::write(choice.settingsPath(), settings("2026-01-03T10:00:00Z", 790)));
+    choice = ProgramFolder::choose(prog, config, "Cyclomarkator");
+    EXPECT_TRUE(readAll(choice.settingsPath()).contains("Value=790"));
+    EXPECT_TRUE(choice.message.isEmpty());
 }
 
 // A value set is there for the next start.

@@ -60,8 +60,8 @@ public:
     FakeDevices devices;
     AdcFacade adc{clock, registry, prompts, dir.path(), devices};
     RecordingCoreView view;
-    ExchangeFile exchange{dir.path(), view};
-    TriggerFile trigger{dir.path()};
+    ExchangeFile exchange{dir.path(), view, clock};
+    TriggerFile trigger{dir.path(), view, clock};
     XtRecorderModel recorder{clock, path("Data.dat"), view};
     SettingsStore settings{path("Cyclomarkator.INI"), view};
     CountingState state;
