@@ -48,11 +48,14 @@ void PeerFile::close() {
 }
 
 bool PeerFile::writeAt(qint64 offset, const char* data, qint64 size, const QString& label) {
+    // A file lost to a failure is tried again when due, quietly: the user
+    // hears of it again only once a write succeeds.
+    bool reopened = false;
+    bool replaced = false;
     if (!m_file.isOpen()) {
         if (!m_lost || !due(m_lastTry, ReopenIntervalMs) || !m_file.open(m_folder, m_name))
             return false;
-        m_lost = false;
-        m_problems.reportProblem(QStringLiteral("%1 is written again.").arg(path()));
+        reopened = true;
     } else if (due(m_lastCheck, CheckIntervalMs) && !m_file.stillAtItsPath()) {
         // A cleaner of the temporary folder or a peer removed or replaced it:
         // peers look for it at its name.
@@ -60,12 +63,23 @@ bool PeerFile::writeAt(qint64 offset, const char* data, qint64 size, const QStri
             fail(label);
             return false;
         }
+        replaced = true;
+    }
+    if (!m_file.writeAt(offset, data, size)) {
+        if (!reopened) {
+            fail(label);
+        } else {
+            m_file.close();
+        }
+        return false;
+    }
+    if (reopened) {
+        m_lost = false;
+        m_problems.reportProblem(QStringLiteral("%1 is written again.").arg(path()));
+    } else if (replaced) {
         m_problems.reportProblem(
             QStringLiteral("%1 was removed or replaced by something else; it is written again.")
                 .arg(path()));
     }
-    if (m_file.writeAt(offset, data, size))
-        return true;
-    fail(label);
-    return false;
+    return true;
 }

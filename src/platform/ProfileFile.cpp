@@ -144,17 +144,19 @@ int32_t ProfileFile::readInt(const QString& section, const QString& key,
     const auto value = rawValue(section, key);
     if (!value)
         return defaultValue;
-    const QString text = value->left(MaxValueLength);
-    qsizetype pos = 0;
-    while (pos < text.size() && (text[pos] == u' ' || text[pos] == u'\t'))
-        ++pos;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == u'-' || text[pos] == u'+'))
-        negative = text[pos++] == u'-';
+    QStringView text = QStringView(*value).left(MaxValueLength);
+    const auto startsWith = [&text](char16_t a, char16_t b) {
+        return !text.isEmpty() && (text.front() == a || text.front() == b);
+    };
+    while (startsWith(u' ', u'\t'))
+        text = text.mid(1);
+    const bool negative = startsWith(u'-', u'-');
+    if (startsWith(u'-', u'+'))
+        text = text.mid(1);
     int64_t magnitude = 0;
     constexpr int64_t Limit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    for (; pos < text.size() && text[pos].isDigit() && text[pos].unicode() < 128; ++pos)
-        magnitude = std::min(Limit, magnitude * 10 + (text[pos].unicode() - u'0'));
+    for (; !text.isEmpty() && text.front() >= u'0' && text.front() <= u'9'; text = text.mid(1))
+        magnitude = std::min(Limit, magnitude * 10 + (text.front().unicode() - u'0'));
     const int64_t signedValue = negative ? -magnitude : std::min(magnitude, Limit - 1);
     return static_cast<int32_t>(signedValue);
 }

@@ -1,5 +1,6 @@
 #include "adc/ExchangeFile.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/ManualClock.h"
 #include "support/ProblemLog.h"
 
@@ -8,8 +9,6 @@
 #include <QtEndian>
 #include <array>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -86,17 +85,7 @@ TEST_F(Exchange, PlantedSymlinkIsRefusedAndNothingIsWrittenThroughIt) {
 // something removed: a weeks-long run must not need a restart.
 TEST_F(Exchange, WriteErrorIsReportedOnceAndTheFileComesBack) {
     ASSERT_TRUE(file.ADCFile_open());
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 8;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = file.ADCFile_write(record);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, previousHandler);
-
-    EXPECT_FALSE(written);
+    EXPECT_FALSE((FileSizeLimit(8), file.ADCFile_write(record)));
     EXPECT_FALSE(file.isOpen());
     EXPECT_EQ(servedCalls.last(), false);
     ASSERT_EQ(log.problems.size(), 1);

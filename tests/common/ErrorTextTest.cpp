@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 // Known numbers give their text, including both ends of the table and a
 // number between two entries; the rest are unknown with their number.
 TEST(ErrorText, GivesTheTextOrUnknownWithTheNumber) {
@@ -20,4 +22,13 @@ TEST(ErrorText, GivesTheTextOrUnknownWithTheNumber) {
     };
     for (const auto& [number, text] : cases)
         EXPECT_EQ(ErrorText(number), QString::fromLatin1(text)) << number;
+}
+
+// A failed file operation shows the error the user knows for its cause.
+TEST(ErrorText, FileFailuresGiveTheErrorTheUserKnows) {
+    const std::pair<int, int32_t> cases[] = {{ENOENT, 76}, {ENOTDIR, 76}, {EACCES, 70},
+                                             {EPERM, 70},  {EROFS, 70},   {ENOSPC, 61},
+                                             {EDQUOT, 61}, {EIO, 57},     {EISDIR, 75}};
+    for (const auto& [errnoValue, number] : cases)
+        EXPECT_EQ(errorNumberForErrno(errnoValue), number) << errnoValue;
 }

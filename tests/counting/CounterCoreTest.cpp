@@ -4,13 +4,12 @@
 #include "counting/CounterCore.h"
 
 #include "support/CoreRig.h"
+#include "support/FileSizeLimit.h"
 
 #include <QFile>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <tuple>
 
 namespace {
@@ -212,17 +211,7 @@ TEST_F(CounterCoreTest, FlagIsWrittenInPlaceAndAFailedWriteClosesTheFile) {
     EXPECT_EQ(bytesOf(planted.fileName()), QByteArray("\1\0\0\0EFGH", 8));
     EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27 OK"));
 
-    // A file size limit of 0 makes the next write at offset 0 fail with EFBIG.
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit none = old;
-    none.rlim_cur = 0;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
-    const bool written = rig.core->SignalTrigger(1);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(written);
+    EXPECT_FALSE((FileSizeLimit(0), rig.core->SignalTrigger(1)));
     EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27 ERROR"));
     EXPECT_EQ(rig.recorder.recording().MarkCount, 2);
     EXPECT_FALSE(rig.trigger.isOpen());

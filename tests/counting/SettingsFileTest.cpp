@@ -75,6 +75,7 @@ TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
     } cases[] = {
         // The minor count is checked against the extrema per cycle stored after it.
         {"[Cyclomarkator]\nValue2=5\nPeriodizitaet=2", "Value2", "0"},
+        {"[Cyclomarkator]\nValue2=2\nPeriodizitaet=2", "Value2", "0"},
         {"[Cyclomarkator]\nValue2=1\nPeriodizitaet=2", "Value2", "1"},
         {"[Cyclomarkator]\nValue=-7", "Value", "0"},
         {"[Cyclomarkator]\nPeriodizitaet=0", "Periodizitaet", "1"},

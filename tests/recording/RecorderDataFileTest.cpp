@@ -147,6 +147,9 @@ TEST_F(DataFile, FailedSavesAndLoadsReportTheRunTimeError) {
     XtRecording recording;
     EXPECT_FALSE(RecorderDataFile::save(path("gone/Data.dat"), recording, log));
     EXPECT_EQ(log.problems, failure("Save Data", path("gone/Data.dat"), "Path not found"));
+    log.problems.clear();
+    EXPECT_FALSE(RecorderDataFile::load(path("missing.dat"), recording, log));
+    EXPECT_EQ(log.problems, failure("Load Data", path("missing.dat"), "File not found"));
     ASSERT_TRUE(QDir().mkpath(path()));
     for (const bool save : {true, false}) {
         log.problems.clear();

@@ -9,6 +9,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/Prompts.h"
 #include "recording/RecorderDataFile.h"
+#include "support/FileSizeLimit.h"
 #include "support/ManualClock.h"
 #include "support/ProblemLog.h"
 #include "support/RecordingCoreView.h"
@@ -18,9 +19,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -91,28 +90,24 @@ protected:
     std::unique_ptr<CounterSession> session;
 };
 
-// Writes of the exchange file and of the settings file that fail at every tick
-// (a file size limit makes them fail as a full disk would) go to the status
-// line once each; no box waits for a click and the counting goes on.
+// Writes of the exchange file, the settings file and the flag file that fail
+// at every tick (a file size limit makes them fail as a full disk would) go to
+// the status line once each; no box waits for a click and the counting goes on.
 TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
     writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
     start();
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit none = old;
-    none.rlim_cur = 0;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
-    for (int period = 0; period < 3; ++period) {
-        tickAt(period * 20000 + 5000);
-        tickAt(period * 20000 + 15000);
+    {
+        const FileSizeLimit full(0);
+        for (int period = 0; period < 3; ++period) {
+            tickAt(period * 20000 + 5000);
+            tickAt(period * 20000 + 15000);
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(session->state().CycleCount, 3);
-    ASSERT_EQ(view.problems.size(), 2) << view.problems.join('\n').toStdString();
+    ASSERT_EQ(view.problems.size(), 3) << view.problems.join('\n').toStdString();
     EXPECT_TRUE(view.problems[0].startsWith("ADCFile_write: "));
     EXPECT_TRUE(view.problems[1].contains(settingsPath()));
+    EXPECT_TRUE(view.problems[2].startsWith("~Trigger.tmp: "));
     end();
     EXPECT_EQ(saved("Cyclomarkator", "Value"), "3"); // the count reached the file at the end
     EXPECT_TRUE(prompts.shown.isEmpty());
