@@ -1,16 +1,14 @@
-// Start-up of Cyclomarkator: a single copy per user, the program folder, the
-// settings, then the main window (or, with --headless, the same counting
-// without any window).
+// Start-up of Cyclomarkator: the command line, one copy per rig, the program
+// folder, the settings, then the main window (or, with --headless, the same
+// counting without any window).
 #include "adc/LibadxDevices.h"
 #include "platform/MillisecondClock.h"
-#include "platform/ProgramFolder.h"
 #include "platform/Prompts.h"
-#include "platform/RigLock.h"
 #include "platform/UnixSignalWatcher.h"
-#include "platform/UserFolders.h"
 #include "session/CommandLine.h"
 #include "session/CounterSession.h"
 #include "session/HeadlessView.h"
+#include "session/RigSetup.h"
 #include "ui/WindowRun.h"
 
 #include <QApplication>
@@ -103,56 +101,20 @@ int main(int argc, char** argv) {
         return code;
     };
 
-    // One copy per rig: its program folder first (its files may be carried
-    // over below), then its temporary folder.
-    const QString requested =
-        QDir::cleanPath(QFileInfo(line.configDir.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                           : line.configDir)
-                            .absoluteFilePath());
-    QDir().mkpath(requested);
-    const QString tempFolder = UserFolders::tempFolder();
-    const QString running = baseName + QStringLiteral(" is already running!");
     RigLock lock;
-    switch (lock.lockProgramFolder(requested)) {
-    case RigLock::Outcome::HeldByAnotherCopy:
-        return refuse(running + QStringLiteral(" Another copy serves %1.").arg(requested), 1);
-    case RigLock::Outcome::NotPossible:
-        std::fprintf(stderr, "%s: cannot lock the program folder (%s)\n", qPrintable(programName),
-                     qPrintable(lock.why()));
-        break;
-    case RigLock::Outcome::Held:
-        break;
-    }
-    switch (lock.lockTempFolder(tempFolder, baseName)) {
-    case RigLock::Outcome::HeldByAnotherCopy:
-        return refuse(running +
-                          QStringLiteral(" Another copy writes ~ADC.txt and ~Trigger.tmp in %1; "
-                                         "give each rig a temporary folder of its own (TMPDIR).")
-                              .arg(tempFolder),
-                      1);
-    case RigLock::Outcome::NotPossible:
-        // The exchange and flag files stay where peers look for them; the
-        // program counts on, reports them as they fail, and says what to do.
-        std::fprintf(stderr,
-                     "%s: cannot lock the temporary folder (%s); a second copy using it would not "
-                     "be noticed. Set TMPDIR to a folder of your own.\n",
-                     qPrintable(programName), qPrintable(lock.why()));
-        break;
-    case RigLock::Outcome::Held:
-        break;
-    }
-
-    const QString configFolder = UserFolders::configFolder();
-    const ProgramFolderChoice folder = ProgramFolder::choose(requested, configFolder, baseName);
-    if (!folder.message.isEmpty())
-        std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(folder.message));
-    QDir::setCurrent(folder.folder);
+    QStringList warnings;
+    const auto prepared =
+        RigSetup::prepare(line, baseName, QCoreApplication::applicationFilePath(), lock, warnings);
+    for (const QString& warning : warnings)
+        std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(warning));
+    if (const auto* refusal = std::get_if<Refusal>(&prepared))
+        return refuse(refusal->text, refusal->exitCode);
+    const auto& environment = std::get<CounterSession::Environment>(prepared);
+    QDir::setCurrent(environment.folder.folder);
 
     SystemClock clock(line.clockRate);
     NoLibadxDevices devices;
-    CounterSession session(
-        {folder, tempFolder, configFolder, QCoreApplication::applicationFilePath(), line.tickMs},
-        *prompts, clock, devices);
+    CounterSession session(environment, *prompts, clock, devices);
     // Counting from 0 would later replace the file the count lives in.
     if (!session.LoadSettings())
         return refuse(session.settingsError(), 3);
