@@ -1,12 +1,68 @@
+// The trigger and trigger profile dialogs over a real counter (CoreRig), shown
+// as the active window so that focus and access keys work, with scripted
+// message boxes: what each text typed does, what OK, Set, Default and the ways
+// of closing do to the counter, and the captions the user reads.
+#include "dialogs/Form_Profile.h"
 #include "dialogs/Form_Trigger.h"
-
-#include "DialogFixture.h"
 #include "dialogs/TriggerPreview.h"
+#include "support/CoreRig.h"
+#include "support/OnlyPrompt.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 namespace {
+
+template <class Dialog> class DialogFixture : public testing::Test {
+protected:
+    CoreRig rig;
+    CountingState& state = rig.state;
+    RecordingCoreView& view = rig.view;
+    ScriptedPrompts prompts; // the dialogs' message boxes
+    std::unique_ptr<Dialog> dialog;
+
+    void reopen() {
+        dialog = std::make_unique<Dialog>(*rig.core, prompts);
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    }
+    template <class T = QLineEdit> T* child(const QString& name) const {
+        T* found = dialog->template findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << qPrintable(name);
+        return found;
+    }
+    QLineEdit* box(const char* name) const { return child(QLatin1String(name)); }
+    QAbstractButton* button(const char* name) const {
+        return child<QAbstractButton>(QLatin1String(name));
+    }
+    // Replaces the text the way a user does: select all, delete, type.
+    static void type(QLineEdit* box, const QString& text) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, text);
+    }
+    // Near the left edge: check boxes and options answer only on their
+    // indicator and caption, which a wide layout cell leaves off-centre.
+    void click(const char* name) const {
+        QAbstractButton* pressed = button(name);
+        QTest::mouseClick(pressed, Qt::LeftButton, {},
+                          QPoint(std::min(pressed->width() / 2, 10), pressed->height() / 2));
+    }
+    // The captions of the buttons, options and check boxes, in the order they were made.
+    QStringList captions() const {
+        QStringList texts;
+        for (const QAbstractButton* control : dialog->template findChildren<QAbstractButton*>())
+            texts << control->text();
+        return texts;
+    }
+};
 
 // The boxes with numbers, in the order the texts of the cases below give them.
 constexpr const char* Boxes[] = {"Text_Threshold", "Text_Hysterese", "Text_Delay",
@@ -197,21 +253,153 @@ TEST_F(TriggerDialog, CaptionsAccessKeysAndSelectionOnFocus) {
         QCoreApplication::processEvents();
         EXPECT_EQ(box(name)->selectedText(), box(name)->text()) << name;
     }
-}
-
-// Profile opens its dialog modally over this one, which stays open.
-TEST_F(TriggerDialog, ProfileOpensTheProfileDialogModallyOverThisOne) {
-    QWidget* opened = nullptr;
+    // "&Profile..." opens its dialog modally over this one, which stays open.
+    QString opened;
     QTimer::singleShot(0, dialog.get(), [&] {
-        opened = QApplication::activeModalWidget();
-        ASSERT_NE(opened, nullptr);
-        EXPECT_EQ(opened->objectName(), QStringLiteral("Form_Profile"));
-        EXPECT_EQ(opened->parentWidget(), dialog.get());
-        QTest::keyClick(opened, Qt::Key_Escape);
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened = modal->objectName() + (modal->parentWidget() == dialog.get() ? " over" : "");
+            QTest::keyClick(modal, Qt::Key_Escape);
+        }
     });
     click("Command_Profile");
-    EXPECT_NE(opened, nullptr);
+    EXPECT_EQ(opened, QStringLiteral("Form_Profile over"));
     EXPECT_TRUE(dialog->isVisible());
+}
+
+// Rows are written "to/N to/N ..." from row 0; "/" is an empty row.
+class ProfileDialog : public DialogFixture<Form_Profile> {
+protected:
+    void SetUp() override { start(); }
+    // An earlier profile that a refused one must leave as it is.
+    void start() {
+        state.ProfileRows = 3;
+        state.TriggerProfile = {{{5, 1}, {50, 7}, {500, 9}, {}, {}, {}, {0, 1000}}};
+        state.ExtraEvents = 1;
+        reopen();
+    }
+    QLineEdit* to(int row) const { return child(QStringLiteral("Text_to_%1").arg(row)); }
+    QLineEdit* every(int row) const { return child(QStringLiteral("Text_N_%1").arg(row)); }
+    void fill(const char* rows, const char* fallback) {
+        const QStringList given = QString::fromLatin1(rows).split(u' ', Qt::SkipEmptyParts);
+        for (int row = 0; row < 6; ++row) {
+            const QString pair = given.value(row, QStringLiteral("/"));
+            type(to(row), pair.section(u'/', 0, 0));
+            type(every(row), pair.section(u'/', 1, 1));
+        }
+        type(every(6), QLatin1String(fallback));
+    }
+    // What the boxes show: the six rows, then the fallback.
+    QString shown() const {
+        QStringList shown;
+        for (int row = 0; row < 6; ++row)
+            shown << to(row)->text() + u'/' + every(row)->text();
+        return shown.join(u' ') + u' ' + every(6)->text();
+    }
+    // What the counter took: its rows, then the fallback.
+    QString applied() const {
+        QStringList taken;
+        for (size_t row = 0; row < static_cast<size_t>(state.ProfileRows); ++row)
+            taken << QStringLiteral("%1/%2")
+                         .arg(state.TriggerProfile[row].BelowCycle)
+                         .arg(state.TriggerProfile[row].Every);
+        return (taken << QString::number(state.TriggerProfile[6].Every)).join(u' ');
+    }
+};
+
+// Bounds rise strictly from 1 or more, each row needs its interval of at least
+// 1, and so does the fallback. Letters read as 0 and a comma ends a number.
+// The rows that passed stay, so the user corrects from the first bad one; and
+// a refused profile changes nothing at all.
+TEST_F(ProfileDialog, RefusedProfileEmptiesFromTheFailingRowAndAppliesNothing) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // rows, fallback, the boxes after the message
+        {"10/2 10/5", "200", "10/2 / / / / / 200"},
+        {"10/2 20/5 15/1", "200", "10/2 20/5 / / / / 200"},
+        {"0/2", "200", "/ / / / / / 200"},
+        {"-5/2", "200", "/ / / / / / 200"},
+        {"ten/2", "200", "/ / / / / / 200"},
+        {"1e99/1 1e98/1", "200", "1e99/1 / / / / / 200"}, // both stop at the limit
+        {"10/", "200", "/ / / / / / 200"},
+        {"10/0.5", "200", "/ / / / / / 200"},
+        {"10/2", "0", "10/2 / / / / / 0"},
+        {"10/2 / 30/x", "often", "10/2 / / / / / often"}, // rows after an empty bound go too
+        {"1/1 2/1 3/1 4/1 5/1 6/1", "", "1/1 2/1 3/1 4/1 5/1 6/1 "},
+    };
+    const CountingState before = state;
+    for (const auto& [rows, fallback, left] : cases) {
+        SCOPED_TRACE(rows);
+        prompts.shown.clear();
+        fill(rows, fallback);
+        click("Command_OK");
+        EXPECT_EQ(onlyPrompt(prompts), "Profile|Critical|One or more values are invalid.");
+        EXPECT_EQ(shown(), QLatin1String(left));
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(state, before);
+    }
+    EXPECT_FALSE(QFile::exists(rig.settings.path()));
+    EXPECT_TRUE(view.events.isEmpty() && view.nextTrigger.isEmpty());
+}
+
+// The rows end at the first empty bound, whatever follows; halves round to
+// even and a comma ends a number.
+TEST_F(ProfileDialog, ValidProfileIsApplied) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"10/2 20/5 / 5/0 x/", "200", "10/2 20/5 200"},
+        {"/x 10/2", "1", "1"},
+        {"10,7/2 10.7/2", "200", "10/2 11/2 200"},
+        {"10.5/1.5", "199.5", "10/2 200"},
+        {"1/1 2/1 3/1 4/1 5/1 6/1", "9", "1/1 2/1 3/1 4/1 5/1 6/1 9"},
+    };
+    for (const auto& [rows, fallback, taken] : cases) {
+        start();
+        fill(rows, fallback);
+        click("Command_OK");
+        EXPECT_TRUE(prompts.shown.isEmpty()) << rows;
+        EXPECT_EQ(dialog->result(), QDialog::Accepted) << rows;
+        EXPECT_EQ(applied(), QLatin1String(taken)) << rows;
+    }
+}
+
+// The dialog opens on the rows in use, the fallback and the extra events;
+// Default fills the boxes only, and OK then applies them, saved before they
+// show; with extra events the next trigger from a count of 0 is 1.
+TEST_F(ProfileDialog, OpensOnTheProfileAndDefaultThenOkAppliesTheDefaults) {
+    EXPECT_EQ(shown(), QStringLiteral("5/1 50/7 500/9 / / / 1000"));
+    auto* events = child<QComboBox>(QStringLiteral("Combo_TriggerEvents"));
+    EXPECT_EQ(events->count(), 3);
+    EXPECT_EQ(events->currentText(), QStringLiteral("2"));
+    type(every(6), QStringLiteral("3"));
+    click("Command_Default");
+    EXPECT_EQ(events->currentText(), QStringLiteral("1"));
+    EXPECT_EQ(state.ProfileRows, 3);
+    events->setCurrentIndex(2);
+    click("Command_OK");
+    EXPECT_EQ(applied(), QStringLiteral("10/2 20/5 50/10 100/20 200/50 500/100 200"));
+    EXPECT_EQ(QStringList({view.events, view.nextTrigger}), QStringList({"3x", "1"}));
+    EXPECT_EQ(QStringList({rig.saved("Profile", "Profiles"), rig.saved("Trigger", "Events")}),
+              QStringList({"6", "2"}));
+}
+
+// Enter is OK (the default button); Cancel and Escape take nothing.
+TEST_F(ProfileDialog, EnterTakesTheProfileCancelAndEscapeDoNot) {
+    for (const Qt::Key key : {Qt::Key_unknown, Qt::Key_Escape, Qt::Key_Return}) {
+        reopen();
+        fill("10/2", "200");
+        if (key == Qt::Key_unknown) // the Cancel button
+            click("Command_Cancel");
+        else
+            QTest::keyClick(every(6), key);
+        const bool taken = key == Qt::Key_Return;
+        EXPECT_EQ(dialog->result(), taken ? QDialog::Accepted : QDialog::Rejected) << key;
+        EXPECT_EQ(state.ProfileRows, taken ? 1 : 3) << key;
+    }
+}
+
+TEST_F(ProfileDialog, CaptionsAndAccessKeys) {
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Trigger Profile"));
+    EXPECT_EQ(captions(), QStringList({"&Default", "OK", "Cancel"}));
+    QTest::keyClick(dialog.get(), Qt::Key_N, Qt::AltModifier);
+    EXPECT_TRUE(child<QComboBox>(QStringLiteral("Combo_TriggerEvents"))->hasFocus());
 }
 
 } // namespace
