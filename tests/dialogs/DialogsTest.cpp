@@ -1,0 +1,405 @@
+// The trigger and trigger profile dialogs over a real counter (CoreRig), shown
+// as the active window so that focus and access keys work, with scripted
+// message boxes: what each text typed does, what OK, Set, Default and the ways
+// of closing do to the counter, and the captions the user reads.
+#include "dialogs/Form_Profile.h"
+#include "dialogs/Form_Trigger.h"
+#include "dialogs/TriggerPreview.h"
+#include "support/CoreRig.h"
+#include "support/OnlyPrompt.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+template <class Dialog> class DialogFixture : public testing::Test {
+protected:
+    CoreRig rig;
+    CountingState& state = rig.state;
+    RecordingCoreView& view = rig.view;
+    ScriptedPrompts prompts; // the dialogs' message boxes
+    std::unique_ptr<Dialog> dialog;
+
+    void reopen() {
+        dialog = std::make_unique<Dialog>(*rig.core, prompts);
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    }
+    template <class T = QLineEdit> T* child(const QString& name) const {
+        T* found = dialog->template findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << qPrintable(name);
+        return found;
+    }
+    QLineEdit* box(const char* name) const { return child(QLatin1String(name)); }
+    QAbstractButton* button(const char* name) const {
+        return child<QAbstractButton>(QLatin1String(name));
+    }
+    // Replaces the text the way a user does: select all, delete, type.
+    static void type(QLineEdit* box, const QString& text) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, text);
+    }
+    // Near the left edge: check boxes and options answer only on their
+    // indicator and caption, which a wide layout cell leaves off-centre.
+    void click(const char* name) const {
+        QAbstractButton* pressed = button(name);
+        QTest::mouseClick(pressed, Qt::LeftButton, {},
+                          QPoint(std::min(pressed->width() / 2, 10), pressed->height() / 2));
+    }
+    // The captions of the buttons, options and check boxes, in the order they were made.
+    QStringList captions() const {
+        QStringList texts;
+        for (const QAbstractButton* control : dialog->template findChildren<QAbstractButton*>())
+            texts << control->text();
+        return texts;
+    }
+};
+
+// The boxes with numbers, in the order the texts of the cases below give them.
+constexpr const char* Boxes[] = {"Text_Threshold", "Text_Hysterese", "Text_Delay",
+                                 "Text_Periodizitaet", "Text_Cyclomarkator"};
+constexpr const char* OK = "Command_OK";
+constexpr const char* Set = "Command_Set";
+
+class TriggerDialog : public DialogFixture<Form_Trigger> {
+protected:
+    void SetUp() override { start(); }
+    // Hysteresis keeps its 0.2; every value differs from what the tests type.
+    void start() {
+        state = {.CycleCount = 40, .ExtremaPerCycle = 3, .Threshold = 1.5f, .TriggerDelayMs = 250};
+        state.TriggerProfile[6].Every = 100;
+        reopen();
+    }
+    void fill(const std::array<const char*, 5>& texts) {
+        for (size_t i = 0; i < texts.size(); ++i)
+            type(box(Boxes[i]), QString::fromUtf8(texts[i]));
+    }
+    // What the settings file holds, in the order of Boxes.
+    QString saved() const {
+        return QStringList({rig.saved("Trigger", "ADthreshold"), rig.saved("Trigger", "Hysterese"),
+                            rig.saved("Trigger", "TrigDelay"),
+                            rig.saved("Cyclomarkator", "Periodizitaet"),
+                            rig.saved("Cyclomarkator", "Value")})
+            .join(u' ');
+    }
+};
+
+// OK checks threshold, hysteresis, delay and extrema per cycle, Set the
+// counter and then extrema per cycle. The first invalid box gets the message,
+// its replacement and the focus, and nothing is applied, saved or shown. In
+// the first case of a box every later one is invalid too, so a wrong order
+// names the wrong box. No infinite volts reach counting.
+TEST_F(TriggerDialog, RefusedValueIsReplacedInItsBoxAndNothingIsApplied) {
+    const struct {
+        std::array<const char*, 5> texts; // as Boxes
+        const char* button;
+        size_t box;
+        const char* replacement;
+    } cases[] = {
+        {{"", "-1", "-1", "0", "1"}, OK, 0, "0"},     {{"1e99", "0", "0", "1", "1"}, OK, 0, "0"},
+        {{"-1e99", "0", "0", "1", "1"}, OK, 0, "0"},  {{"1", "-0,1", "-1", "0", "1"}, OK, 1, "0"},
+        {{"1", "", "5", "1", "1"}, OK, 1, "0"},       {{"1", "1e99", "5", "1", "1"}, OK, 1, "0"},
+        {{"1", "0", "-1", "0", "1"}, OK, 2, "0"},     {{"1", "0", "", "1", "1"}, OK, 2, "0"},
+        {{"0", "0", "1e99", "1", "1"}, OK, 2, "0"},   {{"1", "0", "0", "0", "1"}, OK, 3, "1"},
+        {{"1", "0", "0", "", "1"}, OK, 3, "1"},       {{"1", "0", "0", "0,9", "1"}, OK, 3, "1"},
+        {{"1", "0", "0", "0", "-1"}, Set, 4, "0"},    {{"1", "0", "0", "1", ""}, Set, 4, "0"},
+        {{"1", "0", "0", "1", "-1e99"}, Set, 4, "0"}, {{"1", "0", "0", "0,4", "5"}, Set, 3, "1"},
+        {{"1", "0", "0", "", "5"}, Set, 3, "1"}};
+    const CountingState before = state;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QStringList({c.texts.begin(), c.texts.end()}).join(u'|').toStdString());
+        prompts.shown.clear();
+        fill(c.texts);
+        click(c.button);
+        EXPECT_EQ(onlyPrompt(prompts), "Cyclomarkator|None|Invalid value!");
+        EXPECT_EQ(box(Boxes[c.box])->text(), QLatin1String(c.replacement));
+        EXPECT_TRUE(box(Boxes[c.box])->hasFocus());
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(state, before);
+    }
+    EXPECT_FALSE(QFile::exists(rig.settings.path()));
+    EXPECT_TRUE(view.count.isEmpty() && view.extremaPerCycle.isEmpty());
+}
+
+// Letters read as 0, halves round to even and huge values stop at the limit.
+// Under OK a comma ends the extrema ("2,5" is 2), under Set it is a decimal
+// comma (2.5, so 2 again); a count keeps every digit, which a single would
+// lose. OK takes all but the counter, Set only the counter and the extrema,
+// and both save before anything shows.
+TEST_F(TriggerDialog, OkAndSetTakeTheirValuesAndSaveThem) {
+    const struct {
+        std::array<const char*, 5> texts; // as Boxes
+        const char* button;
+        const char* saved;
+    } cases[] = {{{"volts", "0,1", "12.5", "2,5", "7"}, OK, "0 0.1 12 2 40"},
+                 {{"-1,25", "0", "13.5", "3.5", "7"}, OK, "-1.25 0 14 4 40"},
+                 {{"0", "0", "1e20", "1", "7"}, OK, "0 0 2147483647 1 40"},
+                 {{"7", "0,5", "1", "1e99", "1e99"}, OK, "7 0.5 1 2147483647 40"},
+                 {{"7", "0,5", "1", "2,5", "1,5"}, Set, "1.5 0.2 250 2 2"},
+                 {{"7", "0,5", "1", ",7", "16777217"}, Set, "1.5 0.2 250 1 16777217"},
+                 {{"7", "0,5", "1", "3,5", "0"}, Set, "1.5 0.2 250 4 0"},
+                 {{"7", "0,5", "1", "1e99", "1e99"}, Set, "1.5 0.2 250 2147483647 2147483647"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QStringList({c.texts.begin(), c.texts.end()}).join(u'|').toStdString());
+        start();
+        fill(c.texts);
+        click(c.button);
+        EXPECT_TRUE(prompts.shown.isEmpty());
+        EXPECT_EQ(dialog->isVisible(), c.button == Set);
+        EXPECT_EQ(saved(), QLatin1String(c.saved));
+        EXPECT_EQ(view.extremaPerCycle, saved().section(u' ', 3, 3));
+    }
+}
+
+// Set shows the count and the next trigger (interval 100) at once; OK takes
+// the options, and a trigger that is off shows so.
+TEST_F(TriggerDialog, SetShowsTheCountAndOkTakesTheOptions) {
+    fill({"1", "0", "0", "1", "16777217"});
+    click(Set);
+    EXPECT_EQ(QStringList({view.count, view.nextTrigger}), QStringList({"16777217", "16777300"}));
+    click("Option_CountMode_1");
+    click("Option_TriggerSource_2");
+    click("Check_Trigger");
+    click(OK);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(QStringList({rig.saved("Cyclomarkator", "CountMode"), rig.saved("Trigger", "Source"),
+                           rig.saved("Trigger", "Enabled")}),
+              QStringList({"1", "2", "0"}));
+    EXPECT_EQ(view.nextTrigger, QStringLiteral("Trigger off"));
+}
+
+// A count taken by Set stays, however the dialog closes; of the rest only
+// Enter (OK is the default button) takes anything.
+TEST_F(TriggerDialog, ClosingKeepsASetCountAndOnlyEnterTakesTheRest) {
+    for (const auto& [key, delay] : {std::pair{Qt::Key_unknown, 250}, // the Cancel button
+                                     {Qt::Key_Escape, 250},
+                                     {Qt::Key_Return, 30}}) {
+        reopen();
+        fill({"1", "0", "0", "3", "500"});
+        click(Set);
+        type(box("Text_Delay"), QStringLiteral("30"));
+        if (key == Qt::Key_unknown)
+            click("Command_Cancel");
+        else
+            QTest::keyClick(box("Text_Delay"), key);
+        EXPECT_FALSE(dialog->isVisible()) << key;
+        EXPECT_EQ(state.CycleCount, 500) << key;
+        EXPECT_EQ(state.TriggerDelayMs, delay) << key;
+    }
+}
+
+// The dialog opens on the counter's values in the user's locale; Trigger On
+// greys only what just the trigger uses, and a source option shows its picture.
+TEST_F(TriggerDialog, OpensOnTheValuesAndTriggerOnGreysOnlySourcesAndThreshold) {
+    state.CountMode = CountedExtrema::Minima;
+    state.TriggerEnabled = false;
+    state.TriggerSource = TriggerOn::FallingThroughThreshold;
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    reopen();
+    QLocale::setDefault(saved);
+    QStringList texts;
+    for (const char* name : Boxes)
+        texts.append(box(name)->text());
+    EXPECT_EQ(texts, QStringList({"1,5", "0,2", "250", "3", "40"}));
+    EXPECT_TRUE(button("Option_CountMode_1")->isChecked());
+    EXPECT_TRUE(button("Option_TriggerSource_3")->isChecked());
+    auto* preview = child<TriggerPreview>(QStringLiteral("Picture_Preview"));
+    EXPECT_EQ(preview->source(), 3);
+    const auto greyed = [this] {
+        QStringList off;
+        for (QWidget* widget : dialog->findChildren<QWidget*>())
+            if (!widget->isEnabled() && !widget->objectName().isEmpty())
+                off << widget->objectName();
+        off.sort();
+        return off.join(u' ');
+    };
+    EXPECT_EQ(greyed(), "Option_TriggerSource_0 Option_TriggerSource_1 Option_TriggerSource_2 "
+                        "Option_TriggerSource_3 Text_Threshold");
+    click("Check_Trigger");
+    EXPECT_EQ(greyed(), QString());
+    click("Option_TriggerSource_1");
+    EXPECT_EQ(preview->source(), 1);
+}
+
+// The captions and access keys the user works with; a click into the counter
+// or the threshold selects the whole text, so typing replaces it.
+TEST_F(TriggerDialog, CaptionsAccessKeysAndSelectionOnFocus) {
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Trigger"));
+    EXPECT_EQ(captions(),
+              QStringList({"Count Maxima", "Count Minima", "&Set", "Trigger &On",
+                           "Trigger on m&ax. Voltage", "Trigger on m&in. Voltage",
+                           "Trigger if Volta&ge > Threshold", "Trigger if Vo&ltage < Threshold",
+                           "&Profile...", "OK", "Cancel"}));
+    for (const auto& [key, name] : {std::pair{Qt::Key_C, "Text_Cyclomarkator"},
+                                    {Qt::Key_E, "Text_Periodizitaet"},
+                                    {Qt::Key_T, "Text_Threshold"},
+                                    {Qt::Key_D, "Text_Delay"}}) {
+        QTest::keyClick(dialog.get(), key, Qt::AltModifier);
+        EXPECT_TRUE(box(name)->hasFocus()) << name;
+    }
+    for (const char* name : {"Text_Cyclomarkator", "Text_Threshold"}) {
+        box("Text_Delay")->setFocus();
+        QTest::mouseClick(box(name), Qt::LeftButton, {}, QPoint(2, box(name)->height() / 2));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(box(name)->selectedText(), box(name)->text()) << name;
+    }
+    // "&Profile..." opens its dialog modally over this one, which stays open.
+    QString opened;
+    QTimer::singleShot(0, dialog.get(), [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened = modal->objectName() + (modal->parentWidget() == dialog.get() ? " over" : "");
+            QTest::keyClick(modal, Qt::Key_Escape);
+        }
+    });
+    click("Command_Profile");
+    EXPECT_EQ(opened, QStringLiteral("Form_Profile over"));
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+// Rows are written "to/N to/N ..." from row 0; "/" is an empty row.
+class ProfileDialog : public DialogFixture<Form_Profile> {
+protected:
+    void SetUp() override { start(); }
+    // An earlier profile that a refused one must leave as it is.
+    void start() {
+        state.ProfileRows = 3;
+        state.TriggerProfile = {{{5, 1}, {50, 7}, {500, 9}, {}, {}, {}, {0, 1000}}};
+        state.ExtraEvents = 1;
+        reopen();
+    }
+    QLineEdit* to(int row) const { return child(QStringLiteral("Text_to_%1").arg(row)); }
+    QLineEdit* every(int row) const { return child(QStringLiteral("Text_N_%1").arg(row)); }
+    void fill(const char* rows, const char* fallback) {
+        const QStringList given = QString::fromLatin1(rows).split(u' ', Qt::SkipEmptyParts);
+        for (int row = 0; row < 6; ++row) {
+            const QString pair = given.value(row, QStringLiteral("/"));
+            type(to(row), pair.section(u'/', 0, 0));
+            type(every(row), pair.section(u'/', 1, 1));
+        }
+        type(every(6), QLatin1String(fallback));
+    }
+    // What the boxes show: the six rows, then the fallback.
+    QString shown() const {
+        QStringList shown;
+        for (int row = 0; row < 6; ++row)
+            shown << to(row)->text() + u'/' + every(row)->text();
+        return shown.join(u' ') + u' ' + every(6)->text();
+    }
+    // What the counter took: its rows, then the fallback.
+    QString applied() const {
+        QStringList taken;
+        for (size_t row = 0; row < static_cast<size_t>(state.ProfileRows); ++row)
+            taken << QStringLiteral("%1/%2")
+                         .arg(state.TriggerProfile[row].BelowCycle)
+                         .arg(state.TriggerProfile[row].Every);
+        return (taken << QString::number(state.TriggerProfile[6].Every)).join(u' ');
+    }
+};
+
+// Bounds rise strictly from 1 or more, each row needs its interval of at least
+// 1, and so does the fallback. Letters read as 0 and a comma ends a number.
+// The rows that passed stay, so the user corrects from the first bad one; and
+// a refused profile changes nothing at all.
+TEST_F(ProfileDialog, RefusedProfileEmptiesFromTheFailingRowAndAppliesNothing) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // rows, fallback, the boxes after the message
+        {"10/2 10/5", "200", "10/2 / / / / / 200"},
+        {"10/2 20/5 15/1", "200", "10/2 20/5 / / / / 200"},
+        {"0/2", "200", "/ / / / / / 200"},
+        {"-5/2", "200", "/ / / / / / 200"},
+        {"ten/2", "200", "/ / / / / / 200"},
+        {"1e99/1 1e98/1", "200", "1e99/1 / / / / / 200"}, // both stop at the limit
+        {"10/", "200", "/ / / / / / 200"},
+        {"10/0.5", "200", "/ / / / / / 200"},
+        {"10/2", "0", "10/2 / / / / / 0"},
+        {"10/2 / 30/x", "often", "10/2 / / / / / often"}, // rows after an empty bound go too
+        {"1/1 2/1 3/1 4/1 5/1 6/1", "", "1/1 2/1 3/1 4/1 5/1 6/1 "},
+    };
+    const CountingState before = state;
+    for (const auto& [rows, fallback, left] : cases) {
+        SCOPED_TRACE(rows);
+        prompts.shown.clear();
+        fill(rows, fallback);
+        click("Command_OK");
+        EXPECT_EQ(onlyPrompt(prompts), "Profile|Critical|One or more values are invalid.");
+        EXPECT_EQ(shown(), QLatin1String(left));
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(state, before);
+    }
+    EXPECT_FALSE(QFile::exists(rig.settings.path()));
+    EXPECT_TRUE(view.events.isEmpty() && view.nextTrigger.isEmpty());
+}
+
+// The rows end at the first empty bound, whatever follows; halves round to
+// even and a comma ends a number.
+TEST_F(ProfileDialog, ValidProfileIsApplied) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"10/2 20/5 / 5/0 x/", "200", "10/2 20/5 200"},
+        {"/x 10/2", "1", "1"},
+        {"10,7/2 10.7/2", "200", "10/2 11/2 200"},
+        {"10.5/1.5", "199.5", "10/2 200"},
+        {"1/1 2/1 3/1 4/1 5/1 6/1", "9", "1/1 2/1 3/1 4/1 5/1 6/1 9"},
+    };
+    for (const auto& [rows, fallback, taken] : cases) {
+        start();
+        fill(rows, fallback);
+        click("Command_OK");
+        EXPECT_TRUE(prompts.shown.isEmpty()) << rows;
+        EXPECT_EQ(dialog->result(), QDialog::Accepted) << rows;
+        EXPECT_EQ(applied(), QLatin1String(taken)) << rows;
+    }
+}
+
+// The dialog opens on the rows in use, the fallback and the extra events;
+// Default fills the boxes only, and OK then applies them, saved before they
+// show; with extra events the next trigger from a count of 0 is 1.
+TEST_F(ProfileDialog, OpensOnTheProfileAndDefaultThenOkAppliesTheDefaults) {
+    EXPECT_EQ(shown(), QStringLiteral("5/1 50/7 500/9 / / / 1000"));
+    auto* events = child<QComboBox>(QStringLiteral("Combo_TriggerEvents"));
+    EXPECT_EQ(events->count(), 3);
+    EXPECT_EQ(events->currentText(), QStringLiteral("2"));
+    type(every(6), QStringLiteral("3"));
+    click("Command_Default");
+    EXPECT_EQ(events->currentText(), QStringLiteral("1"));
+    EXPECT_EQ(state.ProfileRows, 3);
+    events->setCurrentIndex(2);
+    click("Command_OK");
+    EXPECT_EQ(applied(), QStringLiteral("10/2 20/5 50/10 100/20 200/50 500/100 200"));
+    EXPECT_EQ(QStringList({view.events, view.nextTrigger}), QStringList({"3x", "1"}));
+    EXPECT_EQ(QStringList({rig.saved("Profile", "Profiles"), rig.saved("Trigger", "Events")}),
+              QStringList({"6", "2"}));
+}
+
+// Enter is OK (the default button); Cancel and Escape take nothing.
+TEST_F(ProfileDialog, EnterTakesTheProfileCancelAndEscapeDoNot) {
+    for (const Qt::Key key : {Qt::Key_unknown, Qt::Key_Escape, Qt::Key_Return}) {
+        reopen();
+        fill("10/2", "200");
+        if (key == Qt::Key_unknown) // the Cancel button
+            click("Command_Cancel");
+        else
+            QTest::keyClick(every(6), key);
+        const bool taken = key == Qt::Key_Return;
+        EXPECT_EQ(dialog->result(), taken ? QDialog::Accepted : QDialog::Rejected) << key;
+        EXPECT_EQ(state.ProfileRows, taken ? 1 : 3) << key;
+    }
+}
+
+TEST_F(ProfileDialog, CaptionsAndAccessKeys) {
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Trigger Profile"));
+    EXPECT_EQ(captions(), QStringList({"&Default", "OK", "Cancel"}));
+    QTest::keyClick(dialog.get(), Qt::Key_N, Qt::AltModifier);
+    EXPECT_TRUE(child<QComboBox>(QStringLiteral("Combo_TriggerEvents"))->hasFocus());
+}
+
+} // namespace

@@ -1,0 +1,428 @@
+// The main window through its real session: start-up, the menus, counting,
+// the recorder hooks, where the window opens and how a run ends.
+#include "adc/LibadxDevices.h"
+#include "counting/TriggerFile.h"
+#include "platform/ProfileFile.h"
+#include "platform/UnixSignalWatcher.h"
+#include "recorder/Form_Xt_Recorder.h"
+#include "recording/RecorderDataFile.h"
+#include "session/CounterSession.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedPrompts.h"
+#include "ui/ActivityLine.h"
+#include "ui/Form_MainCyclomarkator.h"
+#include "ui/WindowPlacement.h"
+#include "ui/WindowRun.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// One run of the real main window over a real counting session, with its
+// settings, temporary and config folders in a temporary directory, a clock
+// the test sets (the simulated converter's sine follows it: 10 V, 20 s period,
+// +10 V at 5 s and -10 V at 15 s) and scripted message boxes. Timers are
+// fired by the test, never waited for.
+class WindowHarness {
+public:
+    WindowHarness() {
+        for (const char* name : {"program", "temp", "config"})
+            QDir().mkpath(folder(name));
+    }
+    // The window goes before the session it shows, and both before the folders.
+    ~WindowHarness() {
+        form.reset();
+        session.reset();
+    }
+
+    QString folder(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
+    void writeSettings(const QString& text) {
+        QFile file(folder("program") + "/Cyclomarkator.INI");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+    }
+    // Keys of the settings file as they are on disk now, each "Section/Key".
+    QStringList settings(const QStringList& keys) const {
+        ProfileFile file(folder("program") + "/Cyclomarkator.INI");
+        file.load();
+        QStringList values;
+        for (const QString& key : keys)
+            values << file.readString(key.section(u'/', 0, 0), key.section(u'/', 1), "<missing>");
+        return values;
+    }
+    CounterSession& makeSession() {
+        ProgramFolderChoice program;
+        program.folder = folder("program");
+        program.baseName = QStringLiteral("Cyclomarkator");
+        session = std::make_unique<CounterSession>(
+            CounterSession::Environment{program, folder("temp"), folder("config"), "/opt/cyclo"},
+            prompts, clock, devices);
+        session->LoadSettings();
+        return *session;
+    }
+    // Session (settings read), window load on `screen`, then the start-up.
+    Form_MainCyclomarkator& startWindow(const QRect& screen = QRect(0, 0, 1280, 800)) {
+        if (!session)
+            makeSession();
+        form = std::make_unique<Form_MainCyclomarkator>(*session, prompts);
+        form->Form_Load(screen);
+        form->startUp();
+        return *form;
+    }
+    // Closes the run as the program does, so that the next startWindow() is a new run.
+    void endRun() {
+        form->Form_Unload();
+        form.reset();
+        session.reset();
+    }
+
+    // Controls by their object names; the test fails when one is missing.
+    template <typename Widget = QLabel> Widget* find(const char* name) const {
+        auto* found = form->findChild<Widget*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QString text(const char* name) const { return find(name)->text(); }
+    QColor colour(const char* name, QPalette::ColorRole role = QPalette::WindowText) const {
+        return find<QWidget>(name)->palette().color(role);
+    }
+    QAction* action(const char* name) const { return find<QAction>(name); }
+
+    // Sets the clock and runs one counting tick.
+    void tickAt(int32_t ms) {
+        clock.set(ms);
+        fire(session->countingTimer());
+    }
+    static void fire(QTimer& timer) {
+        ASSERT_TRUE(timer.isActive()) << "a timer that is not running does not fire";
+        ASSERT_TRUE(QMetaObject::invokeMethod(&timer, "timeout"));
+    }
+    QByteArray flagFile() const {
+        QFile file(folder("temp") + u'/' + QLatin1String(TriggerFile::FileName));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    ManualClock clock{0};
+    ScriptedPrompts prompts;
+    NoLibadxDevices devices;
+    std::unique_ptr<CounterSession> session;
+    std::unique_ptr<Form_MainCyclomarkator> form;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A settings file for the simulated converter; `extra` is appended.
+inline QString dummySettings(const QString& extra = {}) {
+    return QStringLiteral("[HARDWARE]\nA/D-Converter=Dummy A/D\n") + extra;
+}
+
+// Start-up, the menus, counting and the recorder through the real window: the
+// counting, test and delayed-trigger timers are fired by the test. The
+// counting rules, the exchange file and the trigger's own rules are checked on
+// the counting core; here what matters is that the window shows and saves
+// what the core does.
+
+constexpr int32_t Top = 5000;     // +10 V
+constexpr int32_t Bottom = 15000; // -10 V
+const QColor Red(255, 0, 0);
+
+// Only an interface that opened counts; one that is configured but fails says
+// so once, and the window still comes up with the saved count.
+TEST(WindowStartUp, ShowsTheInterfaceAndCountsOnlyWhenItOpened) {
+    const QString failing = QStringLiteral("National Instruments: 6023E/6024E/6025E");
+    const QStringList cannotOpen{"Cannot initialize A/D-Interface\n\"" + failing + '"'};
+    const struct {
+        QString configured; // null: no settings file at all
+        QString status;
+        bool counting; // and so green with 8 channels, or red with none
+        QStringList messages;
+    } cases[] = {{{}, "(none)", false, {}},
+                 {"Acme 3000", "(none)", false, {}},
+                 {"Dummy A/D", "Dummy A/D", true, {}},
+                 {failing, failing, false, cannotOpen}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.configured.toStdString());
+        WindowHarness h;
+        if (!c.configured.isNull())
+            h.writeSettings("[HARDWARE]\nA/D-Converter=" + c.configured +
+                            "\n[Cyclomarkator]\nValue=41\n");
+        h.startWindow();
+        EXPECT_EQ(h.text("Label_Status"), c.status);
+        EXPECT_EQ(h.colour("Label_Status", QPalette::Window), c.counting ? QColor(0, 255, 0) : Red);
+        EXPECT_EQ(h.find<QComboBox>("Combo_AD_channel")->count(), c.counting ? 8 : 0);
+        EXPECT_EQ(h.session->countingTimer().isActive(), c.counting);
+        QStringList shown;
+        for (const auto& prompt : h.prompts.shown)
+            shown << prompt.text;
+        EXPECT_EQ(shown, c.messages);
+        EXPECT_EQ(h.text("Label_AD_get_cyclomarkator"), c.configured.isNull() ? "0" : "41");
+    }
+}
+
+// The menus as the user reads them. Test mode counts on its own timer without
+// a converter, the count drawn white to tell it from real counting. Reset
+// starts the count and the next trigger from 0 but keeps the minor count, so
+// the running cycle still ends after its remaining extrema. The trigger
+// dialog works on the window's counter.
+TEST(WindowMenus, CaptionsTestModeResetAndTheTriggerDialog) {
+    WindowHarness h;
+    h.writeSettings(QStringLiteral("[Cyclomarkator]\nValue=7\nPeriodizitaet=2\n"));
+    h.startWindow();
+    QStringList captions;
+    for (QAction* menu : h.form->menuBar()->actions())
+        for (QAction* item : QList<QAction*>{menu} + menu->menu()->actions())
+            captions << item->text();
+    EXPECT_EQ(captions.join(u'|'), "&File|&Setup...||Always on &Top|Show X-t-Recorder||E&xit|"
+                                   "&Counter|&Reset||&Trigger...|manual Trigger||Test|&Version");
+    const char* counts[] = {"Label_AD_get_cyclomarkator", "Label_AD_get_cyclomarkator2",
+                            "Label_TrigCount"};
+    h.action("mnuTest")->trigger();
+    EXPECT_EQ(h.colour(counts[0]), QColor(Qt::white));
+    for (int i = 0; i < 3; ++i)
+        WindowHarness::fire(h.session->testTimer());
+    EXPECT_EQ(QStringList({h.text(counts[0]), h.text(counts[1])}), QStringList({"8", "1"}));
+    h.action("mnuReset")->trigger();
+    EXPECT_EQ(QStringList({h.text(counts[0]), h.text(counts[1]), h.text(counts[2])}),
+              QStringList({"0", "1", "1"}));
+    h.action("mnuTest")->trigger();
+    EXPECT_FALSE(h.session->testTimer().isActive());
+    EXPECT_EQ(h.colour(counts[0]), Red);
+
+    QTimer::singleShot(0, h.form.get(), [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>(QStringLiteral("Text_Cyclomarkator"))->setText("4711");
+        dialog->findChild<QAbstractButton*>(QStringLiteral("Command_Set"))->click();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    h.action("mnuTrigger")->trigger();
+    EXPECT_EQ(h.text(counts[0]), QStringLiteral("4711"));
+}
+
+// Counting goes on while the trigger waits, and the trigger reports the cycle
+// it fell due at. One still waiting when the window closes must still reach
+// the flag file before it is closed.
+TEST(WindowCounting, DelayedTriggerKeepsCountingAndFiresLaterOrOnClosing) {
+    for (const bool closing : {false, true}) {
+        SCOPED_TRACE(closing ? "fired by closing" : "fired by its timer");
+        WindowHarness h;
+        // Nine cycles done, the tenth triggers; maxima from 0 V up count.
+        h.writeSettings(dummySettings(QStringLiteral("[Cyclomarkator]\nValue=9\n[Profile]\n6N=10\n"
+                                                     "[Trigger]\nADthreshold=0\nTrigDelay=50\n")));
+        h.startWindow();
+        for (int32_t at : {0, Top, Bottom})
+            h.tickAt(at);
+        EXPECT_EQ(h.flagFile(), QByteArray(4, '\0'));
+        h.tickAt(Bottom + 10000);
+        h.tickAt(Bottom + 20000); // the next maximum: cycle 11
+        EXPECT_EQ(h.text("Label_AD_get_cyclomarkator"), QStringLiteral("11"));
+        ASSERT_EQ(h.session->scheduler().pending(), 1);
+        if (closing) {
+            // A new channel is counted and saved; the activity line is green
+            // while the exchange file is served.
+            QTest::keyClick(h.find<QComboBox>("Combo_AD_channel"), Qt::Key_Down);
+            EXPECT_EQ(h.session->state().ADChannel, 1);
+            auto* line = h.find<ActivityLine>("Line_Timer");
+            EXPECT_EQ(line->colour(), QColor(Qt::green));
+            h.form->close();
+            EXPECT_EQ(line->colour(), QColor(Qt::red));
+            EXPECT_EQ(h.settings({"Trigger/ADchannel"}), QStringList({"1"}));
+        } else {
+            auto* waiting = h.session->scheduler().findChild<QTimer*>();
+            ASSERT_NE(waiting, nullptr);
+            EXPECT_EQ(waiting->interval(), 50);
+            WindowHarness::fire(*waiting);
+        }
+        EXPECT_EQ(h.flagFile(), QByteArray("\x01\x00\x00\x00", 4));
+        EXPECT_EQ(h.text("Label_AD_trigger"), QStringLiteral("10 T"));
+    }
+}
+
+// The check mark comes from the settings, follows the recorder window (whose
+// close box only hides it) and goes back to the settings. Samples and trigger
+// marks reach the chart and its data file, which is kept across runs, also
+// through a run without a converter.
+TEST(WindowRecorder, ShownAsSavedRecordsAndKeepsTheChartAcrossRuns) {
+    WindowHarness h;
+    h.writeSettings(dummySettings(QStringLiteral("[General]\nShowRecorder=-1\n")));
+    h.startWindow();
+    Form_Xt_Recorder* recorder = h.form->recorderWindowIfLoaded();
+    ASSERT_NE(recorder, nullptr);
+    QAction* shown = h.action("mnuShowRecorder");
+    EXPECT_TRUE(shown->isChecked());
+    // Timer_Init shows it; a fixed wait can end before its timer is served.
+    EXPECT_TRUE(QTest::qWaitFor([recorder] { return recorder->isVisible(); }, 2000));
+    for (const bool visible : {false, true}) {
+        shown->trigger();
+        EXPECT_EQ(recorder->isVisible(), visible);
+    }
+    for (int i = 1; i <= 30; ++i)
+        h.tickAt(i * 40);
+    h.action("mnuTrigMan")->trigger();
+    const XtRecording& recording = h.session->recorder().recording();
+    const int32_t samples = recording.SampleCount;
+    EXPECT_GE(samples, 30);
+    EXPECT_EQ(recording.MarkCount, 2); // the start-up's own flag write leaves one too
+    EXPECT_FALSE(recorder->close());   // only hidden
+    EXPECT_FALSE(recorder->isVisible() || shown->isChecked());
+    h.endRun();
+    EXPECT_EQ(h.settings({"General/ShowRecorder"}), QStringList({"0"}));
+    EXPECT_EQ(QFileInfo(h.folder("program") + "/Data.dat").size(), RecorderDataFile::FileSize);
+
+    for (const char* converter : {"(none)", "Dummy A/D"}) {
+        h.writeSettings(QStringLiteral("[HARDWARE]\nA/D-Converter=") + converter);
+        h.startWindow();
+        EXPECT_EQ(h.form->recorderWindowIfLoaded() != nullptr, converter[0] == 'D');
+        EXPECT_GE(h.session->recorder().recording().SampleCount, samples) << converter;
+        EXPECT_GE(h.session->recorder().recording().MarkCount, 2) << converter;
+        h.endRun();
+    }
+}
+
+// How the window opens and ends: the saved position (in twips, 15 per pixel)
+// pulled onto the screen, always-on-top as saved and as the menu sets it, and
+// the whole windowed run through its event loop, every way of ending it
+// writing the count and the window's keys back.
+
+// A window saved on a monitor that has gone, or with damaged values, must
+// still open where it can be reached.
+TEST(WindowPlacement, SavedPositionIsRoundedAndKeptInReach) {
+    const QSize window(300, 200);
+    const QRect screen(0, 0, 1280, 800);
+    const QRect rightMonitor(1280, 0, 1920, 1080);
+    const struct {
+        const char* what;
+        double left, top; // twips
+        QSize window;
+        QRect area;
+        QPoint expected;
+    } cases[] = {
+        {"inside stays", 1500, 750, window, screen, {100, 50}},
+        {"to the nearest pixel", 1234.5, 7.5, window, screen, {82, 1}},
+        {"just fits", 980 * 15, 600 * 15, window, screen, {980, 600}},
+        {"past the right edge goes flush", 1200 * 15, 0, window, screen, {980, 0}},
+        {"past the bottom goes flush", 0, 5000 * 15, window, screen, {0, 600}},
+        {"negative goes to the edge", -3000, -15, window, screen, {0, 0}},
+        // The title bar must stay in reach.
+        {"window larger than the screen", 15, 15, QSize(1400, 900), screen, {0, 0}},
+        {"absurd values", 1e99, -1e99, window, screen, {980, 0}},
+        {"not a number", std::nan(""), std::nan(""), window, screen, {0, 0}},
+        {"second monitor keeps its place", 2000 * 15, 100 * 15, window, rightMonitor, {2000, 100}},
+        {"gone monitor falls onto this one", 2000 * 15, 100 * 15, window, screen, {980, 100}},
+        {"left of a second monitor", 0, 0, window, rightMonitor, {1280, 0}},
+        {"monitor left of the first", -15082.5, 0, window, QRect(-1920, 0, 1920, 1080), {-1006, 0}},
+        {"under a top panel", 0, 0, window, QRect(0, 32, 1280, 768), {0, 32}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WindowPlacement::placeOnScreen(c.left, c.top, c.window, c.area), c.expected)
+            << c.what;
+}
+
+// The load step cannot know the frame the desktop puts around the window; the
+// start timer corrects what the frame pushed out past the far edges.
+TEST(WindowPlacement, TheOpenedWindowIsOnTheScreenWithItsFrame) {
+    const QRect screen(0, 0, 1024, 700);
+    WindowHarness h;
+    h.writeSettings(QStringLiteral("[General]\nLeft=99999\nTop=99999\n"));
+    h.startWindow(screen);
+    const auto flush = [&] {
+        const QSize size = h.form->frameGeometry().size();
+        return QPoint(screen.width() - size.width(), screen.height() - size.height());
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return h.form->pos() == flush(); }, 1000));
+    EXPECT_TRUE(screen.contains(h.form->frameGeometry()));
+}
+
+// On unless the file says 0 (a new installation stays in sight); the menu
+// turns it over without hiding the window, and both keys keep the choice.
+TEST(WindowOnTop, FollowsTheSettingAndTheMenuAndIsSavedInBothKeys) {
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        // [General], on at start, saved after one click on the menu item
+        {"", true, "0"},
+        {"AlwaysOnTop=0\n", false, "-1"},
+        {"AlwaysOnTop=1\n", true, "0"}};
+    for (const auto& [general, onAtStart, saved] : cases) {
+        SCOPED_TRACE(general);
+        WindowHarness h;
+        h.writeSettings(QStringLiteral("[General]\n") + QLatin1String(general));
+        h.startWindow();
+        QTest::qWait(20); // Timer_Init
+        EXPECT_EQ(h.action("mnuOnTop")->isChecked(), onAtStart);
+        EXPECT_EQ(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onAtStart);
+        h.action("mnuOnTop")->trigger();
+        EXPECT_EQ(h.action("mnuOnTop")->isChecked(), !onAtStart);
+        EXPECT_EQ(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), !onAtStart);
+        EXPECT_TRUE(h.form->isVisible());
+        h.form->close();
+        EXPECT_EQ(h.settings({"General/AlwaysOnTop", "Cyclomarkator/AlwaysOnTop"}),
+                  QStringList({saved, saved}));
+    }
+}
+
+Form_MainCyclomarkator* shownWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* form = qobject_cast<Form_MainCyclomarkator*>(widget); form && form->isVisible())
+            return form;
+    }
+    return nullptr;
+}
+
+// A way of ending the run that skips writing back loses the count reached and
+// where the user put the window.
+TEST(WindowRun, EveryWayOfEndingWritesEverythingBack) {
+    using Form = Form_MainCyclomarkator;
+    const std::pair<const char*, std::function<void(Form&)>> ways[] = {
+        {"close box", [](Form& form) { form.close(); }},
+        {"exit menu", [](Form& f) { f.findChild<QAction*>(QLatin1String("mnuExit"))->trigger(); }},
+        {"termination signal", [](Form&) { ::raise(SIGTERM); }},
+        {"application quits", [](Form&) { QCoreApplication::quit(); }},
+        // The loop ends without the window being closed; only aboutToQuit is left.
+        {"event loop ends", [](Form&) { QCoreApplication::exit(0); }},
+    };
+    for (const auto& [what, end] : ways) {
+        SCOPED_TRACE(what);
+        WindowHarness h;
+        h.writeSettings(QStringLiteral("[Cyclomarkator]\nValue=12\n[General]\nLeft=300\nTop=150\n"
+                                       "AlwaysOnTop=0\n"));
+        h.makeSession();
+        UnixSignalWatcher watcher;
+        // From the event loop, once the window is up; should the way of ending
+        // not work, the run ends with 1 instead of hanging.
+        QObject round; // its timers end with this round
+        auto* poll = new QTimer(&round);
+        QObject::connect(poll, &QTimer::timeout, &round, [poll, end = end] {
+            if (Form* form = shownWindow()) {
+                poll->stop();
+                form->move(40, 30);
+                end(*form);
+            }
+        });
+        poll->start(5);
+        QTimer::singleShot(10000, &round, [] { QCoreApplication::exit(1); });
+        EXPECT_EQ(runWindow(*h.session, h.prompts, watcher), 0);
+        // The position in twips (15 per pixel), as older installations read it.
+        EXPECT_EQ(h.settings({"General/Left", "General/Top", "General/AlwaysOnTop",
+                              "Cyclomarkator/Value"}),
+                  QStringList({"600", "450", "0", "12"}));
+        EXPECT_EQ(shownWindow(), nullptr);
+    }
+}
+
+} // namespace
