@@ -3,6 +3,7 @@
 #include <cstdio>
 
 void ProblemRelay::reportProblem(const QString& text) {
+    m_last = text;
     if (m_target) {
         m_target->reportProblem(text);
         return;

@@ -18,7 +18,10 @@ class ProblemRelay final : public ProblemSink {
 public:
     void setTarget(ProblemSink* target) { m_target = target; }
     void reportProblem(const QString& text) override;
+    // The newest problem, so that a status line written later can keep it in sight.
+    const QString& lastReported() const { return m_last; }
 
 private:
     ProblemSink* m_target = nullptr;
+    QString m_last;
 };

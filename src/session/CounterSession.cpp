@@ -91,17 +91,21 @@ void CounterSession::start() {
                              QStringLiteral("A/D-Converter"), PromptIcon::Critical);
         m_adc.ADC_reset();
     }
-    // Where the settings really go matters more than the interface name.
-    const QString status =
-        m_environment.folder.usedFallback || !m_environment.folder.message.isEmpty()
-            ? name + QStringLiteral(" - ") + m_environment.folder.message
-            : name;
-    if (m_adc.ready()) {
+    // Where the settings really go, and what went wrong while loading (a
+    // chart refused, a file that cannot be written), matter more than the
+    // interface name: the status line keeps them in sight.
+    QString status = name;
+    for (const QString& more : {m_environment.folder.message, m_problems.lastReported()}) {
+        if (!more.isEmpty())
+            status += QStringLiteral(" - ") + more;
+    }
+    if (m_adc.ready() && m_problems.lastReported().isEmpty()) {
         m_view->setStatus(status, StatusColour::Green, StatusColour::Black);
-        m_core->takeFirstReading();
     } else {
         m_view->setStatus(status, StatusColour::Red, StatusColour::White);
     }
+    if (m_adc.ready())
+        m_core->takeFirstReading();
     m_core->showCounters();
     m_view->setTitle(QStringLiteral("Cyclomarkator"));
 }

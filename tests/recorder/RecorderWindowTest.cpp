@@ -73,6 +73,11 @@ TEST_F(RecorderWindow, LoadPlacesTheWindowAndTheMenusSetTheScales) {
     EXPECT_EQ(w.pos(), QPoint(1280 - 207, 0));
     EXPECT_EQ(w.height(), 1024);
     EXPECT_EQ(scales(), QStringLiteral("t3 x0 -10 0 10"));
+    // Once the desktop's frame is known (10 px wide, 30 px tall), the whole
+    // window, frame included, stands flush right and fits the screen.
+    w.placeOnScreen(QSize(10, 30));
+    EXPECT_EQ(w.pos(), QPoint(1280 - 207 - 10, 0));
+    EXPECT_EQ(w.height(), 1024 - 30);
 
     w.timeMenu()->actions()[8]->trigger();
     w.xMenu()->actions()[4]->trigger();

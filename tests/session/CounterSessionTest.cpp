@@ -142,6 +142,15 @@ TEST_F(Session, AnEarlyEndKeepsTheChartOfTheLastRun) {
     EXPECT_EQ(chart->SampleCount, 33); // 31, the start-up reading and one tick
 }
 
+// A problem found while loading (here a chart that cannot be read) stays in
+// the status line after the start-up has written the interface's name there.
+TEST_F(Session, AProblemFoundWhileLoadingStaysInSight) {
+    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
+    ASSERT_TRUE(QDir().mkdir(dataPath()));
+    start();
+    EXPECT_TRUE(view.status.startsWith("Dummy A/D - Load Data: ")) << view.status.toStdString();
+}
+
 // A device missing today must not erase the rig's configuration: a name the
 // catalogue does not know opens nothing and is written back as it was.
 TEST_F(Session, AnUnknownInterfaceNameIsKeptInTheSettingsFile) {
