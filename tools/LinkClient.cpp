@@ -127,6 +127,7 @@ int LinkClient::watch(const QStringList& items) {
     }
     if (m_watched.isEmpty())
         m_watched = LinkProtocol::propertyItems();
+    watchForTheEnd();
     // Subscribed before the first reading, so that no change falls in between.
     m_connection.connect(m_serviceName, LinkProtocol::ObjectPath, LinkProtocol::PropertiesInterface,
                          QStringLiteral("PropertiesChanged"), this,
@@ -136,8 +137,10 @@ int LinkClient::watch(const QStringList& items) {
     if (reply.type() != QDBusMessage::ReplyMessage)
         return failure(reply);
     const QVariantMap all = qdbus_cast<QVariantMap>(reply.arguments().value(0));
-    for (const QString& item : m_watched)
-        print(item, all.value(item).toString());
+    for (const QString& item : m_watched) {
+        m_shown.insert(item, all.value(item).toString());
+        print(item, m_shown.value(item));
+    }
     return runUntilStopped();
 }
 
@@ -145,9 +148,14 @@ void LinkClient::propertiesChanged(const QString& interface, const QVariantMap& 
                                    const QStringList&) {
     if (interface != LinkProtocol::Interface)
         return;
-    for (const QString& item : m_watched)
-        if (changed.contains(item))
-            print(item, changed.value(item).toString());
+    // A change announced while the first reading was on its way is no change.
+    for (const QString& item : m_watched) {
+        const QString value = changed.value(item).toString();
+        if (changed.contains(item) && value != m_shown.value(item)) {
+            m_shown.insert(item, value);
+            print(item, value);
+        }
+    }
 }
 
 int LinkClient::execute(const QString& text) {
@@ -164,6 +172,7 @@ int LinkClient::poke(const QString& text) {
 }
 
 int LinkClient::hold() {
+    watchForTheEnd();
     const QDBusMessage reply = call(QStringLiteral("OpenLink"), {}, LinkProtocol::Interface);
     if (reply.type() != QDBusMessage::ReplyMessage)
         return failure(reply);
@@ -176,12 +185,17 @@ int LinkClient::hold() {
     return code;
 }
 
-int LinkClient::runUntilStopped() {
-    QDBusServiceWatcher gone(m_serviceName, m_connection,
-                             QDBusServiceWatcher::WatchForUnregistration);
-    connect(&gone, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+// Watched before the first call to the counter, so that an end between that
+// call and the event loop is not missed.
+void LinkClient::watchForTheEnd() {
+    auto* gone = new QDBusServiceWatcher(m_serviceName, m_connection,
+                                         QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(gone, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
         m_loop.exit(
             message(NoCounter, QStringLiteral("the counter %1 has ended").arg(m_serviceName)));
     });
+}
+
+int LinkClient::runUntilStopped() {
     return m_loop.exec();
 }

@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QEventLoop>
+#include <QHash>
 #include <QObject>
 #include <QVariantMap>
 #include <cstdio>
@@ -42,6 +43,7 @@ private:
     int execute(const QString& text);
     int poke(const QString& text);
     int hold();
+    void watchForTheEnd();
     int runUntilStopped();
 
     QString m_busAddress;
@@ -50,5 +52,6 @@ private:
     std::FILE* m_err;
     QDBusConnection m_connection{QString()};
     QStringList m_watched;
+    QHash<QString, QString> m_shown; // item -> value printed last
     QEventLoop m_loop;
 };
