@@ -11,6 +11,7 @@
 #include "session/CommandLine.h"
 #include "session/CounterSession.h"
 #include "session/HeadlessView.h"
+#include "session/LinkProtocol.h"
 #include "ui/WindowRun.h"
 
 #include <QApplication>
@@ -28,11 +29,13 @@ bool haveDisplay() {
 
 int runHeadless(QCoreApplication& app, CounterSession& session, UnixSignalWatcher& signalWatcher) {
     HeadlessView view(&session.recorder());
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &app,
-                     [&app, &session](int) {
-                         session.Form_Unload(session.general());
-                         app.quit();
-                     });
+    // Open link conversations never hold up the end of a service.
+    const auto end = [&app, &session] {
+        session.Form_Unload(session.general());
+        app.quit();
+    };
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &app, end);
+    QObject::connect(&session, &CounterSession::endRequested, &app, end);
     session.Form_Load(view);
     session.start();
     session.loadRecorderData();
@@ -113,6 +116,9 @@ int main(int argc, char** argv) {
         {folder, UserFolders::tempFolder(), configFolder, QCoreApplication::applicationFilePath()},
         *prompts, clock, devices);
     session.LoadSettings();
+    session.setLink(
+        LinkProtocol::serviceNameFor(line.linkName.isEmpty() ? baseName : line.linkName),
+        LinkProtocol::sessionBusAddress());
     UnixSignalWatcher signalWatcher;
     if (line.headless)
         return runHeadless(*app, session, signalWatcher);

@@ -55,6 +55,19 @@ void CounterCore::resetCount() {
     UpdateNextTrigger();
 }
 
+bool CounterCore::changeCount(int32_t value) {
+    const CountingState before = m_state;
+    m_state.CycleCount = value;
+    m_state.NextTriggerCount = CountingEngine::nextTriggerCount(m_state);
+    if (!SaveSettings()) {
+        m_state = before;
+        return false;
+    }
+    ShowNextTrigger(m_state.NextTriggerCount);
+    SetCount(value);
+    return true;
+}
+
 void CounterCore::Timer_Cyclomarkator_Timer() {
     const bool ready = m_parts.adc.ADReady != 0;
     float voltage = 0.0f;

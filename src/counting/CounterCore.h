@@ -62,6 +62,10 @@ public:
     void showCounters();
     // "Reset": count 0 and the next trigger from 0; minor count and tracker stay.
     void resetCount();
+    // A count set from outside the counting (a link client): saved with the
+    // next trigger that follows from it before either is shown or published.
+    // False when the settings file cannot be written; nothing changes then.
+    bool changeCount(int32_t value);
 
     // The counting tick (every 40 ms while the converter is ready).
     void Timer_Cyclomarkator_Timer();

@@ -1,10 +1,12 @@
 #pragma once
-// The program's command line: --config-dir DIR, --headless, --help, --version.
+// The program's command line: --config-dir DIR, --headless, --link-name NAME,
+// --help, --version.
 #include <QString>
 #include <QStringList>
 
 struct CommandLine {
     QString configDir;
+    QString linkName; // the name on the session bus for a second rig; empty: the default
     bool headless = false;
     bool help = false;
     bool version = false;

@@ -1,7 +1,8 @@
 #pragma once
-// The main window's place in headless mode: status and title messages, and
-// each change of the cycle count, become timestamped lines on an output
-// stream (stdout), so a lab PC without a desktop still shows what happens.
+// The main window's place in headless mode: status and title messages, each
+// change of the cycle count, and what happens on the link become timestamped
+// lines on an output stream (stdout), so a lab PC without a desktop still
+// shows what happens.
 #include "session/MainView.h"
 
 #include <QDateTime>
@@ -35,8 +36,16 @@ public:
     void setChannelList(const QStringList&, int) override {}
     void setTestMode(bool on) override;
 
+    void setLinkLamp(LinkLamp lamp, const QString& toolTip) override;
+    // Nothing to lock: headless, the program ends only by a signal or a client.
+    void setLinkLocked(bool) override {}
+    void setCommandText(const QString& text) override;
+    void showLinkCommand(const QString& text) override;
+    void showLinkNotice(const QString& text) override;
+
 private:
     void line(const QString& text);
+    static QString oneLine(const QString& text);
 
     XtRecorderModel* m_recorder;
     std::FILE* m_out;
@@ -47,4 +56,5 @@ private:
     QString m_next;
     QString m_title;
     QString m_status;
+    QString m_link;
 };

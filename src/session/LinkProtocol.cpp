@@ -23,8 +23,10 @@ QString cleanElement(const QString& element) {
 }
 } // namespace
 
-QStringList propertyItems() {
-    return {VoltageItem, CountItem, MinorCountItem, TriggerItem, CommandItem};
+const QStringList& propertyItems() {
+    static const QStringList items{VoltageItem, CountItem, MinorCountItem, TriggerItem,
+                                   CommandItem};
+    return items;
 }
 
 QString serviceNameFor(const QString& name) {

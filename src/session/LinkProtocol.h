@@ -21,7 +21,7 @@ inline const QString CountItem = QStringLiteral("Label_AD_get_cyclomarkator");
 inline const QString MinorCountItem = QStringLiteral("Label_AD_get_cyclomarkator2");
 inline const QString TriggerItem = QStringLiteral("Label_AD_trigger");
 inline const QString CommandItem = QStringLiteral("Label_AD_cmd");
-QStringList propertyItems();
+const QStringList& propertyItems();
 
 // Errors of our own interface; the standard interfaces answer with the
 // standard org.freedesktop.DBus.Error names.

@@ -256,6 +256,28 @@ TEST_F(CounterCoreTest, FailedSettingsSaveIsReportedOncePerEpisodeAndRetried) {
     EXPECT_EQ(view.problems.size(), 2);
 }
 
+// A count set over the link is on disk before anything shows or publishes
+// it; one that cannot be saved is not shown at all and changes nothing.
+TEST_F(CounterCoreTest, ChangedCountIsSavedBeforeItIsShownOrNotChangedAtAll) {
+    ASSERT_EQ(exchange.ADCFile_open(), 1);
+    state.CycleCount = 41;
+    core->showCounters();
+    ASSERT_TRUE(QDir().mkdir(settingsPath()));
+    const CountingState before = state;
+    EXPECT_FALSE(core->changeCount(1500));
+    EXPECT_EQ(state, before);
+    EXPECT_EQ(view.count, QStringLiteral("41"));
+    ASSERT_TRUE(QDir().rmdir(settingsPath()));
+
+    view.count.clear();
+    EXPECT_TRUE(core->changeCount(1500));
+    EXPECT_EQ(saved("Cyclomarkator", "Value"), QStringLiteral("1500"));
+    EXPECT_EQ(saved("Trigger", "TrigCount"), QStringLiteral("1501"));
+    EXPECT_EQ(view.count, QStringLiteral("1500"));
+    EXPECT_EQ(view.nextTrigger, QStringLiteral("1501"));
+    EXPECT_EQ(floatAt(bytesOf(dir.filePath(QStringLiteral("~ADC.txt"))), 0), 1500.0f);
+}
+
 // Red marks the side of the threshold on which the chosen trigger acts; the
 // voltage is written with the desktop's decimal separator.
 TEST_F(CounterCoreTest, VoltageTurnsRedOnTheSideWhereTheTriggerActs) {

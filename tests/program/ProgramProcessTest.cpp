@@ -30,6 +30,8 @@ protected:
         environment.insert("TMPDIR", m_dir.filePath("tmp"));
         environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
         environment.remove("XDG_RUNTIME_DIR");
+        // The link must never reach the user's own bus from a test.
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + m_dir.filePath("no-bus"));
         process.setProcessEnvironment(environment);
         process.start(PROGRAM_PATH, {"--headless", "--config-dir", m_dir.filePath("program")});
         ASSERT_TRUE(process.waitForStarted(5000));
