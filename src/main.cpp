@@ -5,6 +5,7 @@
 #include "platform/MillisecondClock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Prompts.h"
+#include "platform/ScaledClock.h"
 #include "platform/SingleInstanceLock.h"
 #include "platform/UnixSignalWatcher.h"
 #include "platform/UserFolders.h"
@@ -110,7 +111,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(folder.message));
     QDir::setCurrent(folder.folder);
 
-    SystemClock clock;
+    SystemClock systemClock;
+    ScaledClock testClock(line.clockSpeed);
+    const MillisecondClock& clock =
+        line.clockSpeed > 1 ? static_cast<const MillisecondClock&>(testClock) : systemClock;
     NoLibadxDevices devices;
     CounterSession session(
         {folder, UserFolders::tempFolder(), configFolder, QCoreApplication::applicationFilePath()},

@@ -20,6 +20,13 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
             line.configDir = arguments[++i];
         } else if (argument.startsWith(u"--config-dir=")) {
             line.configDir = argument.mid(13);
+        } else if (argument == u"--clock-speed") {
+            bool ok = false;
+            line.clockSpeed = i + 1 < arguments.size() ? arguments[++i].toInt(&ok) : 0;
+            if (!ok || line.clockSpeed < 1 || line.clockSpeed > 1000) {
+                line.error = QStringLiteral("--clock-speed needs a whole number from 1 to 1000");
+                return line;
+            }
         } else if (argument == u"--link-name" || argument.startsWith(u"--link-name=")) {
             const bool joined = argument.size() > 11;
             if (!joined && i + 1 >= arguments.size()) {
@@ -51,6 +58,8 @@ QString CommandLine::usage(const QString& programName) {
                "  --link-name NAME  serve the link on the session bus as org.cyclomarkator.NAME\n"
                "                    (a NAME with a dot is the whole bus name); default:\n"
                "                    org.cyclomarkator.<the program's base name>\n"
+               "  --clock-speed N   for testing only: the clock (and with it the simulated\n"
+               "                    device's signal) runs N times as fast\n"
                "  --version         print the version\n"
                "  --help            print this text\n")
         .arg(programName);

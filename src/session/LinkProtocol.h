@@ -30,6 +30,7 @@ inline const QString InvalidValueError =
     QStringLiteral("org.cyclomarkator.Link1.Error.InvalidValue");
 inline const QString NotSavedError = QStringLiteral("org.cyclomarkator.Link1.Error.NotSaved");
 inline const QString NotOpenError = QStringLiteral("org.cyclomarkator.Link1.Error.NotOpen");
+inline const QString BusyError = QStringLiteral("org.cyclomarkator.Link1.Error.Busy");
 inline const QString TooManyConversationsError =
     QStringLiteral("org.cyclomarkator.Link1.Error.TooManyConversations");
 

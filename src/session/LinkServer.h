@@ -14,9 +14,11 @@
 #include "session/LinkTarget.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QQueue>
 #include <QTimer>
 
 class LinkBusConnection;
@@ -61,6 +63,9 @@ private:
     void onConnected();
     void onDisconnected();
 
+    static qsizetype queuedSize(const QDBusMessage& message);
+    void drain();
+    void dispatch(const QDBusMessage& message);
     void handleLinkCall(const QDBusMessage& message);
     void handleProperties(const QDBusMessage& message);
     void execute(const QDBusMessage& message, const QString& text);
@@ -90,6 +95,10 @@ private:
     QString m_lastToolTip; // as the target was last told
     QString m_lastError;   // the newest link error, while the lamp is red
 
+    QQueue<QDBusMessage> m_queue; // calls waiting for their answer
+    qsizetype m_queuedChars = 0;
+    bool m_countSaved = false; // the call just answered saved a count
+    QTimer m_drainTimer;
     QHash<QString, QString> m_announced; // item -> value the clients were last told
     QTimer m_announceTimer;
     QElapsedTimer m_sinceAnnounce;
