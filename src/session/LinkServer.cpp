@@ -1,6 +1,7 @@
 #include "session/LinkServer.h"
 
 #include "session/LinkBusConnection.h"
+#include "session/LinkCallQueue.h"
 #include "session/LinkCommand.h"
 #include "session/LinkConversations.h"
 #include "session/LinkProtocol.h"
@@ -15,11 +16,6 @@ namespace {
 const QString IntrospectableInterface = QStringLiteral("org.freedesktop.DBus.Introspectable");
 // Item names longer than this are no control of ours; they are not echoed whole.
 constexpr qsizetype LongestItemName = 255;
-// How long answering calls may hold the event loop before the tick gets its turn.
-constexpr qint64 DrainBudgetMs = 4;
-// Calls waiting, in characters of their texts: a client flooding us with long
-// texts is refused long before memory runs short.
-constexpr qsizetype MaxQueuedChars = 16 << 20;
 
 // A client's text quoted in an error message, cut short so that a megabyte of
 // text does not come back as a megabyte of error.
@@ -76,8 +72,12 @@ LinkServer::LinkServer(LinkTarget& target, Options options, QObject* parent)
     connect(&m_announceTimer, &QTimer::timeout, this, &LinkServer::announce);
     m_showTimer.setSingleShot(true);
     connect(&m_showTimer, &QTimer::timeout, this, &LinkServer::showCommand);
-    m_drainTimer.setSingleShot(true);
-    connect(&m_drainTimer, &QTimer::timeout, this, &LinkServer::drain);
+    m_calls = new LinkCallQueue(
+        [this](const QDBusMessage& call) {
+            dispatch(call);
+            return std::exchange(m_countSaved, false);
+        },
+        this);
     m_errorLampTimer.setSingleShot(true);
     connect(&m_errorLampTimer, &QTimer::timeout, this, &LinkServer::updateState);
 }
@@ -132,8 +132,7 @@ void LinkServer::onConnected() {
 // The clients of a lost bus cannot reach us any more: their conversations end.
 void LinkServer::onDisconnected() {
     m_announceTimer.stop();
-    m_queue.clear();
-    m_queuedChars = 0;
+    m_calls->clear();
     m_conversations->detach();
     updateState();
 }
@@ -143,9 +142,7 @@ void LinkServer::shutdown() {
         return;
     m_shutDown = true;
     m_showTimer.stop();
-    m_drainTimer.stop();
-    m_queue.clear();
-    m_queuedChars = 0;
+    m_calls->clear();
     m_errorLampTimer.stop();
     m_bus->shutdown();
 }
@@ -156,10 +153,8 @@ QString LinkServer::introspect(const QString&) const {
     return QString::fromLatin1(IntrospectionXml);
 }
 
-// Calls are answered from a queue, a few milliseconds' worth at a time, so that
-// a flood of them from several clients never holds up the counting tick. Only
-// calls that can succeed wait in it (nothing but short texts); everything
-// else is refused at once, which costs next to nothing.
+// Calls are answered from a queue, so that a flood of them never holds up the
+// counting tick; those that will be refused anyway are refused at once.
 bool LinkServer::handleMessage(const QDBusMessage& message, const QDBusConnection&) {
     if (message.type() != QDBusMessage::MethodCallMessage)
         return false;
@@ -168,54 +163,18 @@ bool LinkServer::handleMessage(const QDBusMessage& message, const QDBusConnectio
     if (interface == IntrospectableInterface ||
         (interface.isEmpty() && message.member() == u"Introspect"))
         return false;
-    const qsizetype size = queuedSize(message);
-    if (size < 0) {
+    switch (m_calls->add(message)) {
+    case LinkCallQueue::Taken::Queued:
+        break;
+    case LinkCallQueue::Taken::NotForTheQueue:
         dispatch(message);
-    } else if (m_queuedChars + size > MaxQueuedChars) {
+        break;
+    case LinkCallQueue::Taken::Full:
         refuse(message, LinkProtocol::BusyError,
                QStringLiteral("The counter has too many calls waiting; try again shortly."));
-    } else {
-        m_queue.enqueue(message);
-        m_queuedChars += size;
-        if (!m_drainTimer.isActive())
-            m_drainTimer.start(0);
+        break;
     }
     return true;
-}
-
-// The characters a call would keep waiting, or -1 for a call that will be
-// refused anyway: an argument that is no text (ours take only texts), or a
-// text too long to be an item or a command.
-qsizetype LinkServer::queuedSize(const QDBusMessage& message) {
-    constexpr qsizetype PerCall = 64;
-    qsizetype size = PerCall;
-    for (const QVariant& argument : message.arguments()) {
-        const QVariant value = argument.metaType() == QMetaType::fromType<QDBusVariant>()
-                                   ? argument.value<QDBusVariant>().variant()
-                                   : argument;
-        if (value.metaType() != QMetaType::fromType<QString>())
-            return -1;
-        const qsizetype length = value.toString().size();
-        if (length > LinkProtocol::MaxCommandLength)
-            return -1;
-        size += length;
-    }
-    return size;
-}
-
-void LinkServer::drain() {
-    QElapsedTimer spent;
-    spent.start();
-    while (!m_queue.isEmpty() && spent.elapsed() < DrainBudgetMs) {
-        const QDBusMessage message = m_queue.dequeue();
-        m_queuedChars -= queuedSize(message);
-        dispatch(message);
-        // A count set waits for the disk; the tick gets its turn after each.
-        if (std::exchange(m_countSaved, false))
-            break;
-    }
-    if (!m_queue.isEmpty())
-        m_drainTimer.start(0);
 }
 
 void LinkServer::dispatch(const QDBusMessage& message) {

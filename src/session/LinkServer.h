@@ -18,10 +18,10 @@
 #include <QDBusVirtualObject>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QQueue>
 #include <QTimer>
 
 class LinkBusConnection;
+class LinkCallQueue;
 class LinkConversations;
 
 class LinkServer final : public QDBusVirtualObject {
@@ -63,8 +63,6 @@ private:
     void onConnected();
     void onDisconnected();
 
-    static qsizetype queuedSize(const QDBusMessage& message);
-    void drain();
     void dispatch(const QDBusMessage& message);
     void handleLinkCall(const QDBusMessage& message);
     void handleProperties(const QDBusMessage& message);
@@ -95,10 +93,8 @@ private:
     QString m_lastToolTip; // as the target was last told
     QString m_lastError;   // the newest link error, while the lamp is red
 
-    QQueue<QDBusMessage> m_queue; // calls waiting for their answer
-    qsizetype m_queuedChars = 0;
-    bool m_countSaved = false; // the call just answered saved a count
-    QTimer m_drainTimer;
+    LinkCallQueue* m_calls = nullptr;
+    bool m_countSaved = false;           // the call just answered saved a count
     QHash<QString, QString> m_announced; // item -> value the clients were last told
     QTimer m_announceTimer;
     QElapsedTimer m_sinceAnnounce;
