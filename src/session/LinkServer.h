@@ -6,11 +6,10 @@
 // request any control's caption, execute command strings, poke command words
 // and open conversations that lock the program against the user closing it.
 //
-// Input from the bus is hostile: everything is checked, every refusal is a
-// D-Bus error with a readable message, and nothing here waits for the bus or
-// for a person, so the counting tick is never held up. The bus going away is a
-// link error; counting goes on and the link comes back with the bus. Lives on
-// the user-interface thread; the target must outlive it.
+// Input from the bus is hostile: every refusal is a D-Bus error with a
+// readable message. Nothing here waits for a person, nor for the bus except a
+// second at shutdown, so the counting tick is never held up. Lives on the
+// user-interface thread; the target must outlive it.
 #include "session/LinkTarget.h"
 
 #include <QDBusConnection>
