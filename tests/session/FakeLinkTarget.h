@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 class FakeLinkTarget final : public LinkTarget {
 public:
@@ -36,7 +37,7 @@ public:
     bool linkSetCount(int32_t count) override {
         if (saveFails)
             return false;
-        countsSet << count;
+        countsSet.push_back(count);
         setCaption(LinkProtocol::CountItem, QString::number(count));
         return true;
     }
@@ -61,7 +62,7 @@ public:
     LinkServer* server = nullptr;
     QHash<QString, QString> captions;
     bool saveFails = false;
-    QList<int32_t> countsSet;
+    std::vector<int32_t> countsSet; // (QList<int>'s == of two empty lists upsets UBSan)
     QStringList shown, problems, notices;
     std::function<void(const QString&)> onShow;
     int stops = 0, unloads = 0;

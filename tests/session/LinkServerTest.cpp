@@ -162,7 +162,7 @@ TEST_F(LinkServerTest, ChangesAreAnnouncedAtMostOncePerInterval) {
 TEST_F(LinkServerTest, ExecuteSetsTheCountOrRefuses) {
     startServer();
     QDBusConnection writer = client();
-    const std::tuple<QVariant, std::string, QList<int32_t>> cases[] = {
+    const std::tuple<QVariant, std::string, std::vector<int32_t>> cases[] = {
         {"ad_get_cyclomarkator = 1500", "ok", {1500}},
         {"AD_GET_CYCLOMARKATOR=12,5", "ok", {12}},
         {"AD_GET_CYCLOMARKATOR", "ok", {}},
@@ -348,7 +348,7 @@ TEST_F(LinkServerTest, ConversationsAreLimited) {
     EXPECT_EQ(outcome(call(b, "OpenLink")), "ok");
     EXPECT_EQ(outcome(call(c, "OpenLink")), "org.cyclomarkator.Link1.Error.TooManyConversations");
     EXPECT_EQ(outcome(call(c, "Execute", {"AD_GET_CYCLOMARKATOR=9"})), "ok"); // needs none
-    EXPECT_EQ(target.countsSet, QList<int32_t>({9}));
+    EXPECT_EQ(target.countsSet, std::vector<int32_t>({9}));
 }
 
 // Another program holds the name: a link error, and the name is taken over
