@@ -134,9 +134,10 @@ void printTicks(const char* label, const std::vector<Clock::time_point>& ticks) 
     std::vector<double> late;
     for (size_t i = 1; i < ticks.size(); ++i)
         late.push_back(std::max(0.0, ms(ticks[i] - ticks[i - 1]) - 40.0));
-    std::printf("%s: %zu ticks seen, late by p99 %.1f ms, at most %.1f ms\n", label, ticks.size(),
-                percentile(late, 0.99),
-                late.empty() ? 0.0 : *std::max_element(late.begin(), late.end()));
+    const auto over = std::count_if(late.begin(), late.end(), [](double l) { return l > 40.0; });
+    std::printf("%s: %zu ticks seen, late by p99 %.1f ms, at most %.1f ms; %td later than 40 ms\n",
+                label, ticks.size(), percentile(late, 0.99),
+                late.empty() ? 0.0 : *std::max_element(late.begin(), late.end()), over);
 }
 
 class Receiver : public QObject {
@@ -268,6 +269,8 @@ void extremumLatency(const QString& address, int seconds) {
                 latency.size(), seconds, percentile(latency, 0.5), percentile(latency, 0.99),
                 latency.empty() ? 0.0 : *std::max_element(latency.begin(), latency.end()),
                 qPrintable(load), qPrintable(loadAverage()));
+    printTicks("  ticks meanwhile (each counted extremum saves the settings first)",
+               watcher.ticks());
     client = QDBusConnection(QString());
     QDBusConnection::disconnectFromBus("latency");
 }
