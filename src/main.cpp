@@ -120,9 +120,9 @@ int main(int argc, char** argv) {
         {folder, UserFolders::tempFolder(), configFolder, QCoreApplication::applicationFilePath()},
         *prompts, clock, devices);
     session.LoadSettings();
-    session.setLink(
-        LinkProtocol::serviceNameFor(line.linkName.isEmpty() ? baseName : line.linkName),
-        LinkProtocol::sessionBusAddress());
+    session.setLink(line.linkName.isEmpty() ? LinkProtocol::programServiceName(baseName)
+                                            : LinkProtocol::serviceNameFor(line.linkName),
+                    LinkProtocol::sessionBusAddress());
     UnixSignalWatcher signalWatcher;
     if (line.headless)
         return runHeadless(*app, session, signalWatcher);

@@ -47,6 +47,11 @@ QString serviceNameFor(const QString& name) {
     return result.size() <= MaxBusNameLength ? result : QString();
 }
 
+QString programServiceName(const QString& baseName) {
+    const QString result = ServicePrefix + cleanElement(baseName);
+    return result.size() <= MaxBusNameLength ? result : QString();
+}
+
 QString sessionBusAddress() {
     const QString announced = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
     if (!announced.isEmpty())

@@ -44,6 +44,9 @@ constexpr int MaxCommandLength = 4096;
 // would start with a digit get a leading '_'. Empty when even that gives no
 // valid name (a whole name with an empty element, say).
 QString serviceNameFor(const QString& name);
+// The default bus name of a program: "org.cyclomarkator." and its base name,
+// cleaned as above (a dot in it becomes '_' too).
+QString programServiceName(const QString& baseName);
 
 // The session bus the way the desktop announces it: $DBUS_SESSION_BUS_ADDRESS,
 // else the user's bus socket in $XDG_RUNTIME_DIR. Empty when there is none;
