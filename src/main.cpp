@@ -8,6 +8,7 @@
 #include "session/CommandLine.h"
 #include "session/CounterSession.h"
 #include "session/HeadlessView.h"
+#include "session/LinkProtocol.h"
 #include "session/RigSetup.h"
 #include "ui/WindowRun.h"
 
@@ -27,11 +28,13 @@ bool haveDisplay() {
 
 int runHeadless(QCoreApplication& app, CounterSession& session, UnixSignalWatcher& signalWatcher) {
     HeadlessView view;
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &app,
-                     [&app, &session](int) {
-                         session.Form_Unload(session.general());
-                         app.quit();
-                     });
+    // Open link conversations never hold up the end of a service.
+    const auto end = [&app, &session] {
+        session.Form_Unload(session.general());
+        app.quit();
+    };
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &app, end);
+    QObject::connect(&session, &CounterSession::endRequested, &app, end);
     session.Form_Load(view);
     session.start();
     const int code = app.exec();
@@ -118,6 +121,9 @@ int main(int argc, char** argv) {
     // Counting from 0 would later replace the file the count lives in.
     if (!session.LoadSettings())
         return refuse(session.settingsError(), 3);
+    session.setLink(line.linkName.isEmpty() ? LinkProtocol::programServiceName(baseName)
+                                            : LinkProtocol::serviceNameFor(line.linkName),
+                    LinkProtocol::sessionBusAddress());
     if (line.headless)
         return runHeadless(*app, session, signalWatcher);
     return runWindow(session, *prompts, signalWatcher);

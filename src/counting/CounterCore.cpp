@@ -52,22 +52,14 @@ void CounterCore::showCounters() {
     UpdateNextTrigger();
 }
 
-void CounterCore::resetCount() {
-    setCycleCount(0);
+bool CounterCore::resetCount() {
+    return changeCount(0);
 }
 
-void CounterCore::setCycleCount(int32_t count) {
-    m_state.CycleCount = std::max(count, 0);
-    CountingEngine::updateNextTrigger(m_state);
-    SaveSettings();
-    SetCount(m_state.CycleCount);
-    ShowNextTrigger(m_state.NextTriggerCount);
-}
-
-void CounterCore::setCounter(int32_t count, int32_t extremaPerCycle) {
+bool CounterCore::setCounter(int32_t count, int32_t extremaPerCycle) {
     m_state.ExtremaPerCycle = std::max(extremaPerCycle, 1);
     ShowExtremaPerCycle(m_state.ExtremaPerCycle);
-    setCycleCount(count);
+    return changeCount(count);
 }
 
 void CounterCore::applyTriggerSettings(const TriggerSettings& settings) {
@@ -99,6 +91,19 @@ void CounterCore::applyProfile(const TriggerProfileSettings& profile) {
 void CounterCore::selectChannel(int32_t channel) {
     if (channel >= 0)
         m_state.ADChannel = channel;
+}
+
+bool CounterCore::changeCount(int32_t value) {
+    const CountingState before = m_state;
+    m_state.CycleCount = std::max(value, 0);
+    m_state.NextTriggerCount = CountingEngine::nextTriggerCount(m_state);
+    if (!SaveSettings()) {
+        m_state = before;
+        return false;
+    }
+    ShowNextTrigger(m_state.NextTriggerCount);
+    SetCount(m_state.CycleCount);
+    return true;
 }
 
 void CounterCore::Timer_Cyclomarkator_Timer() {

@@ -84,16 +84,19 @@ public:
     // Start-up: count, minor count, extrema per cycle, events, next trigger.
     void showCounters();
 
-    // Whole operations, each saved before it is shown.
+    // Whole operations, each saved before it is shown. A count change that
+    // cannot be saved changes nothing (the store reports why) and is false.
     // "&Reset": count 0 and the next trigger from 0; minor count and tracker stay.
-    void resetCount();
-    // "&Set" of the trigger dialog, and a count set over the link.
-    void setCounter(int32_t count, int32_t extremaPerCycle);
-    void setCycleCount(int32_t count);
+    bool resetCount();
+    // "&Set" of the trigger dialog.
+    bool setCounter(int32_t count, int32_t extremaPerCycle);
     void applyTriggerSettings(const TriggerSettings& settings);
     void applyProfile(const TriggerProfileSettings& profile);
     // The channel list: the counted channel (from 0; a negative index is ignored).
     void selectChannel(int32_t channel);
+    // A count set from outside the counting (the link, the menus): saved with
+    // the next trigger that follows from it before either is shown or published.
+    bool changeCount(int32_t value);
 
     // The counting tick (every 40 ms while the converter is ready).
     void Timer_Cyclomarkator_Timer();

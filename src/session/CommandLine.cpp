@@ -1,5 +1,7 @@
 #include "session/CommandLine.h"
 
+#include "session/LinkProtocol.h"
+
 #include <optional>
 
 namespace {
@@ -42,6 +44,18 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
             line.configDir = arguments[++i];
         } else if (argument.startsWith(u"--config-dir=")) {
             line.configDir = argument.mid(13);
+        } else if (argument == u"--link-name" || argument.startsWith(u"--link-name=")) {
+            const bool joined = argument.size() > 11;
+            if (!joined && i + 1 >= arguments.size()) {
+                line.error = QStringLiteral("--link-name needs a name");
+                return line;
+            }
+            line.linkName = joined ? argument.mid(12) : arguments[++i];
+            if (LinkProtocol::serviceNameFor(line.linkName).isEmpty() || line.linkName.isEmpty()) {
+                line.error =
+                    QStringLiteral("--link-name \"%1\" gives no valid bus name").arg(line.linkName);
+                return line;
+            }
         } else {
             line.error = QStringLiteral("Unknown argument \"%1\" (see --help)").arg(argument);
             return line;
@@ -52,12 +66,15 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
 
 QString CommandLine::usage(const QString& programName) {
     return QStringLiteral(
-               "Usage: %1 [--config-dir DIR] [--headless]\n"
+               "Usage: %1 [--config-dir DIR] [--headless] [--link-name NAME]\n"
                "Counts the stress cycles of a fatigue test and raises triggers at chosen "
                "counts.\n\n"
                "  --config-dir DIR  keep the settings file and the chart data in DIR\n"
                "                    (default: the program's folder)\n"
                "  --headless        run without a window; messages go to stdout and stderr\n"
+               "  --link-name NAME  serve the link on the session bus as org.cyclomarkator.NAME\n"
+               "                    (a NAME with a dot is the whole bus name); default:\n"
+               "                    org.cyclomarkator.<the program's base name>\n"
                "  --version         print the version\n"
                "  --help            print this text\n\n"
                "For testing only:\n"

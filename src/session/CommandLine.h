@@ -1,11 +1,12 @@
 #pragma once
-// The program's command line: --config-dir DIR, --headless, --help, --version,
-// and two options for tests.
+// The program's command line: --config-dir DIR, --headless, --link-name NAME,
+// --help, --version, and two options for tests.
 #include <QString>
 #include <QStringList>
 
 struct CommandLine {
     QString configDir;
+    QString linkName; // the name on the session bus for a second rig; empty: the default
     bool headless = false;
     // For testing: the millisecond clock runs this many times faster (so the
     // simulated device's 20 s sine comes round quickly) and the counting

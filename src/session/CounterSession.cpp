@@ -6,6 +6,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
 #include "platform/Prompts.h"
+#include "session/LinkServer.h"
 #include "session/MainView.h"
 
 #include <QFileInfo>
@@ -40,6 +41,7 @@ CounterSession::~CounterSession() {
     m_countingTimer.stop();
     m_testTimer.stop();
     m_problems.setTarget(nullptr);
+    m_link.reset();
 }
 
 bool CounterSession::LoadSettings() {
@@ -64,15 +66,17 @@ QString CounterSession::settingsError() const {
 }
 
 void CounterSession::Form_Load(MainView& view) {
-    m_view = &view;
-    m_problems.setTarget(&view);
+    // Every caption passes the link's record of them on its way to the view.
+    m_captions.setView(view);
+    m_view = &m_captions;
+    m_problems.setTarget(&m_captions);
     // The chart of the last run is read before anything could save over it.
     m_recorder.loadOnce();
-    CounterCore::Parts parts{m_adc,      m_exchange, m_trigger, m_recorder,
-                             m_settings, m_clock,    view,      &m_scheduler};
+    CounterCore::Parts parts{m_adc,      m_exchange, m_trigger,  m_recorder,
+                             m_settings, m_clock,    m_captions, &m_scheduler};
     m_core = std::make_unique<CounterCore>(m_state, parts);
     m_core->setAlwaysOnTop(m_general.AlwaysOnTop);
-    view.setCountText(versionLabel());
+    m_view->setCountText(versionLabel());
     m_exchange.ADCFile_open();
     m_core->openTriggerFile();
 }
@@ -108,6 +112,14 @@ void CounterSession::start() {
         m_core->takeFirstReading();
     m_core->showCounters();
     m_view->setTitle(QStringLiteral("Cyclomarkator"));
+    if (!m_linkServiceName.isEmpty() && !m_link) {
+        m_link =
+            std::make_unique<LinkServer>(static_cast<LinkTarget&>(*this),
+                                         LinkServer::Options{m_linkServiceName, m_linkBusAddress});
+        m_captions.onItemChanged = [this] { m_link->itemsChanged(); };
+        m_captions.chosenChannel = [this] { return m_state.ADChannel; };
+        m_link->start();
+    }
 }
 
 bool CounterSession::InitADInterface(const QString& name) {
@@ -171,6 +183,10 @@ void CounterSession::Form_Unload(const GeneralSettings& window) {
     m_unloaded = true;
     m_countingTimer.stop();
     m_testTimer.stop();
+    // Clients learn first that the counter is going, so none of them changes
+    // anything after the last save.
+    if (m_link)
+        m_link->shutdown();
     // A trigger that fell due must still reach the flag file.
     m_scheduler.flush();
     m_exchange.ADCFile_close();
@@ -206,4 +222,53 @@ QString CounterSession::versionMessage() const {
         .arg(CYCLO_VERSION_MAJOR)
         .arg(CYCLO_VERSION_MINOR, 2, 10, QLatin1Char('0'))
         .arg(CYCLO_VERSION_PATCH, 2, 10, QLatin1Char('0'));
+}
+
+void CounterSession::setLink(const QString& serviceName, const QString& busAddress) {
+    m_linkServiceName = serviceName;
+    m_linkBusAddress = busAddress;
+}
+
+// The link's view of the program.
+
+std::optional<QString> CounterSession::linkCaption(const QString& name) const {
+    return m_captions.caption(name);
+}
+
+bool CounterSession::linkSetCount(int32_t count) {
+    return m_core && !m_unloaded && m_core->changeCount(count);
+}
+
+void CounterSession::linkSetCommandText(const QString& text) {
+    m_view->setCommandText(text);
+}
+
+void CounterSession::linkShowCommand(const QString& text) {
+    m_view->showLinkCommand(text);
+}
+
+// "STOP" ends at once: nothing is counted after it. The unload that follows
+// writes the settings and the chart atomically, as every end does, so that
+// the settings changed since the last counted extremum are not lost.
+void CounterSession::linkStop() {
+    m_countingTimer.stop();
+    m_testTimer.stop();
+    Q_EMIT endRequested();
+}
+
+void CounterSession::linkUnload() {
+    Q_EMIT endRequested();
+}
+
+void CounterSession::linkStateChanged(LinkLamp lamp, bool locked, const QString& toolTip) {
+    m_view->setLinkLamp(lamp, toolTip);
+    m_view->setLinkLocked(locked);
+}
+
+void CounterSession::linkProblem(const QString& text) {
+    m_view->reportProblem(text);
+}
+
+void CounterSession::linkNotice(const QString& text) {
+    m_view->showLinkNotice(text);
 }

@@ -2,8 +2,9 @@
 // One run of the counting program without its window: reads the settings,
 // opens the exchange and flag files, opens the configured A/D interface, runs
 // the counting and test timers and the delayed triggers, carries out the menu
-// actions, and on closing writes everything back in order. The main window and
-// the headless mode both drive it; they only show what it reports.
+// actions, serves the link on the session bus, and on closing writes
+// everything back in order. The main window and the headless mode both drive
+// it; they only show what it reports.
 #include "adc/AdcFacade.h"
 #include "adc/ExchangeFile.h"
 #include "counting/CounterCore.h"
@@ -14,6 +15,8 @@
 #include "platform/RegistryArea.h"
 #include "platform/SettingsStore.h"
 #include "recording/XtRecorderModel.h"
+#include "session/LinkCaptions.h"
+#include "session/LinkTarget.h"
 #include "session/QtTriggerScheduler.h"
 
 #include <QObject>
@@ -21,6 +24,7 @@
 #include <memory>
 
 class LibadxDevices;
+class LinkServer;
 class MainView;
 class MillisecondClock;
 class Prompts;
@@ -33,7 +37,7 @@ struct GeneralSettings {
     bool ShowRecorder = false;
 };
 
-class CounterSession : public QObject {
+class CounterSession : public QObject, private LinkTarget {
     Q_OBJECT
 public:
     struct Environment {
@@ -92,13 +96,34 @@ public:
     ProblemSink& problems() { return m_problems; }
     const Environment& environment() const { return m_environment; }
 
+    // start() serves the link on the bus at `busAddress` (empty: there is no
+    // bus) under `serviceName`. Without this call there is no link.
+    void setLink(const QString& serviceName, const QString& busAddress);
+    // The link on the session bus once start() has run, else null.
+    LinkServer* link() { return m_link.get(); }
+
     // "V1.2.17": the count label until the count is shown.
     static QString versionLabel();
     // The text of the "&Version" message box.
     QString versionMessage() const;
 
+Q_SIGNALS:
+    // A link client asked the program to end ("STOP" or "UNLOAD"): close as
+    // "E&xit" does, open conversations notwithstanding.
+    void endRequested();
+
 private:
     void writeGeneralSettings(const GeneralSettings& window);
+
+    std::optional<QString> linkCaption(const QString& name) const override;
+    bool linkSetCount(int32_t count) override;
+    void linkSetCommandText(const QString& text) override;
+    void linkShowCommand(const QString& text) override;
+    void linkStop() override;
+    void linkUnload() override;
+    void linkStateChanged(LinkLamp lamp, bool locked, const QString& toolTip) override;
+    void linkProblem(const QString& text) override;
+    void linkNotice(const QString& text) override;
 
     Environment m_environment;
     Prompts& m_prompts;
@@ -111,7 +136,11 @@ private:
     TriggerFile m_trigger;
     CountingState m_state;
     GeneralSettings m_general;
-    MainView* m_view = nullptr;
+    MainView* m_view = nullptr; // the captions, which hand everything on to the real view
+    LinkCaptions m_captions;
+    QString m_linkServiceName;
+    QString m_linkBusAddress;
+    std::unique_ptr<LinkServer> m_link;
     QtTriggerScheduler m_scheduler;
     XtRecorderModel m_recorder;
     std::unique_ptr<CounterCore> m_core;

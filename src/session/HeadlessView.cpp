@@ -41,3 +41,34 @@ void HeadlessView::reportProblem(const QString& text) {
 void HeadlessView::setTestMode(bool on) {
     line(on ? QStringLiteral("Test mode on") : QStringLiteral("Test mode off"));
 }
+
+void HeadlessView::setLinkLamp(LinkLamp, const QString& toolTip) {
+    if (toolTip == m_link)
+        return;
+    m_link = toolTip;
+    line(toolTip);
+}
+
+// A client's text may hold line breaks; one line it stays, so that no client
+// can write lines of its own into the log.
+QString HeadlessView::oneLine(const QString& text) {
+    QString shown = text;
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    return shown;
+}
+
+void HeadlessView::setCommandText(const QString& text) {
+    line(QStringLiteral("Label_AD_cmd: ") + oneLine(text));
+}
+
+void HeadlessView::showLinkCommand(const QString& text) {
+    line(QStringLiteral("DDE command: ") + oneLine(text));
+}
+
+// Said on stderr too: a service's log shows whether it runs with its link.
+void HeadlessView::showLinkNotice(const QString& text) {
+    setStatus(text, std::nullopt, std::nullopt);
+    m_err.write(QStringLiteral("Cyclomarkator: ") + text);
+}

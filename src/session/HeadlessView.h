@@ -1,9 +1,10 @@
 #pragma once
-// The main window's place in headless mode: status and title messages, and
-// each change of the cycle count, become timestamped lines on stdout, and
-// problems go to stderr too, so a lab PC without a desktop still shows what
-// happens. Neither output can stop the counting: a reader that does not keep
-// up loses lines (and is told how many), one that went away loses the output.
+// The main window's place in headless mode: status and title messages, each
+// change of the cycle count, and what happens on the link become timestamped
+// lines on stdout, and problems go to stderr too, so a lab PC without a
+// desktop still shows what happens. Neither output can stop the counting: a
+// reader that does not keep up loses lines (and is told how many), one that
+// went away loses the output.
 #include "platform/LineOutput.h"
 #include "session/MainView.h"
 
@@ -32,8 +33,16 @@ public:
     void setChannelList(const QStringList&, int) override {}
     void setTestMode(bool on) override;
 
+    void setLinkLamp(LinkLamp lamp, const QString& toolTip) override;
+    // Nothing to lock: headless, the program ends only by a signal or a client.
+    void setLinkLocked(bool) override {}
+    void setCommandText(const QString& text) override;
+    void showLinkCommand(const QString& text) override;
+    void showLinkNotice(const QString& text) override;
+
 private:
     void line(const QString& text);
+    static QString oneLine(const QString& text);
 
     LineOutput m_out;
     LineOutput m_err;
@@ -44,4 +53,5 @@ private:
     QString m_next;
     QString m_title;
     QString m_status;
+    QString m_link;
 };

@@ -1,8 +1,10 @@
 #pragma once
 // What the counting session needs from the main window beyond the counting
-// labels: the status line, the channel list, the test-mode look. Implemented
-// by the window and by the headless mode, which prints instead of showing.
+// labels: the status line, the channel list, the test-mode look, and what the
+// link shows. Implemented by the window and by the headless mode, which prints
+// instead of showing.
 #include "counting/CoreView.h"
+#include "session/LinkView.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,7 +19,7 @@ constexpr uint32_t White = 0xFFFFFF;
 constexpr uint32_t Black = 0x000000;
 } // namespace StatusColour
 
-class MainView : public CoreView {
+class MainView : public CoreView, public LinkView {
 public:
     // The status line; a colour that is not given stays as it is.
     virtual void setStatus(const QString& text, std::optional<uint32_t> back = std::nullopt,

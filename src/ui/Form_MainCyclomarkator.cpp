@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
 
@@ -129,7 +130,17 @@ void Form_MainCyclomarkator::SetTopmost(bool on) {
     }
 }
 
+// The user cannot end the program under a client; a signal, the end of the
+// desktop session or a client's own command can, as they unload first.
 void Form_MainCyclomarkator::closeEvent(QCloseEvent* event) {
+    if (!m_unloaded && !mnuExit->isEnabled()) {
+        QApplication::beep();
+        m_prompts.messageBox(QStringLiteral("This program cannot be closed while a DDE link is "
+                                            "open."),
+                             QStringLiteral("Cyclomarkator"), PromptIcon::Exclamation);
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -262,6 +273,49 @@ void Form_MainCyclomarkator::setChannelList(const QStringList& names, int select
 void Form_MainCyclomarkator::setTestMode(bool on) {
     MainWindowControls::setColour(m_controls->Label_AD_get_cyclomarkator, QPalette::WindowText,
                                   on ? StatusColour::White : StatusColour::Red);
+}
+
+// What the link shows.
+
+void Form_MainCyclomarkator::setLinkLamp(LinkLamp lamp, const QString& toolTip) {
+    uint32_t colour = 0xC0C0C0; // grey: no link, or none open
+    if (lamp == LinkLamp::Open)
+        colour = StatusColour::Green;
+    else if (lamp == LinkLamp::Error)
+        colour = StatusColour::Red;
+    MainWindowControls::setColour(m_controls->Picture_DDE, QPalette::Window, colour);
+    m_controls->Picture_DDE->setToolTip(toolTip);
+}
+
+void Form_MainCyclomarkator::setLinkLocked(bool locked) {
+    mnuExit->setEnabled(!locked);
+    m_controls->Combo_AD_channel->setEnabled(!locked);
+}
+
+// A client's text is shown as it came, never read as markup.
+void Form_MainCyclomarkator::setCommandText(const QString& text) {
+    m_controls->Label_AD_cmd->setTextFormat(Qt::PlainText);
+    m_controls->Label_AD_cmd->setText(text);
+}
+
+// One box at a time, which never waits: a newer command replaces the text of
+// the open box, so a flood of commands cannot bury the window in boxes.
+void Form_MainCyclomarkator::showLinkCommand(const QString& text) {
+    if (m_commandBox) {
+        m_commandBox->setText(text);
+        return;
+    }
+    m_commandBox = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(), text,
+                                   QMessageBox::Ok, this);
+    m_commandBox->setObjectName(QStringLiteral("LinkCommandBox"));
+    m_commandBox->setTextFormat(Qt::PlainText);
+    m_commandBox->setWindowModality(Qt::NonModal);
+    m_commandBox->setAttribute(Qt::WA_DeleteOnClose);
+    m_commandBox->show();
+}
+
+void Form_MainCyclomarkator::showLinkNotice(const QString& text) {
+    setStatus(text);
 }
 
 // Building the window.

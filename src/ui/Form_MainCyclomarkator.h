@@ -9,6 +9,8 @@
 #include "session/MainView.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <optional>
 
 class Form_Xt_Recorder;
@@ -59,6 +61,14 @@ public:
     void setChannelList(const QStringList& names, int selected) override;
     void setTestMode(bool on) override;
 
+    void setLinkLamp(LinkLamp lamp, const QString& toolTip) override;
+    void setLinkLocked(bool locked) override;
+    void setCommandText(const QString& text) override;
+    void showLinkCommand(const QString& text) override;
+    void showLinkNotice(const QString& text) override;
+    // The box with the newest command a link client executed, while it is open.
+    QMessageBox* linkCommandBox() const { return m_commandBox; }
+
     // Paces the voltage and the activity line, which change at every tick.
     ReadoutThrottle& readoutThrottle() { return m_readouts; }
 
@@ -104,6 +114,7 @@ private:
 
     MainWindowControls* m_controls = nullptr;
     Form_Xt_Recorder* m_recorderWindow = nullptr;
+    QPointer<QMessageBox> m_commandBox;
 
     // The newest values of the paced readouts, shown by showReadouts().
     struct Voltage {

@@ -46,6 +46,8 @@ int runWindow(CounterSession& session, Prompts& prompts, UnixSignalWatcher& sign
         QCoreApplication::quit();
     };
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &form, closeAll);
+    // A link client's "STOP" or "UNLOAD" ends the program whatever is open.
+    QObject::connect(&session, &CounterSession::endRequested, &form, closeAll);
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &form, closeAll);
     // Whatever ends the event loop, the count is written back before main() returns.
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &form, [&form] { form.Form_Unload(); });

@@ -6,6 +6,7 @@
 #include "support/CoreRig.h"
 #include "support/FileSizeLimit.h"
 
+#include <QDir>
 #include <QFile>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -54,7 +55,7 @@ TEST_F(CounterCoreTest, TickPublishesEightChannelsWithTheCountAndShowsTheVoltage
     EXPECT_EQ(rig.view.voltage, QStringLiteral("1.500"));
     EXPECT_EQ(rig.recorder.recording().SampleCount, 1);
 
-    rig.core->setCycleCount(77);
+    rig.core->changeCount(77);
     const QByteArray after = bytesOf(rig.exchange.path());
     EXPECT_EQ(rig.view.count, QStringLiteral("77"));
     EXPECT_EQ(floatAt(after, 0), 77.0f);
@@ -218,6 +219,22 @@ TEST_F(CounterCoreTest, FlagIsWrittenInPlaceAndAFailedWriteClosesTheFile) {
     EXPECT_FALSE(rig.core->SignalTrigger(1));
     EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27"));
     EXPECT_EQ(rig.recorder.recording().MarkCount, 3);
+}
+
+// A count set over the link is on disk before anything shows or publishes
+// it; one that cannot be saved is not shown at all and changes nothing.
+TEST_F(CounterCoreTest, AChangedCountIsSavedOrNotChangedAtAll) {
+    rig.state.CycleCount = 41;
+    rig.core->showCounters();
+    ASSERT_TRUE(QDir().mkdir(rig.settings.path()));
+    const CountingState before = rig.state;
+    EXPECT_FALSE(rig.core->changeCount(1500));
+    EXPECT_EQ(rig.state, before);
+    EXPECT_EQ(rig.view.count, QStringLiteral("41"));
+    ASSERT_TRUE(QDir().rmdir(rig.settings.path()));
+    EXPECT_TRUE(rig.core->changeCount(1500));
+    EXPECT_EQ(rig.saved("Trigger", "TrigCount"), QStringLiteral("1501"));
+    EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("1501"));
 }
 
 // Red marks the side of the threshold on which the chosen trigger acts; the

@@ -52,6 +52,8 @@ protected:
         environment.insert("TMPDIR", path(tmp));
         environment.insert("XDG_CONFIG_HOME", path("config"));
         environment.remove("XDG_RUNTIME_DIR");
+        // The link must never reach the user's own bus from a test.
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + path("no-bus"));
         process.setProcessEnvironment(environment);
         const QStringList arguments =
             QStringList{"--headless", "--config-dir", path(program)} + extra;
@@ -299,6 +301,7 @@ TEST_F(Program, SigtermEndsTheWindowWhateverCannotBeSaved) {
     environment.insert("TMPDIR", path("tmp"));
     environment.insert("XDG_CONFIG_HOME", path("config"));
     environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + path("no-bus"));
     window.setProcessEnvironment(environment);
     window.start(PROGRAM_PATH, QStringList{"--config-dir", path("program")} + Fast);
     ASSERT_TRUE(window.waitForStarted(5000));
@@ -330,6 +333,7 @@ TEST_F(Program, TheExchangeFileComesBackAfterAFullDisk) {
     environment.insert("D", path("program"));
     environment.insert("P", PROGRAM_PATH);
     environment.insert("XDG_CONFIG_HOME", path("config"));
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + path("no-bus"));
     shell.setProcessEnvironment(environment);
     shell.start("unshare", {"-m", "sh", "-c", script});
     ASSERT_TRUE(shell.waitForFinished(60000));

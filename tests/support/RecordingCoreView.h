@@ -49,4 +49,9 @@ public:
     }
     void setChannelList(const QStringList& names, int) override { channels = names; }
     void setTestMode(bool) override {}
+    void setLinkLamp(LinkLamp, const QString&) override {}
+    void setLinkLocked(bool) override {}
+    void setCommandText(const QString&) override {}
+    void showLinkCommand(const QString&) override {}
+    void showLinkNotice(const QString&) override {}
 };

@@ -1,5 +1,6 @@
 // The main window through its real session: start-up, the menus, counting,
 // the recorder hooks, where the window opens and how a run ends.
+#include "WindowHarness.h"
 #include "adc/LibadxDevices.h"
 #include "counting/TriggerFile.h"
 #include "platform/ProfileFile.h"
@@ -33,105 +34,6 @@
 #include <memory>
 
 namespace {
-
-// One run of the real main window over a real counting session, with its
-// settings, temporary and config folders in a temporary directory, a clock
-// the test sets (the simulated converter's sine follows it: 10 V, 20 s period,
-// +10 V at 5 s and -10 V at 15 s) and scripted message boxes. Timers are
-// fired by the test, never waited for.
-class WindowHarness {
-public:
-    WindowHarness() {
-        for (const char* name : {"program", "temp", "config"})
-            QDir().mkpath(folder(name));
-    }
-    // The window goes before the session it shows, and both before the folders.
-    ~WindowHarness() {
-        form.reset();
-        session.reset();
-    }
-
-    QString folder(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
-    void writeSettings(const QString& text) {
-        QFile file(folder("program") + "/Cyclomarkator.INI");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text.toUtf8());
-    }
-    // Keys of the settings file as they are on disk now, each "Section/Key".
-    QStringList settings(const QStringList& keys) const {
-        ProfileFile file(folder("program") + "/Cyclomarkator.INI");
-        file.load();
-        QStringList values;
-        for (const QString& key : keys)
-            values << file.readString(key.section(u'/', 0, 0), key.section(u'/', 1), "<missing>");
-        return values;
-    }
-    CounterSession& makeSession() {
-        ProgramFolderChoice program;
-        program.folder = folder("program");
-        program.baseName = QStringLiteral("Cyclomarkator");
-        session = std::make_unique<CounterSession>(
-            CounterSession::Environment{program, folder("temp"), folder("config"), "/opt/cyclo"},
-            prompts, clock, devices);
-        session->LoadSettings();
-        return *session;
-    }
-    // Session (settings read), window load on `screen`, then the start-up.
-    Form_MainCyclomarkator& startWindow(const QRect& screen = QRect(0, 0, 1280, 800)) {
-        if (!session)
-            makeSession();
-        form = std::make_unique<Form_MainCyclomarkator>(*session, prompts);
-        form->Form_Load(screen);
-        form->startUp();
-        return *form;
-    }
-    // Closes the run as the program does, so that the next startWindow() is a new run.
-    void endRun() {
-        form->Form_Unload();
-        form.reset();
-        session.reset();
-    }
-
-    // Controls by their object names; the test fails when one is missing.
-    template <typename Widget = QLabel> Widget* find(const char* name) const {
-        auto* found = form->findChild<Widget*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QString text(const char* name) const { return find(name)->text(); }
-    QColor colour(const char* name, QPalette::ColorRole role = QPalette::WindowText) const {
-        return find<QWidget>(name)->palette().color(role);
-    }
-    QAction* action(const char* name) const { return find<QAction>(name); }
-
-    // Sets the clock and runs one counting tick.
-    void tickAt(int32_t ms) {
-        clock.set(ms);
-        fire(session->countingTimer());
-    }
-    static void fire(QTimer& timer) {
-        ASSERT_TRUE(timer.isActive()) << "a timer that is not running does not fire";
-        ASSERT_TRUE(QMetaObject::invokeMethod(&timer, "timeout"));
-    }
-    QByteArray flagFile() const {
-        QFile file(folder("temp") + u'/' + QLatin1String(TriggerFile::FileName));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-
-    ManualClock clock{0};
-    ScriptedPrompts prompts;
-    NoLibadxDevices devices;
-    std::unique_ptr<CounterSession> session;
-    std::unique_ptr<Form_MainCyclomarkator> form;
-
-private:
-    QTemporaryDir m_dir;
-};
-
-// A settings file for the simulated converter; `extra` is appended.
-inline QString dummySettings(const QString& extra = {}) {
-    return QStringLiteral("[HARDWARE]\nA/D-Converter=Dummy A/D\n") + extra;
-}
 
 // Start-up, the menus, counting and the recorder through the real window: the
 // counting, test and delayed-trigger timers are fired by the test. The

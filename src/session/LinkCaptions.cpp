@@ -1,0 +1,111 @@
+#include "session/LinkCaptions.h"
+
+#include "session/LinkProtocol.h"
+
+namespace {
+const QString ChannelList = QStringLiteral("combo_ad_channel");
+}
+
+// The captions the window has before anything sets them.
+LinkCaptions::LinkCaptions() {
+    const std::pair<const char*, const char*> designed[] = {
+        {"Label_AD_get_cyclomarkator", ""},
+        {"Label_AD_get_cyclomarkator2", ""},
+        {"Label_Periodizitaet", ""},
+        {"Label_TrigEvents", ""},
+        {"Label_TrigCount", ""},
+        {"Label_AD_get_Voltage", "##.###"},
+        {"Label_AD_cmd", "cmd"},
+        {"Label_AD_trigger", "-1 Label_AD_trigger"},
+        {"Label_Status", "Status"},
+        {"Label5(0)", "Extr. #"},
+        {"Label5(1)", "Cycle #"},
+        {"Label5(2)", "Extr./Cycl."},
+        {"Label5(3)", "Events"},
+        {"Label5(4)", "Next"},
+    };
+    for (const auto& [control, text] : designed)
+        m_captions.insert(QString::fromLatin1(control).toLower(), QString::fromUtf8(text));
+}
+
+std::optional<QString> LinkCaptions::caption(const QString& control) const {
+    const QString key = control.toLower();
+    if (key == ChannelList) {
+        const int chosen = chosenChannel ? chosenChannel() : -1;
+        return chosen >= 0 && chosen < m_channels.size() ? m_channels[chosen] : QString();
+    }
+    const auto found = m_captions.constFind(key);
+    if (found == m_captions.constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+void LinkCaptions::keep(const QString& control, const QString& text) {
+    QString& kept = m_captions[control.toLower()];
+    if (kept == text)
+        return;
+    kept = text;
+    if (onItemChanged && LinkProtocol::propertyItems().contains(control))
+        onItemChanged();
+}
+
+void LinkCaptions::setCountText(const QString& text) {
+    keep(LinkProtocol::CountItem, text);
+    m_view->setCountText(text);
+}
+
+void LinkCaptions::setMinorCountText(const QString& text) {
+    keep(LinkProtocol::MinorCountItem, text);
+    m_view->setMinorCountText(text);
+}
+
+void LinkCaptions::setExtremaPerCycleText(const QString& text) {
+    keep(QStringLiteral("Label_Periodizitaet"), text);
+    m_view->setExtremaPerCycleText(text);
+}
+
+void LinkCaptions::setVoltageText(const QString& text, bool red) {
+    keep(LinkProtocol::VoltageItem, text);
+    m_view->setVoltageText(text, red);
+}
+
+void LinkCaptions::setNextTriggerText(const QString& text) {
+    keep(QStringLiteral("Label_TrigCount"), text);
+    m_view->setNextTriggerText(text);
+}
+
+void LinkCaptions::setEventsText(const QString& text) {
+    keep(QStringLiteral("Label_TrigEvents"), text);
+    m_view->setEventsText(text);
+}
+
+void LinkCaptions::setTriggerLabel(const QString& text) {
+    keep(LinkProtocol::TriggerItem, text);
+    m_view->setTriggerLabel(text);
+}
+
+void LinkCaptions::reportProblem(const QString& text) {
+    keep(QStringLiteral("Label_Status"), text);
+    m_view->reportProblem(text);
+}
+
+void LinkCaptions::setStatus(const QString& text, std::optional<uint32_t> back,
+                             std::optional<uint32_t> fore) {
+    keep(QStringLiteral("Label_Status"), text);
+    m_view->setStatus(text, back, fore);
+}
+
+void LinkCaptions::setChannelList(const QStringList& names, int selected) {
+    m_channels = names;
+    m_view->setChannelList(names, selected);
+}
+
+void LinkCaptions::setCommandText(const QString& text) {
+    keep(LinkProtocol::CommandItem, text);
+    m_view->setCommandText(text);
+}
+
+void LinkCaptions::showLinkNotice(const QString& text) {
+    keep(QStringLiteral("Label_Status"), text);
+    m_view->showLinkNotice(text);
+}

@@ -1,0 +1,154 @@
+// The main window with its link on a private bus: a client sees a counted
+// extremum without polling, a conversation locks the window as a DDE link
+// did, and commands the counter does not know are shown without waiting.
+#include "WindowHarness.h"
+#include "session/LinkProtocol.h"
+#include "session/LinkServer.h"
+#include "support/PrivateBus.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QMessageBox>
+#include <gtest/gtest.h>
+
+namespace {
+const QString Service = QStringLiteral("org.cyclomarkator.WindowTest");
+constexpr int32_t Top = 5000;     // +10 V
+constexpr int32_t Bottom = 15000; // -10 V
+
+bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+    const QDeadlineTimer deadline(ms);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return condition();
+}
+
+class ChangeCollector : public QObject {
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+    QString latest(const QString& item) const {
+        for (auto it = changes.crbegin(); it != changes.crend(); ++it)
+            if (it->contains(item))
+                return it->value(item).toString();
+        return {};
+    }
+public Q_SLOTS:
+    void changed(const QString&, const QVariantMap& values, const QStringList&) {
+        changes << values;
+    }
+};
+
+class LinkWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.start()) << bus.error.toStdString();
+        h.writeSettings(dummySettings(QStringLiteral("[Cyclomarkator]\nValue=41\n")));
+        h.makeSession().setLink(Service, bus.address());
+        h.startWindow();
+        ASSERT_TRUE(waitFor([this] { return h.session->link()->ownsName(); }));
+        client = QDBusConnection::connectToBus(bus.address(), QStringLiteral("window-client"));
+        ASSERT_TRUE(client.isConnected());
+    }
+    void TearDown() override {
+        h.form.reset();
+        h.session.reset();
+        client = QDBusConnection(QString());
+        QDBusConnection::disconnectFromBus(QStringLiteral("window-client"));
+    }
+    QDBusMessage call(const QString& member, const QVariantList& arguments = {},
+                      const QString& interface = LinkProtocol::Interface) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(Service, LinkProtocol::ObjectPath, interface, member);
+        message.setArguments(arguments);
+        return client.call(message, QDBus::BlockWithGui, 5000);
+    }
+    QColor lamp() const { return h.colour("Picture_DDE", QPalette::Window); }
+
+    PrivateBus bus;
+    WindowHarness h;
+    QDBusConnection client{QString()};
+};
+
+// The count of a counted extremum reaches a subscribed client by itself; a
+// count the client sets is saved by the time its call returns.
+TEST_F(LinkWindowTest, ClientSeesCountedExtremaAndSetsTheCount) {
+    ChangeCollector collector;
+    ASSERT_TRUE(client.connect(Service, LinkProtocol::ObjectPath, LinkProtocol::PropertiesInterface,
+                               "PropertiesChanged", &collector,
+                               SLOT(changed(QString, QVariantMap, QStringList))));
+    for (int32_t at : {0, Top, Bottom})
+        h.tickAt(at);
+    ASSERT_EQ(h.text("Label_AD_get_cyclomarkator"), "42");
+    EXPECT_TRUE(waitFor([&] { return collector.latest(LinkProtocol::CountItem) == "42"; }));
+    // The items are the texts the labels show.
+    EXPECT_TRUE(waitFor([&] {
+        return collector.latest(LinkProtocol::VoltageItem) == h.text("Label_AD_get_Voltage");
+    }));
+    EXPECT_EQ(call("Request", {"Label_TrigCount"}).arguments().value(0).toString(),
+              h.text("Label_TrigCount"));
+
+    EXPECT_EQ(call("Execute", {"AD_GET_CYCLOMARKATOR = 1500"}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(h.setting("Cyclomarkator", "Value"), "1500");
+    EXPECT_EQ(h.text("Label_AD_get_cyclomarkator"), "1500");
+    EXPECT_EQ(call("Execute", {"AD_GET_CYCLOMARKATOR = abc"}).errorName(),
+              LinkProtocol::InvalidValueError);
+    EXPECT_EQ(h.setting("Cyclomarkator", "Value"), "1500");
+}
+
+// While a client holds a conversation the user can neither exit nor change
+// the channel, and closing is refused with the described message; the lamp
+// is green. It all comes back when the client's connection ends.
+TEST_F(LinkWindowTest, ConversationLocksTheWindowUntilItsClientIsGone) {
+    EXPECT_EQ(lamp(), QColor(0xC0, 0xC0, 0xC0));
+    ASSERT_EQ(call("OpenLink").type(), QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(waitFor([&] { return !h.action("mnuExit")->isEnabled(); }));
+    EXPECT_FALSE(h.find<QComboBox>("Combo_AD_channel")->isEnabled());
+    EXPECT_EQ(lamp(), QColor(0, 255, 0));
+
+    EXPECT_FALSE(h.form->close());
+    EXPECT_FALSE(h.session->unloaded());
+    ASSERT_EQ(h.prompts.shown.size(), 1);
+    EXPECT_EQ(h.prompts.shown[0].text, "This program cannot be closed while a DDE link is open.");
+    EXPECT_EQ(h.prompts.shown[0].title, "Cyclomarkator");
+    EXPECT_EQ(h.prompts.shown[0].icon, PromptIcon::Exclamation);
+
+    client = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(QStringLiteral("window-client"));
+    ASSERT_TRUE(waitFor([&] { return h.action("mnuExit")->isEnabled(); }));
+    EXPECT_TRUE(h.find<QComboBox>("Combo_AD_channel")->isEnabled());
+    EXPECT_EQ(lamp(), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_TRUE(h.form->close());
+    EXPECT_TRUE(h.session->unloaded());
+}
+
+// A box that waited for the user would hold up the counting; two would bury
+// the window under a flood. One box, never modal, shows the newest command.
+TEST_F(LinkWindowTest, UnknownCommandsShareOneBoxThatDoesNotWait) {
+    for (const char* command : {"HELLO", "<b>WORLD</b>"})
+        ASSERT_EQ(call("Execute", {QString::fromLatin1(command)}).type(),
+                  QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(waitFor([&] {
+        return h.form->linkCommandBox() && h.form->linkCommandBox()->text() == "<b>WORLD</b>";
+    }));
+    EXPECT_EQ(h.form->findChildren<QMessageBox*>().size(), 1);
+    EXPECT_EQ(h.form->linkCommandBox()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(h.session->countingTimer().isActive());
+
+    ASSERT_EQ(call("Set",
+                   {LinkProtocol::Interface, LinkProtocol::CommandItem,
+                    QVariant::fromValue(QDBusVariant(QStringLiteral("<i>hello</i>")))},
+                   LinkProtocol::PropertiesInterface)
+                  .type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_EQ(h.text("Label_AD_cmd"), "<i>hello</i>");
+    EXPECT_EQ(h.find("Label_AD_cmd")->textFormat(), Qt::PlainText);
+}
+} // namespace
+
+#include "LinkWindowTest.moc"
