@@ -13,6 +13,7 @@ struct CountOptions {
     QString inputPath; // empty or "-": standard input
     SampleReader::Options reader;
     int32_t intervalMs = 40;
+    double timeUnitSeconds = 1.0; // seconds per unit of the time column
     bool json = false;
     bool help = false;
     CountingState state;
