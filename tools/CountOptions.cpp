@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -116,6 +117,45 @@ bool applyReaderFlag(const QString& flag, const QString& value, CountOptions& o,
     return true;
 }
 
+// "12.5s" is a time, a plain integer a sample index.
+bool toBound(const QString& text, PlotBound& bound) {
+    if (text.endsWith(u's')) {
+        bound.unit = PlotBound::Unit::Second;
+        return toNumber(text.chopped(1), bound.value);
+    }
+    bool ok = false;
+    const qlonglong index = text.trimmed().toLongLong(&ok);
+    bound.unit = PlotBound::Unit::Sample;
+    bound.value = static_cast<double>(index);
+    return ok && index >= 0 && index < (qlonglong{1} << 53);
+}
+
+// The picture and the summary file; false when `flag` is none of these.
+bool applyReportFlag(const QString& flag, const QString& value, CountOptions& o, bool& ok) {
+    if (flag == u"--plot") {
+        ok = value.endsWith(u".png", Qt::CaseInsensitive) ||
+             value.endsWith(u".svg", Qt::CaseInsensitive);
+        o.plotPath = value;
+    } else if (flag == u"--plot-size") {
+        const QStringList parts = value.split(u'x');
+        int32_t width = 0;
+        int32_t height = 0;
+        ok = parts.size() == 2 && toInt(parts[0], 320, 20000, width) &&
+             toInt(parts[1], 240, 20000, height);
+        o.plotSize = QSize(width, height);
+    } else if (flag == u"--from") {
+        ok = toBound(value, o.from);
+    } else if (flag == u"--to") {
+        ok = toBound(value, o.to);
+    } else if (flag == u"--summary-json") {
+        ok = !value.isEmpty();
+        o.summaryJsonPath = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QString& error) {
     CountingState& s = o.state;
     const int32_t max = std::numeric_limits<int32_t>::max();
@@ -147,7 +187,7 @@ bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QStri
         s.MinorCount = 0;
     } else if (flag == u"--interval-ms") {
         ok = toInt(value, 1, 86400000, o.intervalMs);
-    } else if (!applyReaderFlag(flag, value, o, ok)) {
+    } else if (!applyReaderFlag(flag, value, o, ok) && !applyReportFlag(flag, value, o, ok)) {
         error = QStringLiteral("Unknown option %1 (see --help)").arg(flag);
         return false;
     }
@@ -176,6 +216,13 @@ bool checkCombination(const QStringList& seen, const CountOptions& o, QString& e
         error = QStringLiteral("--time-column and --column name the same column");
     if (given("--time-unit") && !given("--time-column"))
         error = QStringLiteral("--time-unit is for --time-column");
+    for (const char* flag : {"--plot-size", "--from", "--to"}) {
+        if (given(flag) && !given("--plot"))
+            error = QStringLiteral("%1 is for --plot").arg(QLatin1String(flag));
+    }
+    if (o.from.unit == o.to.unit && o.from.unit != PlotBound::Unit::None &&
+        !(o.to.value > o.from.value))
+        error = QStringLiteral("--to must lie after --from");
     if (given("--interval-ms") && given("--time-column"))
         error = QStringLiteral("--interval-ms and --time-column exclude each other: the times "
                                "come from the file");
@@ -259,7 +306,29 @@ QString countUsage() {
         "                           raw little-endian samples instead of text\n"
         "  --scale F, --offset V    binary samples: volts = sample * F + V\n"
         "Output:\n"
-        "  --json                   JSON lines instead of text\n\n"
+        "  --json                   JSON lines instead of text\n"
+        "  --plot FILE              a picture of the signal with threshold, hysteresis band,\n"
+        "                           counted extrema, triggers and the cycle count (.png, .svg)\n"
+        "  --plot-size WxH          its size in pixels (default 1600x900)\n"
+        "  --from T, --to T         the picture shows only this stretch: 12.5s is a time,\n"
+        "                           a plain integer a sample index (the count runs over all)\n"
+        "  --summary-json FILE      counts, triggers, extrema, signal range and settings\n\n"
         "Exit codes: 0 done, 1 bad input data (the samples before it are counted and the\n"
-        "summary is printed), 2 bad command line or an input that cannot be opened.\n");
+        "summary is printed; no picture or summary file is written), 2 bad command line or a\n"
+        "file that cannot be opened or created, 3 a picture or summary file that could not\n"
+        "be written completely.\n");
+}
+
+QString profileText(const CountingState& state) {
+    QString text;
+    for (int i = 0; i < std::clamp(state.ProfileRows, 0, 6); ++i) {
+        const ProfileRow& row = state.TriggerProfile[static_cast<size_t>(i)];
+        text += QStringLiteral("%1:%2,").arg(row.BelowCycle).arg(row.Every);
+    }
+    return text + QString::number(state.TriggerProfile[6].Every);
+}
+
+QString triggerSourceName(int32_t source) {
+    const QStringList names{"max", "min", "rising", "falling"};
+    return names.value(source, QStringLiteral("max"));
 }

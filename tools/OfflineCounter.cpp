@@ -54,18 +54,9 @@ void OfflineCounter::process(const float* values, const double* times, size_t co
     // the first sample of the history stands for that reading.
     if (m_samples == 0)
         m_engine.takeFirstReading(values[0]);
-    if (times) {
-        m_timed = true;
-        for (size_t i = 0; i < count; ++i) {
-            // Milliseconds of the file's time, wrapped like the program's tick.
-            const double seconds = times[i] * m_secondsPerUnit;
-            const auto ms = static_cast<int64_t>(std::llround(seconds * 1000.0));
-            const StepResult result =
-                m_engine.step(values[i], static_cast<int32_t>(static_cast<uint32_t>(ms)), true);
-            if (result.extremumCounted || result.triggerDue) [[unlikely]]
-                reportEvents(result, values[i], seconds);
-            ++m_samples;
-        }
+    if (times || !m_observers.empty()) {
+        m_timed = times != nullptr;
+        processEach(values, times, count);
         return;
     }
     // The hot loop of a long history: its state stays in registers.
@@ -83,6 +74,56 @@ void OfflineCounter::process(const float* values, const double* times, size_t co
     m_clock = clock;
 }
 
+// Sample by sample with the times of a time column, and watching the
+// running extreme for the observers.
+void OfflineCounter::processEach(const float* values, const double* times, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        double seconds = 0.0;
+        int32_t now = 0;
+        if (times) {
+            // Milliseconds of the file's time, wrapped like the program's tick.
+            seconds = times[i] * m_secondsPerUnit;
+            const auto ms = static_cast<int64_t>(std::llround(seconds * 1000.0));
+            now = static_cast<int32_t>(static_cast<uint32_t>(ms));
+        } else {
+            now = static_cast<int32_t>(m_clock);
+            m_clock += static_cast<uint32_t>(m_intervalMs);
+        }
+        const float before = m_tracker.TrackedExtreme;
+        const int32_t direction = m_tracker.Direction;
+        const StepResult result = m_engine.step(values[i], now, true);
+        if (!m_observers.empty())
+            watchExtreme(before, direction, result, seconds);
+        if (result.extremumCounted || result.triggerDue) [[unlikely]]
+            reportEvents(result, values[i], seconds);
+        ++m_samples;
+    }
+}
+
+// A change of direction confirms the extreme tracked before this sample; a new
+// running extreme moves the peak here.
+void OfflineCounter::watchExtreme(float before, int32_t direction, const StepResult& result,
+                                  double seconds) {
+    const bool confirmed = m_tracker.Direction != direction;
+    if (confirmed) {
+        ExtremumEvent event;
+        event.peakIndex = m_peakIndex;
+        event.peakSeconds = m_timed ? m_peakSeconds : secondsAt(m_peakIndex);
+        event.index = m_samples;
+        event.seconds = m_timed ? seconds : secondsAt(m_samples);
+        event.value = before;
+        event.maximum = direction > 0;
+        event.counted = result.extremumCounted;
+        event.cycle = m_state.CycleCount;
+        for (CountObserver* observer : m_observers)
+            observer->extremum(event);
+    }
+    if (confirmed || m_tracker.TrackedExtreme != before) {
+        m_peakIndex = m_samples;
+        m_peakSeconds = seconds;
+    }
+}
+
 // Kept out of the sample loop: an event comes every few dozen samples at most.
 void OfflineCounter::reportEvents(const StepResult& result, float voltage, double seconds) {
     if (result.extremumCounted) {
@@ -93,13 +134,17 @@ void OfflineCounter::reportEvents(const StepResult& result, float voltage, doubl
     if (result.triggerDue && m_state.TriggerEnabled != 0) {
         ++m_triggers;
         report("trigger", voltage, seconds, result.dueCycle, result.delayMs);
+        const TriggerEvent event{m_samples, m_timed ? seconds : secondsAt(m_samples),
+                                 result.dueCycle, result.delayMs};
+        for (CountObserver* observer : m_observers)
+            observer->trigger(event);
     }
 }
 
 void OfflineCounter::report(const char* event, float voltage, double seconds, int32_t cycle,
                             int32_t delayMs) {
     if (!m_timed)
-        seconds = static_cast<double>(m_samples) * m_intervalMs / 1000.0;
+        seconds = secondsAt(m_samples);
     // Times from a file may be finer than a millisecond.
     const int decimals = m_timed ? 6 : 3;
     Line line;

@@ -9,6 +9,35 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+// A minimum or maximum the engine confirmed, counted or not: where its peak
+// was and where the signal had moved back far enough to confirm it.
+struct ExtremumEvent {
+    int64_t peakIndex = 0;
+    double peakSeconds = 0.0;
+    int64_t index = 0; // the confirming sample, where the count changes
+    double seconds = 0.0;
+    float value = 0.0f; // the peak's voltage
+    bool maximum = false;
+    bool counted = false;
+    int32_t cycle = 0; // CycleCount after it
+};
+
+struct TriggerEvent {
+    int64_t index = 0;
+    double seconds = 0.0;
+    int32_t cycle = 0;
+    int32_t delayMs = 0;
+};
+
+// Told of every event while the counter runs (the picture, the summary file).
+class CountObserver {
+public:
+    virtual ~CountObserver() = default;
+    virtual void extremum(const ExtremumEvent& event) = 0;
+    virtual void trigger(const TriggerEvent& event) = 0;
+};
 
 class OfflineCounter {
 public:
@@ -23,6 +52,12 @@ public:
     void setTimeUnit(double secondsPerUnit) { m_secondsPerUnit = secondsPerUnit; }
     [[gnu::flatten]] void process(const float* values, const double* times, size_t count);
     void process(float voltage) { process(&voltage, nullptr, 1); }
+    // Not owned; must outlive the counter.
+    void addObserver(CountObserver* observer) { m_observers.push_back(observer); }
+    // The time of sample `index` when the samples are `intervalMs` apart.
+    double secondsAt(int64_t index) const {
+        return static_cast<double>(index) * m_intervalMs / 1000.0;
+    }
     // The closing summary line; every event line is written out before it.
     void finish(int64_t headerLines, int64_t gaps);
 
@@ -32,6 +67,8 @@ public:
     int64_t samples() const { return m_samples; }
 
 private:
+    void processEach(const float* values, const double* times, size_t count);
+    void watchExtreme(float before, int32_t direction, const StepResult& result, double seconds);
     [[gnu::noinline]] void reportEvents(const StepResult& result, float voltage, double seconds);
     void report(const char* event, float voltage, double seconds, int32_t cycle, int32_t delayMs);
     void flush();
@@ -50,4 +87,7 @@ private:
     int64_t m_samples = 0;
     int64_t m_extrema = 0;
     int64_t m_triggers = 0;
+    std::vector<CountObserver*> m_observers;
+    int64_t m_peakIndex = 0; // where the running extreme was reached
+    double m_peakSeconds = 0.0;
 };

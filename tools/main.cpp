@@ -2,9 +2,20 @@
 #include "CountOptions.h"
 #include "CountRun.h"
 
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <cstdio>
+#include <memory>
+
+namespace {
+// Qt draws the picture; its notes about the desktop session (a missing
+// XDG_RUNTIME_DIR, say) mean nothing to someone counting a load history.
+void qtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "cyclomarkator-count: %s\n", qPrintable(message));
+}
+} // namespace
 
 int main(int argc, char** argv) {
     QStringList arguments;
@@ -19,6 +30,16 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::fputs(qPrintable(countUsage()), stdout);
         return 0;
+    }
+    // Text in a picture needs the fonts of a GUI application; a command-line
+    // tool never shows a window, so it needs no display whatever the desktop.
+    std::unique_ptr<QGuiApplication> gui;
+    static int guiArgc = 1;
+    static char* guiArgv[] = {argv[0], nullptr};
+    if (!options.plotPath.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
+        qInstallMessageHandler(qtMessage);
+        gui = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
     }
     static char outputBuffer[1 << 16];
     std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);

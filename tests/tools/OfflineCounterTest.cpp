@@ -96,6 +96,12 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
     EXPECT_TRUE(parseError({"--column", "2", "--time-column", "2"}).contains("same column"));
     EXPECT_TRUE(parseError({"--column", "2", "--time-column", "1", "--interval-ms", "5"})
                     .contains("exclude each other"));
+    EXPECT_TRUE(parseError({"--plot", "count.jpg"}).contains("--plot"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--plot-size", "100x100"}).contains("--plot-size"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "1.5"}).contains("--from"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "-3"}).contains("--from"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "9s", "--to", "2s"}).contains("after"));
+    EXPECT_TRUE(parseError({"--from", "12.5s"}).contains("is for --plot"));
 }
 
 // A flag wins over the settings file; the rest comes from the file, decimal
