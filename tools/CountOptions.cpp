@@ -220,8 +220,13 @@ bool checkCombination(const QStringList& seen, const CountOptions& o, QString& e
         if (given(flag) && !given("--plot"))
             error = QStringLiteral("%1 is for --plot").arg(QLatin1String(flag));
     }
-    if (o.from.unit == o.to.unit && o.from.unit != PlotBound::Unit::None &&
-        !(o.to.value > o.from.value))
+    // Without a time column an index is a time too, so mixed ends compare.
+    const auto seconds = [&](const PlotBound& b) {
+        return b.unit == PlotBound::Unit::Second ? b.value : b.value * o.intervalMs / 1000.0;
+    };
+    const bool comparable = o.from.unit == o.to.unit || o.reader.timeColumn == 0;
+    if (o.from.unit != PlotBound::Unit::None && o.to.unit != PlotBound::Unit::None && comparable &&
+        !(seconds(o.to) > seconds(o.from)))
         error = QStringLiteral("--to must lie after --from");
     if (given("--interval-ms") && given("--time-column"))
         error = QStringLiteral("--interval-ms and --time-column exclude each other: the times "

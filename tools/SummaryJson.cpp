@@ -93,10 +93,9 @@ QByteArray SummaryJson::text(const OfflineCounter& counter, int64_t headerLines,
                        {"max", decimal(m_max)},
                        {"first_time_s", m_firstTime},
                        {"last_time_s", m_lastTime}};
-    const QStringList formats{"text", "f32le", "f64le", "i16le", "i32le"};
     const QJsonObject json{
         {"input", m_inputName},
-        {"format", formats.value(static_cast<int>(m_options.reader.format))},
+        {"format", formatName(m_options.reader.format)},
         {"samples", double(counter.samples())},
         {"header_lines", double(headerLines)},
         {"gaps", double(gaps)},

@@ -2,11 +2,9 @@
 
 #include "common/PrintableText.h"
 
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <type_traits>
 
 using SampleLine::Kind;
 using SampleLine::Layout;
@@ -294,50 +292,6 @@ void SampleReader::noSamples() {
     fail(message);
 }
 
-namespace {
-size_t sampleSize(SampleReader::Format format) {
-    switch (format) {
-    case SampleReader::Format::I16LE:
-        return 2;
-    case SampleReader::Format::F64LE:
-        return 8;
-    default:
-        return 4;
-    }
-}
-
-const char* formatName(SampleReader::Format format) {
-    switch (format) {
-    case SampleReader::Format::F32LE:
-        return "f32le";
-    case SampleReader::Format::F64LE:
-        return "f64le";
-    case SampleReader::Format::I16LE:
-        return "i16le";
-    case SampleReader::Format::I32LE:
-        return "i32le";
-    default:
-        return "text";
-    }
-}
-
-// A little-endian sample at `p`, on any host.
-template <typename Raw> Raw load(const char* p) {
-    using Bits = std::conditional_t<sizeof(Raw) == 2, uint16_t,
-                                    std::conditional_t<sizeof(Raw) == 4, uint32_t, uint64_t>>;
-    Bits bits = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(&bits, p, sizeof bits);
-    } else {
-        for (size_t i = 0; i < sizeof bits; ++i)
-            bits |= Bits{static_cast<unsigned char>(p[i])} << (8 * i);
-    }
-    Raw raw;
-    std::memcpy(&raw, &bits, sizeof raw);
-    return raw;
-}
-} // namespace
-
 // Decodes whole samples of the buffer; a sample that is no finite single
 // (NaN, infinite, beyond the float range after scaling) takes the slow way.
 template <typename Raw> void SampleReader::decodeRaw(size_t count) {
@@ -345,7 +299,7 @@ template <typename Raw> void SampleReader::decodeRaw(size_t count) {
     const bool plain = m_options.scale == 1.0 && m_options.offset == 0.0;
     float* out = m_values.get();
     for (size_t i = 0; i < count && m_status == Status::Sample; ++i, p += sizeof(Raw)) {
-        const Raw raw = load<Raw>(p);
+        const Raw raw = loadLittleEndian<Raw>(p);
         const double value = plain ? static_cast<double>(raw)
                                    : static_cast<double>(raw) * m_options.scale + m_options.offset;
         if (value >= -std::numeric_limits<float>::max() &&

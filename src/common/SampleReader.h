@@ -9,6 +9,7 @@
 // `skipGaps`, empty and NaN values after the first sample are gaps: counted,
 // never returned as samples.
 #include "common/InputStream.h"
+#include "common/SampleFormat.h"
 #include "common/SampleLine.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@
 
 class SampleReader {
 public:
-    enum class Format { Text, F32LE, F64LE, I16LE, I32LE };
+    using Format = SampleFormat;
     // Delimiters besides plain characters.
     static constexpr char Blanks = SampleLine::Blanks; // runs of spaces and tabs
     static constexpr char Detect = 0; // ';', tab, ',' or blanks: the first that gives a sample

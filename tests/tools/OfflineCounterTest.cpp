@@ -101,6 +101,7 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
     EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "1.5"}).contains("--from"));
     EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "-3"}).contains("--from"));
     EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "9s", "--to", "2s"}).contains("after"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "1000", "--to", "39s"}).contains("after"));
     EXPECT_TRUE(parseError({"--from", "12.5s"}).contains("is for --plot"));
 }
 

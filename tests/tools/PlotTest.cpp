@@ -145,6 +145,38 @@ TEST(PlotColumns, NoSampleIsLostWhenTenMillionShareTheColumns) {
     EXPECT_EQ(samples, Samples);
 }
 
+// In the drawn picture, the one sample in ten million that stands out still
+// colours a pixel at its height, far above the rest of the signal.
+TEST(PlotReport, ASpikeOfOneSampleInTenMillionIsVisible) {
+    const CountOptions o = options({});
+    PlotReport plot(o, "spike");
+    std::vector<float> block(1 << 16);
+    for (int64_t start = 0; start < 10'000'000; start += int64_t(block.size())) {
+        for (size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<float>(std::sin(double(start + int64_t(i)) * 0.001));
+        if (start == 5'046'272)
+            block[777] = 6.0f;
+        plot.addSamples(block.data(), nullptr, block.size(), start);
+    }
+    const QImage image = plot.render();
+    const QRect area = PlotScale::plotArea(image.size());
+    // The voltage axis spans -1..6 V padded by 5 %: 3 V lies well below 6 V.
+    const int above = area.top() + area.height() * 35 / 100;
+    std::vector<int> columns;
+    for (int x = area.left(); x <= area.right(); ++x) {
+        for (int y = area.top(); y < above; ++y) {
+            if (image.pixel(x, y) == PlotColors::Signal) {
+                columns.push_back(x);
+                break;
+            }
+        }
+    }
+    // A column of samples takes one or two pixels.
+    ASSERT_GE(columns.size(), 1u);
+    ASSERT_LE(columns.back() - columns.front(), 1);
+    EXPECT_NEAR(columns.front(), pixelOf(image, 5'047'049, 0, 10'027'007), 2.0);
+}
+
 // Every counted maximum of a triangle wave gets its mark above its peak, every
 // trigger its line, at the columns where they happened.
 TEST(PlotReport, MarksStandWhereExtremaAndTriggersHappened) {
