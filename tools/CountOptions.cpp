@@ -6,7 +6,10 @@
 
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -77,6 +80,82 @@ bool loadSettings(const QString& path, CountingState& state, QString& error) {
     return true;
 }
 
+// How the history is read; false when `flag` is none of these.
+bool applyReaderFlag(const QString& flag, const QString& value, CountOptions& o, bool& ok) {
+    SampleReader::Options& r = o.reader;
+    if (flag == u"--column") {
+        ok = toInt(value, 1, 10000, r.column);
+    } else if (flag == u"--time-column") {
+        ok = toInt(value, 1, 10000, r.timeColumn);
+    } else if (flag == u"--delimiter") {
+        // A character that can be part of a number cannot separate numbers.
+        const QString d = value == u"tab" ? QStringLiteral("\t") : value;
+        const char c =
+            d.size() == 1 && d[0].unicode() < 128 ? static_cast<char>(d[0].unicode()) : 0;
+        ok = value == u"space" ||
+             (c != 0 && (c == '\t' || std::isgraph(static_cast<unsigned char>(c))) &&
+              !std::strchr("0123456789.+-eE", c));
+        r.delimiter = value == u"space" ? SampleReader::Blanks : c;
+    } else if (flag == u"--time-unit") {
+        ok = value == u"s" || value == u"ms";
+        o.timeUnitSeconds = value == u"ms" ? 0.001 : 1.0;
+    } else if (flag == u"--gaps") {
+        ok = value == u"skip" || value == u"stop";
+        r.skipGaps = value == u"skip";
+    } else if (flag == u"--format") {
+        const QStringList names{"text", "f32le", "f64le", "i16le", "i32le"};
+        const qsizetype at = names.indexOf(value);
+        ok = at >= 0;
+        r.format = static_cast<SampleReader::Format>(std::max<qsizetype>(at, 0));
+    } else if (flag == u"--scale") {
+        ok = toNumber(value, r.scale) && r.scale != 0.0;
+    } else if (flag == u"--offset") {
+        ok = toNumber(value, r.offset);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// "12.5s" is a time, a plain integer a sample index.
+bool toBound(const QString& text, PlotBound& bound) {
+    if (text.endsWith(u's')) {
+        bound.unit = PlotBound::Unit::Second;
+        return toNumber(text.chopped(1), bound.value);
+    }
+    bool ok = false;
+    const qlonglong index = text.trimmed().toLongLong(&ok);
+    bound.unit = PlotBound::Unit::Sample;
+    bound.value = static_cast<double>(index);
+    return ok && index >= 0 && index < (qlonglong{1} << 53);
+}
+
+// The picture and the summary file; false when `flag` is none of these.
+bool applyReportFlag(const QString& flag, const QString& value, CountOptions& o, bool& ok) {
+    if (flag == u"--plot") {
+        ok = value.endsWith(u".png", Qt::CaseInsensitive) ||
+             value.endsWith(u".svg", Qt::CaseInsensitive);
+        o.plotPath = value;
+    } else if (flag == u"--plot-size") {
+        const QStringList parts = value.split(u'x');
+        int32_t width = 0;
+        int32_t height = 0;
+        ok = parts.size() == 2 && toInt(parts[0], 320, 20000, width) &&
+             toInt(parts[1], 240, 20000, height);
+        o.plotSize = QSize(width, height);
+    } else if (flag == u"--from") {
+        ok = toBound(value, o.from);
+    } else if (flag == u"--to") {
+        ok = toBound(value, o.to);
+    } else if (flag == u"--summary-json") {
+        ok = !value.isEmpty();
+        o.summaryJsonPath = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QString& error) {
     CountingState& s = o.state;
     const int32_t max = std::numeric_limits<int32_t>::max();
@@ -108,15 +187,9 @@ bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QStri
     } else if (flag == u"--start-count") {
         ok = toInt(value, 0, max, s.CycleCount);
         s.MinorCount = 0;
-    } else if (flag == u"--column") {
-        ok = toInt(value, 1, 10000, o.reader.column);
-    } else if (flag == u"--delimiter") {
-        const QString d = value == u"tab" ? QStringLiteral("\t") : value;
-        ok = d.size() == 1 && d[0].unicode() < 128 && d[0] != u'.' && !d[0].isDigit();
-        o.reader.delimiter = ok ? static_cast<char>(d[0].unicode()) : ',';
     } else if (flag == u"--interval-ms") {
         ok = toInt(value, 1, 86400000, o.intervalMs);
-    } else {
+    } else if (!applyReaderFlag(flag, value, o, ok) && !applyReportFlag(flag, value, o, ok)) {
         error = QStringLiteral("Unknown option %1 (see --help)").arg(flag);
         return false;
     }
@@ -124,9 +197,49 @@ bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QStri
         error = QStringLiteral("Invalid value \"%1\" for %2 (see --help)").arg(value, flag);
     return ok;
 }
+
+// Flags that only make sense together.
+bool checkCombination(const QStringList& seen, const CountOptions& o, QString& error) {
+    const auto given = [&](const char* flag) { return seen.contains(QLatin1String(flag)); };
+    const bool binary = o.reader.format != SampleReader::Format::Text;
+    for (const char* flag : {"--column", "--time-column", "--delimiter"}) {
+        if (binary && given(flag))
+            error = QStringLiteral("%1 is for text input, not for a binary --format")
+                        .arg(QLatin1String(flag));
+    }
+    for (const char* flag : {"--scale", "--offset"}) {
+        if (!binary && given(flag))
+            error = QStringLiteral("%1 is for binary input (--format f32le|f64le|i16le|i32le)")
+                        .arg(QLatin1String(flag));
+    }
+    if (given("--time-column") && o.reader.column == 0)
+        error = QStringLiteral("--time-column needs --column for the values");
+    else if (given("--time-column") && o.reader.timeColumn == o.reader.column)
+        error = QStringLiteral("--time-column and --column name the same column");
+    if (given("--time-unit") && !given("--time-column"))
+        error = QStringLiteral("--time-unit is for --time-column");
+    for (const char* flag : {"--plot-size", "--from", "--to"}) {
+        if (given(flag) && !given("--plot"))
+            error = QStringLiteral("%1 is for --plot").arg(QLatin1String(flag));
+    }
+    // Without a time column an index is a time too, so mixed ends compare.
+    const auto seconds = [&](const PlotBound& b) {
+        return b.unit == PlotBound::Unit::Second ? b.value : b.value * o.intervalMs / 1000.0;
+    };
+    const bool comparable = o.from.unit == o.to.unit || o.reader.timeColumn == 0;
+    if (o.from.unit != PlotBound::Unit::None && o.to.unit != PlotBound::Unit::None && comparable &&
+        !(seconds(o.to) > seconds(o.from)))
+        error = QStringLiteral("--to must lie after --from");
+    if (given("--interval-ms") && given("--time-column"))
+        error = QStringLiteral("--interval-ms and --time-column exclude each other: the times "
+                               "come from the file");
+    return error.isEmpty();
+}
 } // namespace
 
 bool parseCountOptions(const QStringList& arguments, CountOptions& options, QString& error) {
+    options.reader.delimiter = SampleReader::Detect;
+    QStringList seen;
     // The settings file comes first, whatever its place, so flags override it.
     const qsizetype settingsAt = arguments.indexOf(QStringLiteral("--settings"));
     if (settingsAt >= 0) {
@@ -152,6 +265,7 @@ bool parseCountOptions(const QStringList& arguments, CountOptions& options, QStr
             }
             if (!applyFlag(argument, arguments[i + 1], options, error))
                 return false;
+            seen << argument;
             ++i;
         } else if (options.inputPath.isEmpty()) {
             options.inputPath = argument;
@@ -161,15 +275,18 @@ bool parseCountOptions(const QStringList& arguments, CountOptions& options, QStr
             return false;
         }
     }
-    return true;
+    return checkCombination(seen, options, error);
 }
 
 QString countUsage() {
     return QStringLiteral(
         "Usage: cyclomarkator-count [options] [FILE|-]\n"
         "Counts stress cycles and triggers in a recorded signal with the program's own engine.\n"
-        "Input: one value per line (a decimal comma is fine), or with --column a CSV column\n"
-        "(header lines before the first number are skipped). Standard input without FILE.\n\n"
+        "Input: one value per line (a decimal comma is fine), or with --column one column of a\n"
+        "table (header lines before the first number are skipped), or raw binary samples with\n"
+        "--format. A gzip-compressed input (FILE.gz, or any input that starts like one) is\n"
+        "read as it is decompressed. Standard input without FILE.\n\n"
+        "Counting and triggers:\n"
         "  --settings FILE          counting and trigger settings from a settings file\n"
         "  --mode max|min           count maxima or minima\n"
         "  --extrema-per-cycle N    counted extrema per stress cycle\n"
@@ -182,8 +299,43 @@ QString countUsage() {
         "  --extra-events 0..2      additional triggers right after a due one\n"
         "  --delay-ms N             trigger delay\n"
         "  --start-count N          cycle count to start from\n"
-        "  --column N               CSV column (from 1)\n"
-        "  --delimiter C            CSV separator: , ; or tab (default ,)\n"
+        "Reading:\n"
+        "  --column N               the values are in column N (from 1)\n"
+        "  --delimiter C            column separator: a character, tab, or space (runs of\n"
+        "                           blanks); default: ; tab , or blanks, the first that\n"
+        "                           gives a number\n"
+        "  --time-column N          sample times from column N instead of --interval-ms\n"
+        "  --time-unit s|ms         unit of the time column (default s)\n"
         "  --interval-ms N          time between samples (default 40)\n"
-        "  --json                   JSON lines instead of text\n");
+        "  --gaps stop|skip         NaN or empty values: stop with an error (default), or\n"
+        "                           skip them as gaps and count them in the summary\n"
+        "  --format text|f32le|f64le|i16le|i32le\n"
+        "                           raw little-endian samples instead of text\n"
+        "  --scale F, --offset V    binary samples: volts = sample * F + V\n"
+        "Output:\n"
+        "  --json                   JSON lines instead of text\n"
+        "  --plot FILE              a picture of the signal with threshold, hysteresis band,\n"
+        "                           counted extrema, triggers and the cycle count (.png, .svg)\n"
+        "  --plot-size WxH          its size in pixels (default 1600x900)\n"
+        "  --from T, --to T         the picture shows only this stretch: 12.5s is a time,\n"
+        "                           a plain integer a sample index (the count runs over all)\n"
+        "  --summary-json FILE      counts, triggers, extrema, signal range and settings\n\n"
+        "Exit codes: 0 done, 1 bad input data (the samples before it are counted and the\n"
+        "summary is printed; no picture or summary file is written), 2 bad command line or a\n"
+        "file that cannot be opened or created, 3 a picture or summary file that could not\n"
+        "be written completely.\n");
+}
+
+QString profileText(const CountingState& state) {
+    QString text;
+    for (int i = 0; i < std::clamp(state.ProfileRows, 0, 6); ++i) {
+        const ProfileRow& row = state.TriggerProfile[static_cast<size_t>(i)];
+        text += QStringLiteral("%1:%2,").arg(row.BelowCycle).arg(row.Every);
+    }
+    return text + QString::number(state.TriggerProfile[6].Every);
+}
+
+QString triggerSourceName(TriggerOn source) {
+    const QStringList names{"max", "min", "rising", "falling"};
+    return names.value(static_cast<int32_t>(source), QStringLiteral("max"));
 }

@@ -5,15 +5,29 @@
 #include "common/SampleReader.h"
 #include "counting/CountingState.h"
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+
+// One end of the stretch a picture shows: a sample index or a time.
+struct PlotBound {
+    enum class Unit { None, Sample, Second };
+    Unit unit = Unit::None;
+    double value = 0.0;
+};
 
 struct CountOptions {
     QString inputPath; // empty or "-": standard input
     SampleReader::Options reader;
     int32_t intervalMs = 40;
+    double timeUnitSeconds = 1.0; // seconds per unit of the time column
     bool json = false;
+    QString plotPath; // .png or .svg; empty: no picture
+    QSize plotSize{1600, 900};
+    PlotBound from;
+    PlotBound to;
+    QString summaryJsonPath; // empty: no summary file
     bool help = false;
     CountingState state;
 };
@@ -23,3 +37,8 @@ struct CountOptions {
 bool parseCountOptions(const QStringList& arguments, CountOptions& options, QString& error);
 
 QString countUsage();
+
+// "10:2,20:5,200": the trigger profile as --profile takes it.
+QString profileText(const CountingState& state);
+// "max", "min", "rising" or "falling".
+QString triggerSourceName(TriggerOn source);

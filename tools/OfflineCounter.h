@@ -2,11 +2,42 @@
 // Runs the program's counting engine over recorded samples and reports every
 // counted extremum and every trigger, so a lab can try threshold, hysteresis
 // and trigger profile on a load history before starting a weeks-long test.
+// Samples come in batches; times are either a fixed interval or per sample.
 #include "counting/CountingEngine.h"
 #include "counting/CountingState.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
+
+// A minimum or maximum the engine confirmed, counted or not: where its peak
+// was and where the signal had moved back far enough to confirm it.
+struct ExtremumEvent {
+    int64_t peakIndex = 0;
+    double peakSeconds = 0.0;
+    int64_t index = 0; // the confirming sample, where the count changes
+    double seconds = 0.0;
+    float value = 0.0f; // the peak's voltage
+    bool maximum = false;
+    bool counted = false;
+    int32_t cycle = 0; // CycleCount after it
+};
+
+struct TriggerEvent {
+    int64_t index = 0;
+    double seconds = 0.0;
+    int32_t cycle = 0;
+    int32_t delayMs = 0;
+};
+
+// Told of every event while the counter runs (the picture, the summary file).
+class CountObserver {
+public:
+    virtual ~CountObserver() = default;
+    virtual void extremum(const ExtremumEvent& event) = 0;
+    virtual void trigger(const TriggerEvent& event) = 0;
+};
 
 class OfflineCounter {
 public:
@@ -15,10 +46,20 @@ public:
     // `state` is copied; `out` receives one line per event.
     OfflineCounter(const CountingState& state, int32_t intervalMs, Format format, std::FILE* out);
 
-    // One sample; `index` counts from 0.
-    void process(float voltage, int64_t index);
-    // The closing summary line.
-    void finish(int64_t headerLines);
+    // Samples in the order of the history. With `times` (never decreasing,
+    // in units of `secondsPerUnit`) the engine's clock and the reported times
+    // follow them; without, samples are `intervalMs` apart.
+    void setTimeUnit(double secondsPerUnit) { m_secondsPerUnit = secondsPerUnit; }
+    [[gnu::flatten]] void process(const float* values, const double* times, size_t count);
+    void process(float voltage) { process(&voltage, nullptr, 1); }
+    // Not owned; must outlive the counter.
+    void addObserver(CountObserver* observer) { m_observers.push_back(observer); }
+    // The time of sample `index` when the samples are `intervalMs` apart.
+    double secondsAt(int64_t index) const {
+        return static_cast<double>(index) * m_intervalMs / 1000.0;
+    }
+    // The closing summary line; every event line is written out before it.
+    void finish(int64_t headerLines, int64_t gaps);
 
     const CountingState& state() const { return m_state; }
     int64_t extremaCounted() const { return m_extrema; }
@@ -26,16 +67,27 @@ public:
     int64_t samples() const { return m_samples; }
 
 private:
-    void report(const char* event, int64_t index, float voltage, int32_t cycle, int32_t delayMs);
+    void processEach(const float* values, const double* times, size_t count);
+    void watchExtreme(float before, int32_t direction, const StepResult& result, double seconds);
+    [[gnu::noinline]] void reportEvents(const StepResult& result, float voltage, double seconds);
+    void report(const char* event, float voltage, double seconds, int32_t cycle, int32_t delayMs);
+    void flush();
 
     CountingState m_state;
     ExtremumTracker m_tracker{};
     CountingEngine m_engine;
     int32_t m_intervalMs;
+    uint32_t m_clock = 0; // the program's wrapping millisecond tick
+    bool m_timed = false;
+    double m_secondsPerUnit = 1.0;
     Format m_format;
     std::FILE* m_out;
+    std::string m_pending; // event lines not yet handed to `m_out`
     int32_t m_startCount;
     int64_t m_samples = 0;
     int64_t m_extrema = 0;
     int64_t m_triggers = 0;
+    std::vector<CountObserver*> m_observers;
+    int64_t m_peakIndex = 0; // where the running extreme was reached
+    double m_peakSeconds = 0.0;
 };

@@ -1,51 +1,151 @@
-// The offline counter's sample reader: one value per line or one CSV column,
-// and a bad line stops the run with its number and the reason.
+// The reader of recorded histories: text lines, delimited and blank-separated
+// columns with times and gaps, binary samples, gzip; a bad input stops the
+// reading with where and why, never with a guess or a silent end.
 #include "common/SampleReader.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace {
+using Format = SampleReader::Format;
+
 struct Read {
     std::vector<float> values;
+    std::vector<double> times;
     SampleReader::Status status;
     std::string error;
     int64_t headerLines;
+    int64_t gaps;
+    char delimiter;
 };
 
-Read readAll(const std::string& text, SampleReader::Options options = {}) {
+Read readAll(const std::string& bytes, SampleReader::Options options = {}) {
     std::FILE* file = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), file);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::rewind(file);
     SampleReader reader(file, options);
     Read result;
     float value = 0.0f;
-    while ((result.status = reader.next(value)) == SampleReader::Status::Sample)
+    for (int64_t i = 0; i < 100'000'000; ++i) {
+        result.status = reader.next(value);
+        if (result.status != SampleReader::Status::Sample)
+            break;
         result.values.push_back(value);
+        result.times.push_back(reader.time());
+    }
     result.error = reader.error();
     result.headerLines = reader.headerLines();
+    result.gaps = reader.gaps();
+    result.delimiter = reader.delimiter();
     std::fclose(file);
     return result;
 }
-} // namespace
 
-// Blanks, CR LF, decimal commas and header lines above a CSV column must
-// neither drop nor shift a sample.
-TEST(SampleReader, ReadsPlainLinesAndCsvColumnsAfterTheirHeader) {
-    EXPECT_EQ(readAll("1.5\r\n  -2,25 \n\n+3e-1\t\n4").values,
-              (std::vector<float>{1.5f, -2.25f, 0.3f, 4.0f}));
-    const Read csv = readAll("time,load,stroke\nms,V,mm\n0,1.5,9\n40,2.5,9\n", {2, ','});
-    EXPECT_EQ(csv.values, (std::vector<float>{1.5f, 2.5f}));
-    EXPECT_EQ(csv.headerLines, 2);
-    EXPECT_EQ(readAll("t;U\n0;1,5\n1;-0,5\n", {2, ';'}).values, (std::vector<float>{1.5f, -0.5f}));
-    EXPECT_EQ(readAll("1,2,3\n", {3, ','}).values, (std::vector<float>{3.0f}));
+SampleReader::Options column(int n, char delimiter = SampleReader::Detect, int time = 0) {
+    SampleReader::Options options;
+    options.column = n;
+    options.delimiter = delimiter;
+    options.timeColumn = time;
+    return options;
 }
 
-// A bad line must stop the count, not be skipped, and name the line and why.
-TEST(SampleReader, BadLinesStopWithTheirNumberAndReason) {
+SampleReader::Options binary(Format format, double scale = 1.0, double offset = 0.0) {
+    SampleReader::Options options;
+    options.format = format;
+    options.scale = scale;
+    options.offset = offset;
+    return options;
+}
+
+template <typename T> std::string bytesOf(const std::vector<T>& values) {
+    return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
+}
+
+std::string gzip(const std::string& bytes) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&z, static_cast<uLong>(bytes.size())) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+} // namespace
+
+// Blanks, CR LF, decimal commas and header lines above a column must neither
+// drop nor shift a sample, whichever delimiter the file uses.
+TEST(SampleReader, ReadsLinesAndColumnsAfterTheirHeader) {
+    EXPECT_EQ(readAll("1.5\r\n  -2,25 \n\n+3e-1\t\n4").values,
+              (std::vector<float>{1.5f, -2.25f, 0.3f, 4.0f}));
+    const Read csv = readAll("time,load,stroke\nms,V,mm\n0,1.5,9\n40,2.5,9\n", column(2, ','));
+    EXPECT_EQ(csv.values, (std::vector<float>{1.5f, 2.5f}));
+    EXPECT_EQ(csv.headerLines, 2);
+    const struct {
+        std::string text;
+        SampleReader::Options options;
+        std::vector<float> values;
+        char delimiter;
+    } cases[] = {
+        {"t;U\n0;1,5\n1;-0,5\n", column(2), {1.5f, -0.5f}, ';'},
+        {"1,2,3\n", column(3), {3.0f}, ','},
+        {"1\t\t3\n", column(3), {3.0f}, '\t'},
+        {"% t  U\n   5.0e-02  -1.2e+00\n\t1.0e-01 2\n", column(2), {-1.2f, 2.0f}, ' '},
+        {"1,5 2,5\n", column(2), {2.5f}, ' '}, // a decimal comma, not a delimiter
+        {"a b\n 1  2 \r\n", column(2, SampleReader::Blanks), {2.0f}, ' '},
+    };
+    for (const auto& c : cases) {
+        const Read r = readAll(c.text, c.options);
+        EXPECT_EQ(r.values, c.values) << c.text;
+        EXPECT_EQ(r.status, SampleReader::Status::End) << c.text << r.error;
+        EXPECT_EQ(r.delimiter, c.delimiter) << c.text;
+    }
+}
+
+// The sample times of a time column are handed out with their samples;
+// a time that goes back is a damaged file, not a sample.
+TEST(SampleReader, TimeColumnGivesEachSampleItsTime) {
+    const Read r = readAll("t U\n0.000 1\n0.0005 2\n0.0005 3\n1e6 4\n", column(2, ' ', 1));
+    EXPECT_EQ(r.values, (std::vector<float>{1, 2, 3, 4}));
+    EXPECT_EQ(r.times, (std::vector<double>{0.0, 0.0005, 0.0005, 1e6}));
+    EXPECT_EQ(readAll("0 1\n2 1\n1 1\n", column(2, ' ', 1)).error,
+              "line 3: time 1 is before the time of the sample before it (2)");
+}
+
+// A dropout written as NaN or an empty field is a gap with --gaps skip: not a
+// sample, counted; without it the reading stops there, as before.
+TEST(SampleReader, GapsAreSkippedOnlyWhenAsked) {
+    const std::string text = "t,U\n0,1\n1,NaN\n2,\n3,-nan\n4,2\n,3\n6,4\n";
+    SampleReader::Options options = column(2, ',', 1);
+    EXPECT_EQ(readAll(text, options).error, "line 3: \"NaN\" is not a number");
+    options.skipGaps = true;
+    const Read r = readAll(text, options);
+    EXPECT_EQ(r.values, (std::vector<float>{1, 2, 4}));
+    EXPECT_EQ(r.times, (std::vector<double>{0, 4, 6}));
+    EXPECT_EQ(r.gaps, 4);
+    SampleReader::Options plain;
+    plain.skipGaps = true;
+    EXPECT_EQ(readAll("nan\n1\nNAN\n2\n", plain).values, (std::vector<float>{1, 2}));
+}
+
+// A bad line must stop the count, not be skipped, and name the line and why;
+// an input that gives no sample at all is an error, never "samples=0".
+TEST(SampleReader, BadInputStopsWithWhereAndWhy) {
     const struct {
         std::string text;
         SampleReader::Options options;
@@ -56,10 +156,25 @@ TEST(SampleReader, BadLinesStopWithTheirNumberAndReason) {
         {"1\nnan\n", {}, "line 2: \"nan\" is not a number"},
         {"1\ninf\n", {}, "line 2: \"inf\" is not a number"},
         {"1\n1e99\n", {}, "line 2: \"1e99\" is out of range"},
-        {"a,b\n1,2\n3\n", {2, ','}, "line 3: has no column 2"},
-        {"a,b\n1,2\n3,x\n", {2, ','}, "line 3: \"x\" is not a number"},
-        {"1,2\n3,\n", {2, ','}, "line 2: the value is empty"},
+        {"1\n3.5e38\n", {}, "line 2: \"3.5e38\" is out of range"},
+        {"1\n\x1b]0;pwned\x07\n", {}, "line 2: \"\\x1B]0;pwned\\x07\" is not a number"},
+        {"1\n\xff\xfe\xc2\x9b\xc3\xa9\n",
+         {},
+         "line 2: \"\\xFF\\xFE\\xC2\\x9B\xc3\xa9\" is not a number"},
+        {"a,b\n1,2\n3\n", column(2, ','), "line 3: has no column 2 (delimiter ',')"},
+        {"a,b\n1,2\n3,x\n", column(2, ','), "line 3: \"x\" is not a number"},
+        {"1,2\n3,\n", column(2, ','), "line 2: the value is empty"},
+        {"1;2;3\n4;5;x\n", column(2, ';', 3), "line 2: time \"x\" is not a number"},
         {"1\n" + std::string(100000, '7') + "\n", {}, "line 2: longer than 65536 characters"},
+        {std::string(2'000'000, ' '), {}, "line 1: longer than 65536 characters"},
+        {"", {}, "no samples: the input is empty"},
+        {"\n \r\n", {}, "no samples: all 2 lines are blank"},
+        {"   5.0000000e-02  -1.2004945e+00\n   1.0000000e-01  -1.1e+00\n", column(2, ','),
+         "no line gives a sample from column 2 with delimiter ','; 2 lines read like "
+         "\"   5.0000000e-02  -1.2004945e+00\" ... \"   1.0000000e-01  -1.1e+00\""},
+        {"x y\nu v\n", column(2),
+         "no line gives a sample from column 2 with ';', tab, ',' or blanks as delimiter; 2 "
+         "lines read like \"x y\" ... \"u v\""},
     };
     for (const auto& c : cases) {
         const Read r = readAll(c.text, c.options);
@@ -77,4 +192,180 @@ TEST(SampleReader, LinesSpanningReadBlocksAreReadWhole) {
     ASSERT_EQ(r.status, SampleReader::Status::End);
     ASSERT_EQ(r.values.size(), 300000u);
     EXPECT_EQ(r.values[299999], 999.125f);
+    EXPECT_EQ(readAll(gzip(text)).values, r.values);
+}
+
+// The quick reading must give, bit for bit, what the careful reading gives,
+// on numbers of every shape: random digits and exponents, the float limits,
+// values halfway between two floats (where reading in double and then
+// rounding to single differs from rounding once).
+TEST(SampleReader, QuickReadingAgreesWithCarefulReadingOnMillionsOfNumbers) {
+    std::mt19937_64 random(17);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    std::vector<std::string> numbers = {"3.40282347e38",
+                                        "3.4028235e38",
+                                        "3.40282357e38",
+                                        "-3.4028236e38",
+                                        "1.17549435e-38",
+                                        "1.4e-45",
+                                        "7e-46",
+                                        "0.000",
+                                        "-0",
+                                        "+.5",
+                                        "5.",
+                                        "9007199254740993",
+                                        "9007199254740992",
+                                        "1e22",
+                                        "1e23",
+                                        "123456789e-22"};
+    char text[64];
+    for (int i = 0; i < 2'000'000; ++i) {
+        const uint32_t bits = static_cast<uint32_t>(random());
+        float f = 0.0f;
+        std::memcpy(&f, &bits, sizeof f);
+        switch (i % 4) {
+        case 0: // a float's neighbourhood: halfway to the next float, in double
+            std::snprintf(text, sizeof text, "%.17g",
+                          (double(f) + double(std::nextafter(f, INFINITY))) / 2);
+            break;
+        case 1:
+            std::snprintf(text, sizeof text, "%.*g", 1 + pick(12), double(f));
+            break;
+        default: { // random digits, point, exponent
+            std::string s = pick(3) == 0 ? "-" : "";
+            for (int d = pick(12); d >= 0; --d)
+                s += char('0' + pick(10));
+            if (pick(2))
+                s.append(pick(4) ? "." : ",").append(std::to_string(random() % 100000000));
+            if (pick(3) == 0)
+                s.append("e").append(std::to_string(pick(90) - 45));
+            std::snprintf(text, sizeof text, "%s", s.c_str());
+        }
+        }
+        numbers.emplace_back(text);
+    }
+    std::string file;
+    std::vector<float> expected;
+    for (const std::string& n : numbers) {
+        float value = 0.0f;
+        std::string why;
+        if (SampleLine::parseValue(n.data(), n.data() + n.size(), true, value, why)) {
+            file += n + "\n";
+            expected.push_back(value);
+        }
+    }
+    ASSERT_GT(expected.size(), 1'500'000u);
+    const Read r = readAll(file);
+    ASSERT_EQ(r.values.size(), expected.size()) << r.error;
+    for (size_t i = 0; i < expected.size(); ++i)
+        ASSERT_TRUE(sameBits(r.values[i], expected[i])) << i << " " << expected[i];
+}
+
+// On lines of random characters, the quick reading either declines or agrees
+// with the careful one, for every layout: it may never accept what the
+// careful reading refuses.
+TEST(SampleReader, QuickReadingNeverAcceptsWhatTheCarefulReadingRefuses) {
+    std::mt19937_64 random(15);
+    const char alphabet[] = "0123456789012345678901234567890123456789..,,;;  \t\t\r-+eEnaNx";
+    const SampleLine::Fields layouts[] = {{0, 0, ','},  {2, 0, ','}, {2, 1, ';'},
+                                          {1, 3, '\t'}, {2, 0, ' '}, {3, 1, ' '}};
+    int accepted = 0;
+    for (int i = 0; i < 300'000; ++i) {
+        std::string line;
+        for (int n = static_cast<int>(random() % 24); n > 0; --n)
+            line += alphabet[random() % (sizeof alphabet - 1)];
+        const std::string terminated = line + "\n";
+        for (const SampleLine::Fields& fields : layouts) {
+            float quick = 0.0f, careful = 0.0f;
+            double quickTime = 0.0, carefulTime = 0.0;
+            const char* next = nullptr;
+            if (fields.column == 0)
+                next = SampleLine::quick<SampleLine::Layout::Whole>(terminated.data(), fields,
+                                                                    quick, quickTime);
+            else if (fields.delimiter == ' ')
+                next = SampleLine::quick<SampleLine::Layout::BlankSeparated>(
+                    terminated.data(), fields, quick, quickTime);
+            else
+                next = SampleLine::quick<SampleLine::Layout::Delimited>(terminated.data(), fields,
+                                                                        quick, quickTime);
+            if (!next)
+                continue;
+            ++accepted;
+            std::string why;
+            const SampleLine::Kind kind = SampleLine::careful(
+                line.data(), line.data() + line.size(), fields, careful, carefulTime, why);
+            ASSERT_EQ(kind, SampleLine::Kind::Sample) << "\"" << line << "\" " << why;
+            ASSERT_TRUE(sameBits(quick, careful)) << line;
+            ASSERT_TRUE(fields.timeColumn == 0 || quickTime == carefulTime) << line;
+            ASSERT_EQ(next, terminated.data() + terminated.size());
+        }
+    }
+    EXPECT_GT(accepted, 1000);
+}
+
+// The same history as text, every binary format and gzip gives the same
+// samples; integer counts are scaled.
+TEST(SampleReader, BinaryAndCompressedFormsGiveTheSameSamples) {
+    std::vector<int16_t> counts;
+    std::string text;
+    for (int i = 0; i < 70000; ++i) {
+        counts.push_back(static_cast<int16_t>(std::lround(12000 * std::sin(i * 0.01)) - 3));
+        text += std::to_string(counts.back()) + "\n";
+    }
+    const std::vector<float> expected = readAll(text).values;
+    std::vector<float> f32(expected);
+    std::vector<double> f64(expected.begin(), expected.end());
+    std::vector<int32_t> i32(counts.begin(), counts.end());
+    EXPECT_EQ(readAll(bytesOf(f32), binary(Format::F32LE)).values, expected);
+    EXPECT_EQ(readAll(bytesOf(f64), binary(Format::F64LE)).values, expected);
+    EXPECT_EQ(readAll(bytesOf(i32), binary(Format::I32LE)).values, expected);
+    EXPECT_EQ(readAll(gzip(bytesOf(counts)), binary(Format::I16LE)).values, expected);
+    // Concatenated gzip members read as one stream.
+    EXPECT_EQ(readAll(gzip(text.substr(0, 1000)) + gzip(text.substr(1000))).values, expected);
+    const std::vector<int16_t> raw{0, 1000, -32768};
+    EXPECT_EQ(readAll(bytesOf(raw), binary(Format::I16LE, 0.01, 1)).values,
+              (std::vector<float>{1.0f, 11.0f, -326.68f}));
+}
+
+// A damaged binary or compressed input says where it broke; the samples before
+// the damage are handed out first.
+TEST(SampleReader, DamagedBinaryAndCompressedInputSayWhereItBroke) {
+    std::string text;
+    for (int i = 0; i < 200000; ++i)
+        text += std::to_string(i) + "\n";
+    // A flipped bit in the checksum: every byte inflates, and still the file is bad.
+    std::string damaged = gzip(text);
+    damaged[damaged.size() - 8] = static_cast<char>(damaged[damaged.size() - 8] ^ 0x55);
+    const std::vector<float> f32{1.0f, NAN, 2.0f, INFINITY};
+    SampleReader::Options gzipNamed;
+    gzipNamed.requireCompressed = true;
+    const struct {
+        std::string bytes;
+        SampleReader::Options options;
+        const char* error;
+        size_t samples;
+    } cases[] = {
+        {bytesOf(f32).substr(0, 7), binary(Format::F32LE),
+         "sample 1 (byte 4) is cut off after 3 of its 4 bytes: the f32le input is truncated", 1},
+        {bytesOf(f32), binary(Format::F32LE),
+         "sample 1 (byte 4) is NaN (--gaps skip takes it as a gap)", 1},
+        {bytesOf(std::vector<double>{1, 1e300}), binary(Format::F64LE),
+         "sample 1 (byte 8) is out of range: 1e+300", 1},
+        {gzip(text).substr(0, 3000), {}, "cut off", 0},
+        {damaged, {}, "after line 200000: damaged compressed data: incorrect data check", 200000},
+        {gzip("1\n") + "junk", {}, "unexpected bytes after the end", 1},
+        {"1\n2\n", gzipNamed, "the data is not gzip-compressed", 0},
+        {"", binary(Format::I16LE), "no samples: the input is empty", 0},
+    };
+    for (const auto& c : cases) {
+        const Read r = readAll(c.bytes, c.options);
+        EXPECT_EQ(r.status, SampleReader::Status::Error) << c.error;
+        EXPECT_NE(r.error.find(c.error), std::string::npos) << r.error;
+        EXPECT_TRUE(c.samples == 0 || r.values.size() == c.samples) << c.error;
+    }
+    SampleReader::Options skip = binary(Format::F32LE);
+    skip.skipGaps = true;
+    const Read gaps = readAll(bytesOf(std::vector<float>{1.0f, NAN, 2.0f}), skip);
+    EXPECT_EQ(gaps.values, (std::vector<float>{1.0f, 2.0f}));
+    EXPECT_EQ(gaps.gaps, 1);
 }

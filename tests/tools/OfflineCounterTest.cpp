@@ -46,7 +46,7 @@ TEST(OfflineCounter, CountsGeneratedSignals) {
         std::FILE* sink = std::tmpfile();
         OfflineCounter counter(parse(c.flags).state, 40, OfflineCounter::Format::Text, sink);
         for (int i = 0; i < 100 * 50; ++i)
-            counter.process(static_cast<float>(2.0 * std::sin(2 * M_PI * i / 50)), i);
+            counter.process(static_cast<float>(2.0 * std::sin(2 * M_PI * i / 50)));
         std::fclose(sink);
         EXPECT_EQ(counter.state().CycleCount, c.cycles) << c.flags.join(' ').toStdString();
         EXPECT_EQ(counter.triggersFired(), c.triggers) << c.flags.join(' ').toStdString();
@@ -66,8 +66,8 @@ TEST(OfflineCounter, VoltageSourcesStartOnTheSideOfTheFirstSample) {
         std::FILE* sink = std::tmpfile();
         OfflineCounter counter(parse({"--trigger-source", c.source}).state, 40,
                                OfflineCounter::Format::Text, sink);
-        counter.process(c.first, 0);
-        counter.process(c.second, 1);
+        counter.process(c.first);
+        counter.process(c.second);
         std::fclose(sink);
         EXPECT_EQ(counter.triggersFired(), c.triggers) << c.source << " " << c.first;
     }
@@ -85,6 +85,24 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
     EXPECT_TRUE(parseError({"--threshold"}).contains("needs a value"));
     EXPECT_TRUE(parseError({"--settings", "/nonexistent/x.INI"}).contains("Cannot read"));
     EXPECT_TRUE(parseError({"a.txt", "b.txt"}).contains("Only one input file"));
+    EXPECT_TRUE(parseError({"--format", "f16le"}).contains("--format"));
+    EXPECT_TRUE(parseError({"--delimiter", "5"}).contains("--delimiter"));
+    EXPECT_TRUE(parseError({"--delimiter", "-"}).contains("--delimiter"));
+    EXPECT_TRUE(parseError({"--gaps", "fill"}).contains("--gaps"));
+    EXPECT_TRUE(parseError({"--scale", "0", "--format", "i16le"}).contains("--scale"));
+    EXPECT_TRUE(parseError({"--scale", "2"}).contains("for binary input"));
+    EXPECT_TRUE(parseError({"--format", "f32le", "--column", "2"}).contains("for text input"));
+    EXPECT_TRUE(parseError({"--time-column", "1"}).contains("needs --column"));
+    EXPECT_TRUE(parseError({"--column", "2", "--time-column", "2"}).contains("same column"));
+    EXPECT_TRUE(parseError({"--column", "2", "--time-column", "1", "--interval-ms", "5"})
+                    .contains("exclude each other"));
+    EXPECT_TRUE(parseError({"--plot", "count.jpg"}).contains("--plot"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--plot-size", "100x100"}).contains("--plot-size"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "1.5"}).contains("--from"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "-3"}).contains("--from"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "9s", "--to", "2s"}).contains("after"));
+    EXPECT_TRUE(parseError({"--plot", "p.png", "--from", "1000", "--to", "39s"}).contains("after"));
+    EXPECT_TRUE(parseError({"--from", "12.5s"}).contains("is for --plot"));
 }
 
 // A flag wins over the settings file; the rest comes from the file, decimal
@@ -118,7 +136,7 @@ TEST(OfflineCounter, ToolReportsEventsAndStopsAtABadLine) {
     EXPECT_EQ(tool.exitCode(), 1);
     const QString out = QString::fromUtf8(tool.readAllStandardOutput());
     EXPECT_TRUE(out.contains("\"event\":\"extremum\",\"sample\":2,")) << out.toStdString();
-    EXPECT_TRUE(out.contains("\"event\":\"summary\",\"samples\":5,\"header_lines\":1,"
+    EXPECT_TRUE(out.contains("\"event\":\"summary\",\"samples\":5,\"header_lines\":1,\"gaps\":0,"
                              "\"extrema\":2,\"cycles\":1"))
         << out.toStdString();
     EXPECT_EQ(QString::fromUtf8(tool.readAllStandardError()).trimmed(),

@@ -1,0 +1,14 @@
+#pragma once
+// Text from an input file made safe to show on a terminal: control characters,
+// bytes that are not UTF-8 and the C1 controls are written as \xHH, so that a
+// damaged or binary file cannot move the cursor, clear the screen or retitle
+// the window through an error message.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// `text` cut after `limit` bytes (then "..." follows), escaped and in quotes.
+std::string quotedText(std::string_view text, size_t limit = 40);
+
+// `text` escaped, without quotes or a limit.
+std::string printableText(std::string_view text);

@@ -1,0 +1,265 @@
+// The picture report: its arithmetic, its columns that never lose a sample,
+// and what the drawn picture shows (read back from its pixels, not its bytes).
+#include "CountOptions.h"
+#include "OfflineCounter.h"
+#include "PlotReport.h"
+#include "PlotScale.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QProcess>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+CountOptions options(const QStringList& arguments) {
+    CountOptions o;
+    QString error;
+    EXPECT_TRUE(parseCountOptions(arguments + QStringList{"--plot", "unused.png"}, o, error))
+        << error.toStdString();
+    return o;
+}
+
+// Runs the counter over `values` with a picture report, as the tool does.
+QImage draw(const std::vector<float>& values, const QStringList& arguments) {
+    const CountOptions o = options(arguments);
+    std::FILE* sink = std::tmpfile();
+    OfflineCounter counter(o.state, o.intervalMs, OfflineCounter::Format::Text, sink);
+    PlotReport plot(o, "test");
+    counter.addObserver(&plot);
+    for (size_t i = 0; i < values.size(); i += 4096) {
+        const size_t n = std::min<size_t>(4096, values.size() - i);
+        plot.addSamples(values.data() + i, nullptr, n, static_cast<int64_t>(i));
+        counter.process(values.data() + i, nullptr, n);
+    }
+    counter.finish(0, 0);
+    std::fclose(sink);
+    return plot.render();
+}
+
+// Centres of the runs of image columns (inside the plot area) holding `colour`.
+std::vector<double> columnsWith(const QImage& image, QRgb colour) {
+    const QRect area = PlotScale::plotArea(image.size());
+    std::vector<double> centres;
+    int runStart = -1;
+    for (int x = area.left(); x <= area.right() + 1; ++x) {
+        bool found = false;
+        for (int y = area.top(); y <= area.bottom() && x <= area.right() && !found; ++y)
+            found = image.pixel(x, y) == colour;
+        if (found && runStart < 0)
+            runStart = x;
+        if (!found && runStart >= 0) {
+            centres.push_back((runStart + x - 1) / 2.0);
+            runStart = -1;
+        }
+    }
+    return centres;
+}
+
+// A triangle wave of `periods` periods of 100 samples between -2 and 2 V:
+// maxima at samples 50, 150, 250, ...
+std::vector<float> triangle(int periods) {
+    std::vector<float> values;
+    for (int i = 0; i < periods * 100; ++i)
+        values.push_back(static_cast<float>(2.0 - std::fabs((i % 100) - 50) / 12.5));
+    return values;
+}
+
+double pixelOf(const QImage& image, double seconds, double from, double to) {
+    const QRect area = PlotScale::plotArea(image.size());
+    return PlotAxis{from, to, double(area.left()), double(area.left() + area.width())}.toPixel(
+        seconds);
+}
+} // namespace
+
+// Ticks are round numbers inside the range; a stretch narrower than a pixel
+// still gets a pixel; a constant signal still gets a range.
+TEST(PlotScale, TicksPixelsAndRanges) {
+    const struct {
+        double min, max;
+        std::vector<double> ticks;
+    } cases[] = {{0, 10, {0, 2, 4, 6, 8, 10}},
+                 {-4.63, 4.64, {-4, -2, 0, 2, 4}},
+                 {0.0012, 0.0031, {0.0015, 0.002, 0.0025, 0.003}},
+                 {5, 5, {}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(PlotScale::ticks(c.min, c.max, 6), c.ticks) << c.min << ".." << c.max;
+    EXPECT_EQ(PlotScale::tickLabel(0.0025, 0.0005), "0.0025");
+    EXPECT_EQ(PlotScale::tickLabel(-4, 2), "-4");
+    const PlotAxis x{0.0, 1000.0, 100.0, 1100.0};
+    EXPECT_EQ(PlotScale::pixelColumns(x, 10.2, 10.3), (std::pair<int, int>{110, 110}));
+    EXPECT_EQ(PlotScale::pixelColumns(x, 10.0, 13.0), (std::pair<int, int>{110, 112}));
+    EXPECT_EQ(PlotScale::paddedRange(3, 3), (std::pair<double, double>{2, 4}));
+}
+
+// Ten million samples into 1432 columns: the columns merge, memory stays
+// fixed, and every sample that stands out is still its column's extreme.
+TEST(PlotColumns, NoSampleIsLostWhenTenMillionShareTheColumns) {
+    const std::map<int64_t, float> spikes = {{123, -3.0f},       {6'553'723, 9.5f},
+                                             {6'553'724, -7.0f}, {7'000'001, 4.0f},
+                                             {9'999'998, -1.0f}, {65'537, 2.0f}};
+    constexpr int64_t Samples = 10'000'000;
+    PlotColumns columns(1432, true);
+    std::vector<float> block(1 << 16);
+    for (int64_t start = 0; start < Samples; start += int64_t(block.size())) {
+        const size_t n = static_cast<size_t>(std::min<int64_t>(Samples - start, 1 << 16));
+        std::fill(block.begin(), block.end(), 0.25f);
+        for (const auto& [index, value] : spikes) {
+            if (index >= start && index < start + int64_t(n))
+                block[size_t(index - start)] = value;
+        }
+        columns.addSamples(double(start), 1.0, block.data(), n);
+    }
+    columns.addExtremum(6'553'723, 9.5f);
+    columns.addExtremum(6'553'900, 3.0f);
+    ASSERT_LE(columns.used(), 1432);
+    ASSERT_GE(columns.used(), 716);
+    const double span = columns.span();
+    int64_t samples = 0;
+    for (int c = 0; c < columns.used(); ++c) {
+        const PlotColumns::Column& column = columns.at(c);
+        float low = 0.25f, high = 0.25f;
+        for (const auto& [index, value] : spikes) {
+            if (index >= c * span && index < (c + 1) * span) {
+                low = std::min(low, value);
+                high = std::max(high, value);
+            }
+        }
+        EXPECT_EQ(column.min, low) << c;
+        EXPECT_EQ(column.max, high) << c;
+        samples += column.samples;
+        if (column.extrema > 0) {
+            EXPECT_EQ(column.extrema, 2);
+            EXPECT_EQ(column.extreme, 9.5f);
+        }
+    }
+    EXPECT_EQ(samples, Samples);
+}
+
+// In the drawn picture, the one sample in ten million that stands out still
+// colours a pixel at its height, far above the rest of the signal.
+TEST(PlotReport, ASpikeOfOneSampleInTenMillionIsVisible) {
+    const CountOptions o = options({});
+    PlotReport plot(o, "spike");
+    std::vector<float> block(1 << 16);
+    for (int64_t start = 0; start < 10'000'000; start += int64_t(block.size())) {
+        for (size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<float>(std::sin(double(start + int64_t(i)) * 0.001));
+        if (start == 5'046'272)
+            block[777] = 6.0f;
+        plot.addSamples(block.data(), nullptr, block.size(), start);
+    }
+    const QImage image = plot.render();
+    const QRect area = PlotScale::plotArea(image.size());
+    // The voltage axis spans -1..6 V padded by 5 %: 3 V lies well below 6 V.
+    const int above = area.top() + area.height() * 35 / 100;
+    std::vector<int> columns;
+    for (int x = area.left(); x <= area.right(); ++x) {
+        for (int y = area.top(); y < above; ++y) {
+            if (image.pixel(x, y) == PlotColors::Signal) {
+                columns.push_back(x);
+                break;
+            }
+        }
+    }
+    // A column of samples takes one or two pixels.
+    ASSERT_GE(columns.size(), 1u);
+    ASSERT_LE(columns.back() - columns.front(), 1);
+    EXPECT_NEAR(columns.front(), pixelOf(image, 5'047'049, 0, 10'027'007), 2.0);
+}
+
+// Every counted maximum of a triangle wave gets its mark above its peak, every
+// trigger its line, at the columns where they happened.
+TEST(PlotReport, MarksStandWhereExtremaAndTriggersHappened) {
+    const QImage image = draw(triangle(10), {"--threshold", "1", "--profile", "3:1,4"});
+    const std::vector<double> marks = columnsWith(image, PlotColors::Extremum);
+    ASSERT_EQ(marks.size(), 10u);
+    for (size_t k = 0; k < marks.size(); ++k)
+        EXPECT_NEAR(marks[k], pixelOf(image, (50 + 100 * k) * 0.04, 0, 999 * 0.04), 2.0) << k;
+    // Triggers at cycles 1, 2, 3, 4, 8, confirmed a hysteresis after each peak.
+    const std::vector<double> triggers = columnsWith(image, PlotColors::Trigger);
+    ASSERT_EQ(triggers.size(), 5u);
+    EXPECT_NEAR(triggers[4], pixelOf(image, 753 * 0.04, 0, 999 * 0.04), 2.0);
+    EXPECT_FALSE(columnsWith(image, PlotColors::Count).empty());
+}
+
+// A zoom shows the marks of its stretch, and only those, across the width.
+TEST(PlotReport, ZoomShowsTheMarksOfItsStretch) {
+    const std::vector<float> wave = triangle(50);
+    const QImage bySample = draw(wave, {"--from", "1000", "--to", "1400"});
+    const QImage byTime = draw(wave, {"--from", "40s", "--to", "56s"});
+    for (const QImage& image : {bySample, byTime}) {
+        const std::vector<double> marks = columnsWith(image, PlotColors::Extremum);
+        ASSERT_EQ(marks.size(), 4u);
+        EXPECT_NEAR(marks[0], pixelOf(image, 1050, 1000, 1400), 2.0);
+        EXPECT_NEAR(marks[3], pixelOf(image, 1350, 1000, 1400), 2.0);
+    }
+}
+
+// Degenerate histories draw without marks but with their signal.
+TEST(PlotReport, OneSampleAndConstantHistoriesDraw) {
+    for (const std::vector<float>& values :
+         {std::vector<float>{1.5f}, std::vector<float>(100000, -0.5f)}) {
+        const QImage image = draw(values, {});
+        EXPECT_FALSE(columnsWith(image, PlotColors::Signal).empty()) << values.size();
+        EXPECT_TRUE(columnsWith(image, PlotColors::Extremum).empty()) << values.size();
+    }
+}
+
+// The tool writes PNG and SVG pictures with the same marks and a summary whose
+// numbers agree with the count; a bad input or output path writes nothing.
+TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
+    QTemporaryDir dir;
+    QFile input(dir.filePath("wave.txt"));
+    ASSERT_TRUE(input.open(QIODevice::WriteOnly));
+    for (const float v : triangle(12))
+        input.write(QByteArray::number(v) + "\n");
+    input.close();
+    const auto run = [&](const QStringList& arguments) {
+        QProcess tool;
+        tool.start(COUNT_TOOL_PATH, QStringList{"--threshold", "1"} + arguments);
+        EXPECT_TRUE(tool.waitForFinished(60000));
+        return tool.exitCode();
+    };
+    ASSERT_EQ(run({"--plot", dir.filePath("w.png"), "--plot-size", "800x500", "--summary-json",
+                   dir.filePath("w.json"), input.fileName()}),
+              0);
+    ASSERT_EQ(run({"--plot", dir.filePath("w.svg"), input.fileName()}), 0);
+    const QImage png(dir.filePath("w.png"));
+    EXPECT_EQ(png.size(), QSize(800, 500));
+    EXPECT_EQ(columnsWith(png.convertToFormat(QImage::Format_RGB32), PlotColors::Extremum).size(),
+              12u);
+    QSvgRenderer svg(dir.filePath("w.svg"));
+    ASSERT_TRUE(svg.isValid());
+    QImage fromSvg(1600, 900, QImage::Format_RGB32);
+    QPainter painter(&fromSvg);
+    svg.render(&painter);
+    painter.end();
+    EXPECT_EQ(columnsWith(fromSvg, PlotColors::Extremum).size(), 12u);
+    QFile json(dir.filePath("w.json"));
+    ASSERT_TRUE(json.open(QIODevice::ReadOnly));
+    const QJsonObject summary = QJsonDocument::fromJson(json.readAll()).object();
+    EXPECT_EQ(summary["cycles"].toInt(), 12);
+    EXPECT_EQ(summary["extrema"]["maxima"]["at_or_above_threshold"].toInt(), 12);
+    EXPECT_EQ(summary["signal"]["max"].toDouble(), 2.0);
+    EXPECT_EQ(summary["settings"]["threshold"].toDouble(), 1.0);
+    QFile nan(dir.filePath("nan.txt"));
+    ASSERT_TRUE(nan.open(QIODevice::WriteOnly));
+    nan.write("1\n2\nNaN\n3\n");
+    nan.close();
+    EXPECT_EQ(run({"--plot", dir.filePath("n.png"), "--summary-json", dir.filePath("n.json"),
+                   nan.fileName()}),
+              1);
+    EXPECT_EQ(run({"--plot", input.fileName() + "/x.png", input.fileName()}), 2);
+    EXPECT_EQ(run({"--summary-json", dir.filePath("no/such/x.json"), input.fileName()}), 2);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 5); // inputs, w.png/svg/json
+}

@@ -1,0 +1,187 @@
+#include "PlotReport.h"
+
+#include "PlotPainter.h"
+#include "PlotScale.h"
+
+#include <QFileInfo>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+QString settingsLine(const CountOptions& o) {
+    const CountingState& s = o.state;
+    QString line = QStringLiteral("counting %1 past %2 V, hysteresis %3 V, %4 %5 per cycle")
+                       .arg(s.CountMode == CountedExtrema::Minima ? "minima" : "maxima")
+                       .arg(double(s.Threshold))
+                       .arg(double(s.Hysteresis))
+                       .arg(s.ExtremaPerCycle)
+                       .arg(s.ExtremaPerCycle == 1 ? "extremum" : "extrema");
+    if (s.TriggerEnabled)
+        line += QStringLiteral("; triggers: %1, profile %2, delay %3 ms")
+                    .arg(triggerSourceName(s.TriggerSource), profileText(s))
+                    .arg(s.TriggerDelayMs);
+    else
+        line += QStringLiteral("; triggers off");
+    line += o.reader.timeColumn > 0
+                ? QStringLiteral("; times from column %1").arg(o.reader.timeColumn)
+                : QStringLiteral("; %1 ms per sample").arg(o.intervalMs);
+    return line;
+}
+} // namespace
+
+PlotReport::PlotReport(const CountOptions& options, const QString& title)
+    : m_options(options), m_title(title), m_subtitle(settingsLine(options)),
+      m_columns(PlotScale::plotArea(options.plotSize).width(),
+                options.state.CountMode != CountedExtrema::Minima),
+      m_startCycle(options.state.CycleCount), m_endCycle(options.state.CycleCount) {
+    const bool timed = options.reader.timeColumn > 0;
+    const auto seconds = [&](const PlotBound& bound) {
+        return bound.unit == PlotBound::Unit::Second ? bound.value
+                                                     : bound.value * options.intervalMs / 1000.0;
+    };
+    for (const auto& [bound, index, time] : {std::tuple(options.from, &m_fromIndex, &m_fromSeconds),
+                                             std::tuple(options.to, &m_toIndex, &m_toSeconds)}) {
+        if (bound.unit == PlotBound::Unit::Sample)
+            *index = static_cast<int64_t>(bound.value);
+        else if (bound.unit == PlotBound::Unit::Second)
+            *time = bound.value;
+        m_windowed = m_windowed || bound.unit != PlotBound::Unit::None;
+    }
+    // Where both ends are known as times, the columns divide the stretch at
+    // once; otherwise they grow with the history.
+    const auto known = [&](const PlotBound& b) {
+        return b.unit == PlotBound::Unit::Second || (b.unit == PlotBound::Unit::Sample && !timed);
+    };
+    if (known(options.from) && known(options.to)) {
+        m_fixedRange = true;
+        m_firstX = seconds(options.from);
+        m_lastX = seconds(options.to);
+        m_columns.setRange(m_firstX, m_lastX);
+    }
+}
+
+PlotReport::~PlotReport() = default;
+
+bool PlotReport::open(QString& error) {
+    m_file = std::make_unique<QSaveFile>(m_options.plotPath);
+    if (m_file->open(QIODevice::WriteOnly))
+        return true;
+    error = QStringLiteral("cannot create the picture %1: %2")
+                .arg(m_options.plotPath, m_file->errorString());
+    return false;
+}
+
+void PlotReport::addSamples(const float* values, const double* times, size_t count,
+                            int64_t firstIndex) {
+    if (count == 0)
+        return;
+    const double* xs = times;
+    if (times && m_options.timeUnitSeconds != 1.0) {
+        m_xs.resize(count);
+        for (size_t i = 0; i < count; ++i)
+            m_xs[i] = times[i] * m_options.timeUnitSeconds;
+        xs = m_xs.data();
+    }
+    const double dx = m_options.intervalMs / 1000.0;
+    const double x0 = static_cast<double>(firstIndex) * dx;
+    if (m_windowed) {
+        addFiltered(values, xs, x0, dx, count, firstIndex);
+        return;
+    }
+    if (xs)
+        m_columns.addSamples(xs, values, count);
+    else
+        m_columns.addSamples(x0, dx, values, count);
+    if (!m_anySample)
+        m_firstX = xs ? xs[0] : x0;
+    m_anySample = true;
+    m_lastX = xs ? xs[count - 1] : x0 + static_cast<double>(count - 1) * dx;
+}
+
+void PlotReport::addFiltered(const float* values, const double* xs, double x0, double dx,
+                             size_t count, int64_t firstIndex) {
+    for (size_t i = 0; i < count; ++i) {
+        const int64_t index = firstIndex + static_cast<int64_t>(i);
+        const double x = xs ? xs[i] : x0 + static_cast<double>(i) * dx;
+        if (!inside(index, x))
+            continue;
+        m_columns.addSample(x, values[i]);
+        if (!m_fixedRange && !m_anySample)
+            m_firstX = x;
+        if (!m_fixedRange)
+            m_lastX = x;
+        m_anySample = true;
+    }
+}
+
+void PlotReport::extremum(const ExtremumEvent& event) {
+    if (!event.counted)
+        return;
+    if (inside(event.peakIndex, event.peakSeconds))
+        m_columns.addExtremum(event.peakSeconds, event.value);
+    // The count steps where the extremum is confirmed.
+    if (before(event.index, event.seconds)) {
+        m_startCycle = m_endCycle = event.cycle;
+    } else if (inside(event.index, event.seconds)) {
+        m_columns.addCount(event.seconds, event.cycle);
+        m_endCycle = event.cycle;
+    }
+}
+
+void PlotReport::trigger(const TriggerEvent& event) {
+    if (inside(event.index, event.seconds))
+        m_columns.addTrigger(event.seconds, event.cycle);
+}
+
+PlotPicture PlotReport::picture() const {
+    PlotPicture picture;
+    picture.columns = &m_columns;
+    picture.xFrom = m_firstX;
+    picture.xTo = m_lastX;
+    if (!(picture.xTo > picture.xFrom)) {
+        // One sample, or none in the stretch: a second around it.
+        picture.xFrom -= 0.5;
+        picture.xTo = picture.xFrom + 1.0;
+    }
+    picture.threshold = m_options.state.Threshold;
+    picture.hysteresis = m_options.state.Hysteresis;
+    picture.maxima = m_options.state.CountMode != CountedExtrema::Minima;
+    picture.startCycle = m_startCycle;
+    picture.endCycle = m_endCycle;
+    picture.title = m_title;
+    picture.subtitle = m_subtitle;
+    return picture;
+}
+
+QImage PlotReport::render() const {
+    QImage image(m_options.plotSize, QImage::Format_RGB32);
+    QPainter painter(&image);
+    paintPlot(painter, m_options.plotSize, picture());
+    painter.end();
+    return image;
+}
+
+bool PlotReport::write(QString& error) {
+    bool written = false;
+    if (m_options.plotPath.endsWith(u".svg", Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(m_file.get());
+        svg.setSize(m_options.plotSize);
+        svg.setViewBox(QRect(QPoint(0, 0), m_options.plotSize));
+        svg.setTitle(m_title);
+        QPainter painter(&svg);
+        paintPlot(painter, m_options.plotSize, picture());
+        written = painter.end();
+    } else {
+        written = render().save(m_file.get(), "PNG");
+    }
+    if (written && m_file->commit())
+        return true;
+    error = QStringLiteral("cannot write the picture %1: %2")
+                .arg(m_options.plotPath, m_file->errorString());
+    return false;
+}
