@@ -1,7 +1,6 @@
 // Start-up of Cyclomarkator: a single copy per user, the program folder, the
 // settings, then the main window (or, with --headless, the same counting
 // without any window).
-#include "adc/LibadxDevices.h"
 #include "platform/MillisecondClock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Prompts.h"
@@ -149,10 +148,9 @@ int main(int argc, char** argv) {
     QDir::setCurrent(folder.folder);
 
     SystemClock clock(line.clockRate);
-    NoLibadxDevices devices;
     CounterSession session(
         {folder, tempFolder, configFolder, QCoreApplication::applicationFilePath(), line.tickMs},
-        *prompts, clock, devices);
+        *prompts, clock);
     // Counting from 0 would later replace the file the count lives in.
     if (!session.LoadSettings())
         return refuse(session.settingsError(), 3);

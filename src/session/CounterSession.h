@@ -9,6 +9,7 @@
 #include "counting/CounterCore.h"
 #include "counting/CountingState.h"
 #include "counting/TriggerFile.h"
+#include "devices/DeviceHosts.h"
 #include "platform/ProblemSink.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RegistryArea.h"
@@ -44,6 +45,10 @@ public:
         int countingIntervalMs = 40;
     };
 
+    // The LIBADX devices are the rig's own, configured in the settings file.
+    CounterSession(Environment environment, Prompts& prompts, const MillisecondClock& clock,
+                   QObject* parent = nullptr);
+    // The same with other devices (tests); `devices` must outlive the session.
     CounterSession(Environment environment, Prompts& prompts, const MillisecondClock& clock,
                    LibadxDevices& devices, QObject* parent = nullptr);
     ~CounterSession() override;
@@ -73,7 +78,7 @@ public:
     // "Always on &Top": the flag saved in both its keys at closing.
     void setAlwaysOnTop(bool on);
 
-    // Closing: fires waiting triggers, closes the files, releases the device,
+    // Closing: fires waiting triggers, closes the files, releases the devices,
     // writes the settings, the window's keys and the chart. Runs once; later
     // calls do nothing.
     void Form_Unload(const GeneralSettings& window);
@@ -98,6 +103,8 @@ public:
     QString versionMessage() const;
 
 private:
+    CounterSession(Environment environment, Prompts& prompts, const MillisecondClock& clock,
+                   LibadxDevices* devices, QObject* parent);
     void writeGeneralSettings(const GeneralSettings& window);
 
     Environment m_environment;
@@ -106,6 +113,8 @@ private:
     ProblemRelay m_problems;
     SettingsStore m_settings;
     RegistryArea m_registry;
+    std::unique_ptr<DeviceHosts> m_hosts; // none when the devices are given
+    LibadxDevices& m_devices;
     AdcFacade m_adc;
     ExchangeFile m_exchange;
     TriggerFile m_trigger;
