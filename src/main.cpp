@@ -1,7 +1,6 @@
 // Start-up of Cyclomarkator: the command line, one copy per rig, the program
 // folder, the settings, then the main window (or, with --headless, the same
 // counting without any window).
-#include "adc/LibadxDevices.h"
 #include "platform/MillisecondClock.h"
 #include "platform/Prompts.h"
 #include "platform/UnixSignalWatcher.h"
@@ -116,8 +115,7 @@ int main(int argc, char** argv) {
     QDir::setCurrent(environment.folder.folder);
 
     SystemClock clock(line.clockRate);
-    NoLibadxDevices devices;
-    CounterSession session(environment, *prompts, clock, devices);
+    CounterSession session(environment, *prompts, clock);
     // Counting from 0 would later replace the file the count lives in.
     if (!session.LoadSettings())
         return refuse(session.settingsError(), 3);

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -176,8 +177,17 @@ void AdcFacade::ADC_close() {
     }
 }
 
+std::optional<float> AdcFacade::readVoltage(int32_t channel) {
+    try {
+        return backend().AD_get_voltage(channel);
+    } catch (const std::exception& error) {
+        m_readFailure = QString::fromStdString(error.what());
+        return std::nullopt;
+    }
+}
+
 float AdcFacade::ADC_get_voltage(int32_t channel) {
-    return backend().AD_get_voltage(channel);
+    return readVoltage(channel).value_or(std::numeric_limits<float>::quiet_NaN());
 }
 
 int32_t AdcFacade::ADC_get(int32_t channel) {
@@ -232,11 +242,49 @@ bool AdcFacade::ADC_read_all(std::vector<float>& values) {
     if (count < 1) {
         return false;
     }
-    values.assign(static_cast<size_t>(count), 0.0f);
-    for (int32_t channel = 0; channel < count; ++channel) {
-        values[static_cast<size_t>(channel)] = ADC_get_voltage(channel);
+    std::vector<float> read(static_cast<size_t>(count), 0.0f);
+    if (ADInterface == InterfaceCatalogue::UsbAd) {
+        try {
+            readBlock(count, read);
+        } catch (const std::exception& error) {
+            m_readFailure = QString::fromStdString(error.what());
+            return false;
+        }
+    } else {
+        for (int32_t channel = 0; channel < count; ++channel) {
+            const std::optional<float> voltage = readVoltage(channel);
+            if (!voltage)
+                return false;
+            read[static_cast<size_t>(channel)] = *voltage;
+        }
     }
+    values = std::move(read);
     return true;
+}
+
+// The USB-AD takes every channel in one block of ADAveraging samples each,
+// 10 ms apart, and the mean of each channel's samples is its voltage.
+void AdcFacade::readBlock(int32_t channels, std::vector<float>& values) {
+    // A count below 1 (nothing set yet) takes one sample instead of dividing
+    // by zero; the control may lower the count to what it can take.
+    int32_t samples = std::max(ADAveraging, 1);
+    m_devices.setBlockTiming(0.01f, samples);
+    samples = std::max(samples, 1);
+    for (int32_t k = 1; k <= channels; ++k) {
+        int32_t channel = k;
+        int32_t range = ADRange;
+        m_devices.addBlockChannel(channel, range);
+    }
+    m_devices.acquireBlock();
+    for (int32_t k = 1; k <= channels; ++k) {
+        float sum = 0.0f;
+        for (int32_t j = 1; j <= samples; ++j) {
+            int32_t channel = k;
+            int32_t sample = j;
+            sum += m_devices.blockSample(channel, sample);
+        }
+        values[static_cast<size_t>(k - 1)] = sum / static_cast<float>(samples);
+    }
 }
 
 int32_t AdcFacade::ADC_interface_number(QString& name) const {

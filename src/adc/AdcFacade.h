@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class MillisecondClock;
@@ -83,7 +84,13 @@ public:
     void ADC_reset();
     void ADC_close();
 
-    // Wrappers of the common interface (arguments and results unchanged).
+    // One reading of `channel`, or nothing when the device did not answer;
+    // readFailure() then says why. A failed reading is never a sample.
+    std::optional<float> readVoltage(int32_t channel);
+    const QString& readFailure() const { return m_readFailure; }
+
+    // Wrappers of the common interface (arguments and results unchanged, but
+    // for a reading the device did not answer: NaN, never a plausible voltage).
     float ADC_get_voltage(int32_t channel);
     int32_t ADC_get(int32_t channel);
     QString ADC_channel_name(int32_t channel);
@@ -96,7 +103,9 @@ public:
     int32_t ADC_has_diff_input();
     QString ADC_interface_name();
     int32_t ADC_winrt_device();
-    // One averaged voltage per channel; false (values untouched) without channels.
+    // One averaged voltage per channel; false (values untouched) without
+    // channels or when a reading failed. Interface 21 reads all its channels
+    // in one block through the device control.
     bool ADC_read_all(std::vector<float>& values);
 
     // Catalogue.
@@ -113,6 +122,7 @@ public:
 private:
     // ADBackend, made the placeholder first when nothing has reset the facade yet.
     Class_AD_Backend& backend();
+    void readBlock(int32_t channels, std::vector<float>& values);
 
     const MillisecondClock& m_clock;
     RegistryArea& m_registry;
@@ -134,4 +144,5 @@ private:
     int32_t AugerADChannel = 0;
     int16_t ADScan = 0;
     std::array<ADChannelRecord, ChannelRecords> ADChannelInfo{};
+    QString m_readFailure;
 };

@@ -2,7 +2,9 @@
 // The common A/D interface: the fifteen operations every backend offers, so
 // that the facade holds any of them behind one pointer. Channels count from 0,
 // ranges from 0 to AD_Ranges() - 1, voltages are single-precision volts,
-// booleans are -1 (true) and 0 (false).
+// booleans are -1 (true) and 0 (false). AD_get_voltage of a device that does
+// not answer throws a std::exception saying why; the facade makes that a
+// failed reading, never a sample.
 #include <QString>
 #include <cstdint>
 

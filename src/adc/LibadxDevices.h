@@ -1,20 +1,36 @@
 #pragma once
 // The devices reached through the vendor's LIBADX control (interfaces 20, 21
-// and 22). The facade asks here whether a device answers and for its backend.
-// Until the hardware backends exist, NoLibadxDevices finds no device.
+// and 22), as the facade needs them: the probe, the backend, interface 20's
+// close step, interface 21's block read and the end of the run. The device
+// layer implements it; NoLibadxDevices finds no device. Reads throw a
+// std::exception whose text says why when the device does not answer.
 #include "adc/Class_AD_Backend.h"
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 
 class LibadxDevices {
 public:
     virtual ~LibadxDevices() = default;
-    // Opens and closes the device of `interfaceNumber` once; true when it answered.
+    // Unless the device is held open already, opens and closes it once; true
+    // when it answered.
     virtual bool probe(int32_t interfaceNumber) = 0;
     virtual std::unique_ptr<Class_AD_Backend> createBackend(int32_t interfaceNumber) = 0;
-    // Program end: release what the devices hold (USB-AD16f only).
+    // The facade's close step: the A/D side lets go of the device, which
+    // closes when no side holds it any more.
     virtual void release(int32_t interfaceNumber) = 0;
+
+    // The block read of the USB-AD (interface 21), in this order: timing and
+    // samples per channel (which the control may change), each channel with
+    // its range, the acquisition, then each sample (channels and samples from 1).
+    virtual void setBlockTiming(float intervalSeconds, int32_t& samplesPerChannel) = 0;
+    virtual void addBlockChannel(int32_t& channel, int32_t& range) = 0;
+    virtual void acquireBlock() = 0;
+    virtual float blockSample(int32_t& channel, int32_t& sample) = 0;
+
+    // Program end: every device that was touched is closed.
+    virtual void unloadHosts() = 0;
 };
 
 class NoLibadxDevices final : public LibadxDevices {
@@ -22,4 +38,10 @@ public:
     bool probe(int32_t) override { return false; }
     std::unique_ptr<Class_AD_Backend> createBackend(int32_t) override { return nullptr; }
     void release(int32_t) override {}
+    // Nothing opens here, so there is never a block to read.
+    void setBlockTiming(float, int32_t&) override {}
+    void addBlockChannel(int32_t&, int32_t&) override {}
+    void acquireBlock() override { throw std::runtime_error("no LIBADX device is open"); }
+    float blockSample(int32_t&, int32_t&) override { return 0.0f; }
+    void unloadHosts() override {}
 };

@@ -20,4 +20,7 @@ public:
     virtual void setTitle(const QString& text) = 0;        // window caption
     virtual void moveActivityLine(int32_t x1, int32_t x2) = 0;
     virtual void setActivityLineServed(bool served) = 0; // green while the exchange file is served
+    // A problem reported before is over (the A/D device answers again): the
+    // status line says so in its good colour.
+    virtual void reportRecovery(const QString& text) = 0;
 };

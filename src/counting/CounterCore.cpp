@@ -39,9 +39,13 @@ bool CounterCore::openTriggerFile() {
 }
 
 void CounterCore::takeFirstReading() {
-    const float voltage = m_parts.adc.ADC_get_voltage(m_state.ADChannel);
-    PrintVoltage(voltage);
-    m_engine.takeFirstReading(voltage);
+    const std::optional<float> voltage = m_parts.adc.readVoltage(m_state.ADChannel);
+    if (!voltage) {
+        missReading();
+        return;
+    }
+    PrintVoltage(*voltage);
+    m_engine.takeFirstReading(*voltage);
 }
 
 void CounterCore::showCounters() {
@@ -111,9 +115,15 @@ void CounterCore::Timer_Cyclomarkator_Timer() {
     float voltage = 0.0f;
     int32_t now = 0;
     if (ready) {
-        readChannels();
-        now = m_parts.clock.timeGetTime();
-        voltage = m_parts.adc.ADC_get_voltage(m_state.ADChannel);
+        // A failed read is never a sample: nothing is tracked, counted,
+        // recorded or published until the device answers again.
+        const std::optional<float> sample = readSample(now);
+        if (!sample) {
+            missReading();
+            return;
+        }
+        answeredAgain();
+        voltage = *sample;
         PrintVoltage(voltage);
         stepActivityLine();
     } else {
@@ -134,14 +144,55 @@ void CounterCore::Timer_Cyclomarkator_Timer() {
         raiseTrigger(result.delayMs, result.dueCycle);
 }
 
+std::optional<float> CounterCore::readSample(int32_t& now) {
+    if (!readChannels())
+        return std::nullopt;
+    now = m_parts.clock.timeGetTime();
+    return m_parts.adc.readVoltage(m_state.ADChannel);
+}
+
 // Channels beyond the eighth have no place in the record and are not read.
-void CounterCore::readChannels() {
+// The record is published only when every channel answered, so readers of
+// the exchange file keep the last whole record while the device is silent.
+bool CounterCore::readChannels() {
     const int32_t channels =
         std::clamp<int32_t>(m_parts.adc.ADC_channels(), 0, static_cast<int32_t>(m_record.size()));
-    for (int32_t ch = 0; ch < channels; ++ch)
-        m_record[ch] = m_parts.adc.ADC_get_voltage(ch);
-    m_record[0] = static_cast<float>(m_state.CycleCount);
+    SampleRecord record = m_record;
+    for (int32_t ch = 0; ch < channels; ++ch) {
+        const std::optional<float> voltage = m_parts.adc.readVoltage(ch);
+        if (!voltage)
+            return false;
+        record[ch] = *voltage;
+    }
+    record[0] = static_cast<float>(m_state.CycleCount);
+    m_record = record;
     m_parts.exchange.ADCFile_write(m_record);
+    return true;
+}
+
+// As the status line names it at start-up.
+QString CounterCore::interfaceName() const {
+    return m_parts.adc.ADC_catalogue_name(m_parts.adc.interfaceNumber());
+}
+
+// Told once when an episode starts; the tick keeps trying at its pace.
+void CounterCore::missReading() {
+    if (m_missedReadings++ > 0)
+        return;
+    m_parts.view.setVoltageText(QStringLiteral("-----"), false);
+    m_parts.view.reportProblem(QStringLiteral("%1 does not answer: %2. Counting waits and goes on "
+                                              "by itself when it answers again.")
+                                   .arg(interfaceName(), m_parts.adc.readFailure()));
+}
+
+void CounterCore::answeredAgain() {
+    if (m_missedReadings == 0)
+        return;
+    m_parts.view.reportRecovery(
+        QStringLiteral("%1 answers again after %2 missed readings; counting goes on.")
+            .arg(interfaceName())
+            .arg(m_missedReadings));
+    m_missedReadings = 0;
 }
 
 void CounterCore::stepActivityLine() {

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class AdcFacade;
 class CoreView;
@@ -98,7 +99,9 @@ public:
     // the next trigger that follows from it before either is shown or published.
     bool changeCount(int32_t value);
 
-    // The counting tick (every 40 ms while the converter is ready).
+    // The counting tick (every 40 ms while the converter is ready). A reading
+    // the device does not answer skips the tick; the first of an episode is
+    // reported as a problem, and the first answer after it as a recovery.
     void Timer_Cyclomarkator_Timer();
     // One counted extremum (also the test timer's action), saved before it is shown.
     void CountExtremum();
@@ -123,7 +126,11 @@ private:
     void ShowExtremaPerCycle(int32_t value);
     void ShowNextTrigger(int32_t value);
     void ShowEvents(int32_t value);
-    void readChannels();
+    std::optional<float> readSample(int32_t& now);
+    bool readChannels();
+    void missReading();
+    void answeredAgain();
+    QString interfaceName() const;
     void stepActivityLine();
     void showCountedExtremum(const StepResult& result);
     void raiseTrigger(int32_t delayMs, int32_t dueCycle);
@@ -137,4 +144,5 @@ private:
     QLocale m_locale;
     SampleRecord m_record{};
     bool m_alwaysOnTop = false;
+    int64_t m_missedReadings = 0; // ticks without an answer in this episode
 };

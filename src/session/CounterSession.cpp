@@ -17,13 +17,24 @@ const QString General = QStringLiteral("General");
 } // namespace
 
 CounterSession::CounterSession(Environment environment, Prompts& prompts,
+                               const MillisecondClock& clock, QObject* parent)
+    : CounterSession(std::move(environment), prompts, clock, nullptr, parent) {}
+
+CounterSession::CounterSession(Environment environment, Prompts& prompts,
                                const MillisecondClock& clock, LibadxDevices& devices,
+                               QObject* parent)
+    : CounterSession(std::move(environment), prompts, clock, &devices, parent) {}
+
+CounterSession::CounterSession(Environment environment, Prompts& prompts,
+                               const MillisecondClock& clock, LibadxDevices* devices,
                                QObject* parent)
     : QObject(parent), m_environment(std::move(environment)), m_prompts(prompts), m_clock(clock),
       m_settings(m_environment.folder.settingsPath(), m_problems),
       m_registry(
           RegistryArea::defaultPath(m_environment.configFolder, m_environment.folder.baseName)),
-      m_adc(clock, m_registry, prompts, m_environment.configFolder, devices),
+      m_hosts(devices ? nullptr : std::make_unique<DeviceHosts>(m_settings.file(), prompts, clock)),
+      m_devices(devices ? *devices : *m_hosts),
+      m_adc(clock, m_registry, prompts, m_environment.configFolder, m_devices),
       m_exchange(m_environment.tempFolder, m_problems, clock),
       m_trigger(m_environment.tempFolder, m_problems, clock),
       m_recorder(clock, m_environment.folder.filePath(XtRecorderModel::DataFileBaseName),
@@ -193,6 +204,7 @@ void CounterSession::Form_Unload(const GeneralSettings& window) {
     m_trigger.CloseTriggerFile();
     m_adc.ADC_close();
     m_adc.ADC_reset();
+    m_devices.unloadHosts();
     m_core->setAlwaysOnTop(window.AlwaysOnTop);
     m_core->SaveSettings();
     writeGeneralSettings(window);

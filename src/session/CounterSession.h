@@ -10,6 +10,7 @@
 #include "counting/CounterCore.h"
 #include "counting/CountingState.h"
 #include "counting/TriggerFile.h"
+#include "devices/DeviceHosts.h"
 #include "platform/ProblemSink.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RegistryArea.h"
@@ -48,6 +49,10 @@ public:
         int countingIntervalMs = 40;
     };
 
+    // The LIBADX devices are the rig's own, configured in the settings file.
+    CounterSession(Environment environment, Prompts& prompts, const MillisecondClock& clock,
+                   QObject* parent = nullptr);
+    // The same with other devices (tests); `devices` must outlive the session.
     CounterSession(Environment environment, Prompts& prompts, const MillisecondClock& clock,
                    LibadxDevices& devices, QObject* parent = nullptr);
     ~CounterSession() override;
@@ -77,7 +82,7 @@ public:
     // "Always on &Top": the flag saved in both its keys at closing.
     void setAlwaysOnTop(bool on);
 
-    // Closing: fires waiting triggers, closes the files, releases the device,
+    // Closing: fires waiting triggers, closes the files, releases the devices,
     // writes the settings, the window's keys and the chart. Runs once; later
     // calls do nothing.
     void Form_Unload(const GeneralSettings& window);
@@ -113,6 +118,8 @@ Q_SIGNALS:
     void endRequested();
 
 private:
+    CounterSession(Environment environment, Prompts& prompts, const MillisecondClock& clock,
+                   LibadxDevices* devices, QObject* parent);
     void writeGeneralSettings(const GeneralSettings& window);
 
     std::optional<QString> linkCaption(const QString& name) const override;
@@ -131,6 +138,8 @@ private:
     ProblemRelay m_problems;
     SettingsStore m_settings;
     RegistryArea m_registry;
+    std::unique_ptr<DeviceHosts> m_hosts; // none when the devices are given
+    LibadxDevices& m_devices;
     AdcFacade m_adc;
     ExchangeFile m_exchange;
     TriggerFile m_trigger;

@@ -38,6 +38,11 @@ void HeadlessView::reportProblem(const QString& text) {
     m_err.write(QStringLiteral("Cyclomarkator: ") + text);
 }
 
+void HeadlessView::reportRecovery(const QString& text) {
+    line(QStringLiteral("Recovered: ") + text);
+    m_err.write(QStringLiteral("Cyclomarkator: ") + text);
+}
+
 void HeadlessView::setTestMode(bool on) {
     line(on ? QStringLiteral("Test mode on") : QStringLiteral("Test mode off"));
 }

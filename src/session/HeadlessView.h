@@ -29,6 +29,7 @@ public:
     void moveActivityLine(int32_t, int32_t) override {}
     void setActivityLineServed(bool) override {}
     void reportProblem(const QString& text) override;
+    void reportRecovery(const QString& text) override;
     void setStatus(const QString& text, std::optional<uint32_t>, std::optional<uint32_t>) override;
     void setChannelList(const QStringList&, int) override {}
     void setTestMode(bool on) override;

@@ -89,6 +89,11 @@ void LinkCaptions::reportProblem(const QString& text) {
     m_view->reportProblem(text);
 }
 
+void LinkCaptions::reportRecovery(const QString& text) {
+    keep(QStringLiteral("Label_Status"), text);
+    m_view->reportRecovery(text);
+}
+
 void LinkCaptions::setStatus(const QString& text, std::optional<uint32_t> back,
                              std::optional<uint32_t> fore) {
     keep(QStringLiteral("Label_Status"), text);

@@ -33,6 +33,7 @@ public:
     void moveActivityLine(int32_t x1, int32_t x2) override { m_view->moveActivityLine(x1, x2); }
     void setActivityLineServed(bool served) override { m_view->setActivityLineServed(served); }
     void reportProblem(const QString& text) override;
+    void reportRecovery(const QString& text) override;
     void setStatus(const QString& text, std::optional<uint32_t> back,
                    std::optional<uint32_t> fore) override;
     void setChannelList(const QStringList& names, int selected) override;

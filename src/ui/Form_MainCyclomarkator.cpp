@@ -252,6 +252,11 @@ void Form_MainCyclomarkator::reportProblem(const QString& text) {
     std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(text));
 }
 
+void Form_MainCyclomarkator::reportRecovery(const QString& text) {
+    setStatus(text, StatusColour::Green, StatusColour::Black);
+    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(text));
+}
+
 void Form_MainCyclomarkator::setStatus(const QString& text, std::optional<uint32_t> back,
                                        std::optional<uint32_t> fore) {
     m_controls->Label_Status->setText(text);

@@ -56,6 +56,7 @@ public:
     void moveActivityLine(int32_t x1, int32_t x2) override;
     void setActivityLineServed(bool served) override;
     void reportProblem(const QString& text) override;
+    void reportRecovery(const QString& text) override;
     void setStatus(const QString& text, std::optional<uint32_t> back = std::nullopt,
                    std::optional<uint32_t> fore = std::nullopt) override;
     void setChannelList(const QStringList& names, int selected) override;

@@ -87,6 +87,41 @@ TEST_F(CounterCoreTest, ActivityLineStepsAndWithoutConverterNothingCounts) {
     EXPECT_EQ(rig.core->tracker().TrackedExtreme, 0.0f);
 }
 
+// A device that stops answering (a cable pulled) gives no sample: nothing is
+// tracked, counted, recorded or published, the voltage shows "-----", and the
+// problem is told once per episode. The first answer is told as a recovery and
+// counting goes on: the 1 V maximum before the gap is confirmed after it.
+TEST_F(CounterCoreTest, AFailedReadIsNeverASample) {
+    ASSERT_TRUE(rig.exchange.ADCFile_open());
+    rig.backend->voltages.assign(8, 1.0f);
+    rig.core->Timer_Cyclomarkator_Timer();
+    for (int episode = 1; episode <= 2; ++episode) {
+        const QByteArray published = bytesOf(rig.exchange.path());
+        const auto lines = rig.view.activityLines.size();
+        rig.backend->failure = "cable pulled";
+        for (int i = 0; i < 3; ++i)
+            rig.core->Timer_Cyclomarkator_Timer();
+        EXPECT_EQ(rig.view.voltage, QStringLiteral("-----"));
+        EXPECT_EQ(rig.view.problems,
+                  QList<QString>(episode,
+                                 "BMC Messsysteme: USB-AD:0 does not answer: cable pulled. "
+                                 "Counting waits and goes on by itself when it answers "
+                                 "again."));
+        EXPECT_EQ(rig.recorder.recording().SampleCount, episode);
+        EXPECT_EQ(bytesOf(rig.exchange.path()), published);
+        EXPECT_EQ(rig.view.activityLines.size(), lines);
+        EXPECT_EQ(rig.state.CycleCount, episode - 1);
+
+        rig.backend->failure = nullptr;
+        rig.backend->voltages.assign(8, episode == 1 ? -1.0f : 1.0f);
+        rig.core->Timer_Cyclomarkator_Timer();
+        EXPECT_EQ(rig.view.recoveries,
+                  QList<QString>(episode, "BMC Messsysteme: USB-AD:0 answers again after 3 missed "
+                                          "readings; counting goes on."));
+        EXPECT_EQ(rig.state.CycleCount, 1);
+    }
+}
+
 // Every counted extremum reaches the settings file before anything shows it,
 // so a crash or power cut never takes back a count that was seen; a completed
 // cycle reaches the exchange file at once too.

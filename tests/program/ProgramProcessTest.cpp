@@ -4,6 +4,7 @@
 // simulated device's 20 s sine come round in 20 ms, so counts come quickly.
 #include "platform/ProfileFile.h"
 #include "recording/RecorderDataFile.h"
+#include "recording/XtRecording.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -256,6 +258,71 @@ TEST_F(Program, ARefusedChartIsKeptAside) {
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), later);
     EXPECT_TRUE(QFile::exists(path("program/Data.dat")));
+}
+
+// The USB-AD16f, USB-AD and PCI-Base on the simulated box of the [Devices]
+// section open, count and end in order; the PCI-Base is found under its other
+// name too.
+TEST_F(Program, EachDeviceInterfaceCountsOnTheSimulatedBox) {
+    const char* const cases[][3] = {
+        {"BMC Messsysteme: USB-AD16f:0", "usbbase:0", "USB-AD16f:0"},
+        {"LIBADX.OCX", "usb-ad:0", "USB-AD:0"},
+        {"BMC Messsysteme: PCI-Base300/1000 + MADx", "pci300:0", "PCI-Base300/1000 \\+ MADx"},
+    };
+    for (const auto& [name, device, status] : cases) {
+        writeSettings(QStringLiteral("[HARDWARE]\nA/D-Converter=%1\n[Devices]\n%2=sim:\n"
+                                     "[Cyclomarkator]\nCountMode=1\n[Trigger]\nADthreshold=10\n")
+                          .arg(name, device)
+                          .toUtf8());
+        QProcess counting;
+        start(counting, {"--test-clock-rate", "100", "--test-tick-ms", "2"});
+        QString output;
+        EXPECT_TRUE(waitFor(counting, output, QStringLiteral("Status: BMC[^\n]*%1\n").arg(status))
+                        .hasMatch());
+        EXPECT_TRUE(waitFor(counting, output, "Count 3 ").hasMatch()) << output.toStdString();
+        stop(counting);
+    }
+}
+
+// The box stops answering after 200 ticks and for 5000 more (a tick then
+// tries one reading): nothing is counted or recorded meanwhile, the problem
+// and the recovery are told once each, and counting goes on by itself. The
+// [Devices] section survives every save of the count.
+TEST_F(Program, ADeviceGoneForThousandsOfTicksPausesOnlyTheCounting) {
+    const QByteArray devices = "usbbase:0=sim:period_ms=200,fail_after=1800,recover_after=5000\n";
+    writeSettings("[HARDWARE]\nA/D-Converter=BMC Messsysteme: USB-AD16f:0\n[Devices]\n" + devices +
+                  "[Cyclomarkator]\nCountMode=1\n[Trigger]\nADthreshold=10\n");
+    QProcess counting;
+    start(counting, {"--test-clock-rate", "10", "--test-tick-ms", "1"});
+    QString output;
+    const QString back = "Recovered: BMC Messsysteme: USB-AD16f:0 answers again after 5000 "
+                         "missed readings; counting goes on.";
+    ASSERT_TRUE(waitFor(counting, output, back, 180000).hasMatch()) << output.toStdString();
+    const QString before = output.left(output.indexOf(back));
+    const qsizetype gone = before.indexOf("Problem: BMC Messsysteme: USB-AD16f:0 does not answer");
+    ASSERT_GT(gone, 0) << output.toStdString();
+    EXPECT_FALSE(before.mid(gone).contains("Count "));
+    const int reached = before.mid(before.lastIndexOf("Count ") + 6).section(' ', 0, 0).toInt();
+    EXPECT_TRUE(waitFor(counting, output, QStringLiteral("Count %1 ").arg(reached + 2)).hasMatch());
+    stop(counting);
+    EXPECT_EQ(output.count("does not answer") + output.count("answers again after"), 2);
+    QFile settings(settingsPath());
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(settings.readAll().contains(devices));
+
+    // No sample in the chart while the box was silent: 5000 ticks of 10 ms of
+    // the test clock leave a gap of at least half that.
+    QFile data(path("program/Data.dat"));
+    XtRecording chart;
+    ASSERT_TRUE(data.open(QIODevice::ReadOnly));
+    ASSERT_EQ(RecorderDataFile::decode(data.readAll(), chart), RecorderDataFile::Verdict::Ok);
+    ASSERT_TRUE(chart.SampleCount > 200 && chart.SampleCount < XtRecording::RingSize);
+    int32_t widestGap = 0;
+    for (size_t i = 1; i < static_cast<size_t>(chart.SampleCount); ++i) {
+        EXPECT_LE(std::abs(chart.SampleRing[i].Value), 1.0f) << i;
+        widestGap = std::max(widestGap, chart.SampleRing[i].Time - chart.SampleRing[i - 1].Time);
+    }
+    EXPECT_GE(widestGap, 25000);
 }
 
 // Output never stops the counting: a reader that stops reading (a pipe of

@@ -16,11 +16,14 @@ public:
     std::vector<float> voltages = {0.0f, 0.5f, 1.0f, 1.5f};
     std::vector<int32_t> reads; // channels read, in order
     int32_t initResult = -1;
+    const char* failure = nullptr; // while set, every reading fails with this text
     QList<int32_t> setRangeCalls;
 
     int32_t AD_channels() override { return static_cast<int32_t>(voltages.size()); }
     float AD_get_voltage(int32_t channel) override {
         reads.push_back(channel);
+        if (failure)
+            throw std::runtime_error(failure);
         return voltages.at(static_cast<size_t>(channel));
     }
     int32_t AD_init(int32_t) override { return initResult; }
@@ -52,4 +55,10 @@ public:
         return std::move(next);
     }
     void release(int32_t interfaceNumber) override { released.append(interfaceNumber); }
+    // The block read is the device layer's; its tests drive it with a real control.
+    void setBlockTiming(float, int32_t&) override {}
+    void addBlockChannel(int32_t&, int32_t&) override {}
+    void acquireBlock() override { throw std::runtime_error("no block read here"); }
+    float blockSample(int32_t&, int32_t&) override { return 0.0f; }
+    void unloadHosts() override {}
 };

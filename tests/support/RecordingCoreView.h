@@ -14,7 +14,7 @@ template <class View> class RecordingView : public View {
 public:
     QString count, minorCount, extremaPerCycle, voltage, nextTrigger, events, triggerLabel;
     bool voltageRed = false, served = false;
-    QList<QString> titles, problems;
+    QList<QString> titles, problems, recoveries;
     QList<std::pair<int32_t, int32_t>> activityLines;
     std::function<void(const QString&)> onCount; // called as each count is shown
 
@@ -36,6 +36,7 @@ public:
     void moveActivityLine(int32_t x1, int32_t x2) override { activityLines.append({x1, x2}); }
     void setActivityLineServed(bool isServed) override { served = isServed; }
     void reportProblem(const QString& text) override { problems.append(text); }
+    void reportRecovery(const QString& text) override { recoveries.append(text); }
 };
 
 using RecordingCoreView = RecordingView<CoreView>;

@@ -1,0 +1,162 @@
+#include "devices/DeviceHosts.h"
+
+#include "adc/InterfaceCatalogue.h"
+#include "devices/Class_PciBase.h"
+#include "devices/Class_USB_AD.h"
+#include "devices/Class_USB_AD16f.h"
+#include "devices/DeviceError.h"
+#include "devices/DeviceTransports.h"
+#include "devices/Form_BMC_AD16f.h"
+#include "devices/Form_BMC_LibadX.h"
+#include "devices/Form_BMC_USBAD.h"
+#include "platform/ProfileFile.h"
+#include "platform/Prompts.h"
+
+namespace {
+QString deviceOf(int32_t interfaceNumber) {
+    switch (interfaceNumber) {
+    case InterfaceCatalogue::UsbAd16f:
+        return QLatin1String(Class_USB_AD16f::Device);
+    case InterfaceCatalogue::UsbAd:
+        return QLatin1String(Class_USB_AD::Device);
+    case InterfaceCatalogue::PciBase:
+        return QLatin1String(Class_PciBase::Device);
+    default:
+        return {};
+    }
+}
+} // namespace
+
+DeviceHosts::DeviceHosts(const ProfileFile& settings, Prompts& prompts,
+                         const MillisecondClock& clock)
+    : DeviceHosts(settings, prompts,
+                  [transports = DeviceTransports(clock)](const QString& address) {
+                      return transports.create(address);
+                  }) {}
+
+DeviceHosts::DeviceHosts(const ProfileFile& settings, Prompts& prompts, ControlFactory makeControl)
+    : m_settings(settings), m_prompts(prompts), m_makeControl(std::move(makeControl)) {}
+
+DeviceHosts::~DeviceHosts() = default;
+
+std::optional<QString> DeviceHosts::address(const ProfileReader& settings, const QString& device,
+                                            QString* key) {
+    QStringList keys{device};
+    if (device == QLatin1String(Class_PciBase::Device))
+        keys.append(QLatin1String(Class_PciBase::OtherName));
+    for (const QString& name : keys) {
+        const std::optional<QString> value = settings.rawValue(QLatin1String(Section), name);
+        if (value && !value->trimmed().isEmpty()) {
+            if (key)
+                *key = name;
+            return value->trimmed();
+        }
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<DeviceControl> DeviceHosts::makeControl(const QString& device) {
+    QString key;
+    const std::optional<QString> configured = address(m_settings, device, &key);
+    if (!configured)
+        return nullptr;
+    try {
+        return m_makeControl(*configured);
+    } catch (const DeviceError& error) {
+        m_prompts.messageBox(
+            QStringLiteral("The entry \"%1=%2\" in section [%3] of %4 cannot be used: %5.")
+                .arg(key, *configured, QLatin1String(Section), m_settings.path(), error.why()),
+            QStringLiteral("A/D-Converter"), PromptIcon::Critical);
+        return nullptr;
+    }
+}
+
+LibadxHost* DeviceHosts::host(int32_t interfaceNumber) {
+    const QString device = deviceOf(interfaceNumber);
+    switch (interfaceNumber) {
+    case InterfaceCatalogue::UsbAd16f:
+        if (!m_ad16f)
+            m_ad16f = std::make_unique<Form_BMC_AD16f>(makeControl(device));
+        return m_ad16f.get();
+    case InterfaceCatalogue::UsbAd:
+        if (!m_usbAd)
+            m_usbAd = std::make_unique<Form_BMC_USBAD>(makeControl(device));
+        return m_usbAd.get();
+    case InterfaceCatalogue::PciBase:
+        if (!m_libadx)
+            m_libadx = std::make_unique<Form_BMC_LibadX>(makeControl(device));
+        return m_libadx.get();
+    default:
+        return nullptr;
+    }
+}
+
+bool DeviceHosts::probe(int32_t interfaceNumber) {
+    LibadxHost* form = host(interfaceNumber);
+    if (!form)
+        return false;
+    // A device held open answers already; opening it again is not needed.
+    if (form->IsOpen != 0)
+        return true;
+    DeviceControl* control = form->LIBADX1();
+    if (!control || !control->open(deviceOf(interfaceNumber)))
+        return false;
+    control->close();
+    return true;
+}
+
+std::unique_ptr<Class_AD_Backend> DeviceHosts::createBackend(int32_t interfaceNumber) {
+    LibadxHost* form = host(interfaceNumber);
+    switch (interfaceNumber) {
+    case InterfaceCatalogue::UsbAd16f:
+        return std::make_unique<Class_USB_AD16f>(*form);
+    case InterfaceCatalogue::UsbAd:
+        return std::make_unique<Class_USB_AD>(*form);
+    case InterfaceCatalogue::PciBase:
+        return std::make_unique<Class_PciBase>(*form);
+    default:
+        return nullptr;
+    }
+}
+
+void DeviceHosts::release(int32_t interfaceNumber) {
+    LibadxHost* form = host(interfaceNumber);
+    if (!form)
+        return;
+    form->IsOpen &= ~LibadxHost::AdSide;
+    if (form->IsOpen == 0 && form->LIBADX1())
+        form->LIBADX1()->close();
+}
+
+DeviceControl& DeviceHosts::usbAdControl() {
+    LibadxHost* form = host(InterfaceCatalogue::UsbAd);
+    if (!form->LIBADX1())
+        throw DeviceError(QStringLiteral("no transport is configured for %1")
+                              .arg(QLatin1String(Class_USB_AD::Device)));
+    return *form->LIBADX1();
+}
+
+void DeviceHosts::setBlockTiming(float intervalSeconds, int32_t& samplesPerChannel) {
+    usbAdControl().setBlockTiming(intervalSeconds, samplesPerChannel);
+}
+
+void DeviceHosts::addBlockChannel(int32_t& channel, int32_t& range) {
+    usbAdControl().addBlockChannel(channel, range);
+}
+
+void DeviceHosts::acquireBlock() {
+    usbAdControl().acquireBlock();
+}
+
+float DeviceHosts::blockSample(int32_t& channel, int32_t& sample) {
+    return usbAdControl().blockSample(channel, sample);
+}
+
+void DeviceHosts::unloadHosts() {
+    for (LibadxHost* form :
+         {static_cast<LibadxHost*>(m_ad16f.get()), static_cast<LibadxHost*>(m_usbAd.get()),
+          static_cast<LibadxHost*>(m_libadx.get())}) {
+        if (form)
+            form->Form_Unload();
+    }
+}

@@ -1,0 +1,187 @@
+#include "devices/SimulatedBox.h"
+
+#include "devices/DeviceError.h"
+#include "platform/MillisecondClock.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace {
+
+QString unusable(const QString& option, const QString& why) {
+    return QStringLiteral("sim: option \"%1\" %2").arg(option, why);
+}
+
+// A whole value with a decimal point: a comma would be read as the next option.
+double number(const QString& option, const QString& value, double min) {
+    bool ok = false;
+    const double parsed = value.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(parsed))
+        throw DeviceError(
+            unusable(option, QStringLiteral("needs a number (with a decimal point)")));
+    if (parsed < min)
+        throw DeviceError(unusable(option, QStringLiteral("must be at least %1").arg(min)));
+    return parsed;
+}
+
+int64_t count(const QString& option, const QString& value) {
+    bool ok = false;
+    const qlonglong parsed = value.trimmed().toLongLong(&ok);
+    if (!ok || parsed < 0)
+        throw DeviceError(unusable(option, QStringLiteral("needs a whole number of 0 or more")));
+    return parsed;
+}
+
+} // namespace
+
+SimulatedBox::Options SimulatedBox::parse(const QString& text) {
+    Options options;
+    QStringList seen;
+    for (const QString& item : text.split(u',', Qt::SkipEmptyParts)) {
+        const qsizetype equals = item.indexOf(u'=');
+        const QString key = item.left(equals).trimmed();
+        if (equals < 0)
+            throw DeviceError(unusable(item.trimmed(), QStringLiteral("is not name=value")));
+        if (seen.contains(key))
+            throw DeviceError(unusable(key, QStringLiteral("is given twice")));
+        seen.append(key);
+        const QString value = item.mid(equals + 1);
+        if (key == u"period_ms")
+            options.periodMs = number(key, value, 1.0);
+        else if (key == u"amplitude")
+            options.amplitude = number(key, value, 0.0);
+        else if (key == u"offset")
+            options.offset = number(key, value, -std::numeric_limits<double>::infinity());
+        else if (key == u"noise")
+            options.noise = number(key, value, 0.0);
+        else if (key == u"fail_after")
+            options.failAfter = count(key, value);
+        else if (key == u"recover_after")
+            options.recoverAfter = count(key, value);
+        else if (key == u"fail_open" && (value.trimmed() == u"0" || value.trimmed() == u"1"))
+            options.failOpen = value.trimmed() == u"1";
+        else if (key == u"fail_open")
+            throw DeviceError(unusable(key, QStringLiteral("must be 0 or 1")));
+        else
+            throw DeviceError(
+                unusable(key, QStringLiteral("is unknown (known: period_ms, amplitude, "
+                                             "offset, noise, fail_after, "
+                                             "recover_after, fail_open)")));
+    }
+    return options;
+}
+
+SimulatedBox::SimulatedBox(const MillisecondClock& clock, Options options)
+    : m_clock(clock), m_options(options) {}
+
+bool SimulatedBox::open(const QString& device) {
+    if (m_options.failOpen)
+        return false;
+    // The USB-AD has one range of +/-5 V; the others four, from +/-1 V up.
+    if (device.startsWith(QStringLiteral("usb-ad:")))
+        m_ranges = {{-5.0f, 5.0f}};
+    else
+        m_ranges = {{-1.0f, 1.0f}, {-2.0f, 2.0f}, {-5.0f, 5.0f}, {-10.0f, 10.0f}};
+    m_open = true;
+    return true;
+}
+
+void SimulatedBox::close() {
+    m_open = false;
+}
+
+void SimulatedBox::answerOrThrow() {
+    if (!m_open)
+        throw DeviceError(QStringLiteral("the device is not open"));
+    ++m_readings;
+    const int64_t failAfter = m_options.failAfter;
+    if (failAfter < 0 || m_readings <= failAfter)
+        return;
+    if (m_options.recoverAfter >= 0 && m_readings > failAfter + m_options.recoverAfter)
+        return;
+    throw DeviceError(
+        QStringLiteral("no answer from the simulated box (reading %1)").arg(m_readings));
+}
+
+void SimulatedBox::checkChannel(int32_t channel) const {
+    if (channel < 1 || channel > Channels)
+        throw DeviceError(QStringLiteral("the device has no channel %1").arg(channel));
+}
+
+std::pair<float, float> SimulatedBox::limits(int32_t range) const {
+    if (range < 0 || range >= static_cast<int32_t>(m_ranges.size()))
+        throw DeviceError(QStringLiteral("the device has no range %1").arg(range));
+    return m_ranges[static_cast<size_t>(range)];
+}
+
+float SimulatedBox::signal(int32_t channel, double timeMs) {
+    const bool first = channel == 1;
+    const double period = first ? m_options.periodMs : channel * 2000.0;
+    const double amplitude = first ? m_options.amplitude : 0.8;
+    double value =
+        (first ? m_options.offset : 0.0) +
+        amplitude * std::sin(2.0 * std::numbers::pi * std::fmod(timeMs, period) / period);
+    if (first && m_options.noise > 0.0) {
+        // xorshift32: the same noise on every run and every platform.
+        m_noiseState ^= m_noiseState << 13;
+        m_noiseState ^= m_noiseState >> 17;
+        m_noiseState ^= m_noiseState << 5;
+        value += m_options.noise * (m_noiseState / 2147483647.5 - 1.0);
+    }
+    return static_cast<float>(value);
+}
+
+float SimulatedBox::readVoltage(int32_t channel, int32_t range) {
+    answerOrThrow();
+    checkChannel(channel);
+    const auto [low, high] = limits(range);
+    const auto now = static_cast<double>(static_cast<uint32_t>(m_clock.timeGetTime()));
+    return std::clamp(signal(channel, now), low, high);
+}
+
+void SimulatedBox::setBlockTiming(float intervalSeconds, int32_t& samplesPerChannel) {
+    if (!(intervalSeconds > 0.0f))
+        throw DeviceError(QStringLiteral("the sample interval must be above 0 s"));
+    samplesPerChannel = std::clamp(samplesPerChannel, 1, MaxBlockSamples);
+    m_interval = intervalSeconds;
+    m_samples = samplesPerChannel;
+    m_blockChannels.clear();
+    m_block.clear();
+}
+
+void SimulatedBox::addBlockChannel(int32_t& channel, int32_t& range) {
+    checkChannel(channel);
+    limits(range);
+    m_blockChannels.emplace_back(channel, range);
+}
+
+void SimulatedBox::acquireBlock() {
+    answerOrThrow();
+    if (m_samples < 1 || m_blockChannels.empty())
+        throw DeviceError(QStringLiteral("the block read was not set up"));
+    const auto start = static_cast<double>(static_cast<uint32_t>(m_clock.timeGetTime()));
+    m_block.clear();
+    for (const auto& [channel, range] : m_blockChannels) {
+        const auto [low, high] = limits(range);
+        for (int32_t j = 0; j < m_samples; ++j)
+            m_block.push_back(
+                std::clamp(signal(channel, start + j * 1000.0 * m_interval), low, high));
+    }
+}
+
+float SimulatedBox::blockSample(int32_t& channel, int32_t& sample) {
+    const auto listed =
+        std::find_if(m_blockChannels.begin(), m_blockChannels.end(),
+                     [channel](const auto& entry) { return entry.first == channel; });
+    if (listed == m_blockChannels.end() || sample < 1 || sample > m_samples ||
+        m_block.size() != m_blockChannels.size() * static_cast<size_t>(m_samples))
+        throw DeviceError(
+            QStringLiteral("no sample %1 of channel %2 in the block").arg(sample).arg(channel));
+    const auto index =
+        static_cast<size_t>(listed - m_blockChannels.begin()) * static_cast<size_t>(m_samples) +
+        static_cast<size_t>(sample - 1);
+    return m_block[index];
+}
