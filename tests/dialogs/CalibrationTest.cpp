@@ -67,40 +67,37 @@ TEST_F(Calibrating, TwoPointsGiveGainAndOffset) {
         run(8, c.answers, c.readings);
         ASSERT_FALSE(rig.prompts.shown.isEmpty());
         EXPECT_EQ(asked().last(), summary(c.offset, c.gain));
-        EXPECT_EQ(rig.prompts.shown.last().icon, PromptIcon::Exclamation);
         EXPECT_EQ(stored(), c.stored);
     }
 }
 
-// The questions of a whole run: the channel (8 channels), then each step
-// with the channel and the present reading as the proposal.
+// The questions of a run on 8 channels: a channel outside 1..8 asks again
+// with nothing proposed, then each step names the channel and proposes the
+// present reading. A one-channel converter has no channel to choose.
 TEST_F(Calibrating, AsksForTheChannelThenEachVoltage) {
-    run(8, {"2.5", "0", "4"}, LowThenHigh);
-    EXPECT_EQ(asked().mid(0, 3),
-              QStringList({"A/D Calibration [1]", "A/D Calibration: Step 1 [0.1]",
+    run(8, {"0", "9", "x", "2.5", "0", "4"}, LowThenHigh);
+    EXPECT_EQ(asked().mid(0, 6),
+              QStringList({"A/D Calibration [1]", "A/D Calibration []", "A/D Calibration []",
+                           "A/D Calibration []", "A/D Calibration: Step 1 [0.1]",
                            "A/D Calibration: Step 2 [4.1]"}));
     EXPECT_EQ(rig.prompts.shown[0].text, QStringLiteral("Select channel number (1...8):"));
-    EXPECT_EQ(rig.prompts.shown[1].text,
+    EXPECT_EQ(rig.prompts.shown[4].text,
               QStringLiteral("* Connect a voltage less than 1 V to A/D channel CH3\n\n* Input the "
                              "correct value (V) of the supplied voltage\n\n* Press OK"));
-    EXPECT_TRUE(rig.prompts.shown[2].text.startsWith(
+    EXPECT_TRUE(rig.prompts.shown[5].text.startsWith(
         QStringLiteral("* Connect a voltage higher than 3 V to A/D channel CH3\n")));
-    // A one-channel converter has nothing to choose.
     rig.prompts.shown.clear();
     run(1, {"0", "4"}, LowThenHigh);
     EXPECT_EQ(asked().first(), QStringLiteral("A/D Calibration: Step 1 [0.1]"));
 }
 
-// A channel outside 1..8 asks again with nothing proposed; no answer offers
-// the defaults back, and only Yes takes them.
-TEST_F(Calibrating, ChannelQuestionRepeatsAndNoAnswerOffersTheDefaults) {
+// No channel offers the defaults back, and only Yes takes them.
+TEST_F(Calibrating, NoChannelOffersTheDefaults) {
     for (const PromptAnswer reset : {PromptAnswer::Yes, PromptAnswer::No}) {
         rig.prompts.shown.clear();
         rig.prompts.answers = {reset};
-        run(8, {"0", "9", "x", ""});
-        EXPECT_EQ(asked(),
-                  QStringList({"A/D Calibration [1]", "A/D Calibration []", "A/D Calibration []",
-                               "A/D Calibration []", "A/D Calibration: Reset to Default values?"}));
+        run(8, {""});
+        EXPECT_EQ(asked().last(), QStringLiteral("A/D Calibration: Reset to Default values?"));
         EXPECT_EQ(stored(),
                   reset == PromptAnswer::Yes ? std::pair(0.0f, 1.0f) : std::pair(0.25f, 2.0f));
     }
