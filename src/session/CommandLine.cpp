@@ -77,6 +77,10 @@ QString CommandLine::usage(const QString& programName) {
                "                    org.cyclomarkator.<the program's base name>\n"
                "  --version         print the version\n"
                "  --help            print this text\n\n"
+               "The A/D interface is the one the settings file names in section [HARDWARE],\n"
+               "key A/D-Converter (\"Dummy A/D\" is the simulated device, \"(none)\" counts\n"
+               "nothing); with a window, File > Setup... chooses it. --headless has no\n"
+               "dialog: edit that key while the program is not running.\n\n"
                "For testing only:\n"
                "  --test-clock-rate N  run the millisecond clock N times faster (1-10000)\n"
                "  --test-tick-ms N     count every N ms instead of every 40 ms (1-1000)\n")

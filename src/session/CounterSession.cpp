@@ -184,6 +184,26 @@ void CounterSession::setAlwaysOnTop(bool on) {
         m_core->setAlwaysOnTop(on);
 }
 
+void CounterSession::pauseCountingForSetup() {
+    m_readyBeforeSetup = m_adc.ready();
+    m_countingTimer.stop();
+}
+
+void CounterSession::resumeCountingAfterSetup() {
+    // The run may have ended while the dialog was open (a termination signal).
+    if (m_unloaded)
+        return;
+    if (m_adc.ready()) {
+        m_countingTimer.start();
+        return;
+    }
+    if (m_readyBeforeSetup && m_view) {
+        m_view->setVoltageText(QStringLiteral("-----"), false);
+        m_view->setStatus(m_adc.ADC_catalogue_name(InterfaceCatalogue::None), StatusColour::Red,
+                          StatusColour::White);
+    }
+}
+
 void CounterSession::Combo_AD_channel_Click(int index) {
     m_core->selectChannel(index);
 }

@@ -81,6 +81,11 @@ public:
     void Combo_AD_channel_Click(int index);
     // "Always on &Top": the flag saved in both its keys at closing.
     void setAlwaysOnTop(bool on);
+    // "&Setup...": counting pauses while the A/D setup dialog is open and runs
+    // again after it when the converter is still ready. One given up in the
+    // dialog leaves the voltage and the status line saying so.
+    void pauseCountingForSetup();
+    void resumeCountingAfterSetup();
 
     // Closing: fires waiting triggers, closes the files, releases the devices,
     // writes the settings, the window's keys and the chart. Runs once; later
@@ -156,4 +161,5 @@ private:
     QTimer m_countingTimer;
     QTimer m_testTimer;
     bool m_unloaded = false;
+    bool m_readyBeforeSetup = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/Form_MainCyclomarkator.h"
 
+#include "dialogs/Form_ADSetup.h"
 #include "dialogs/Form_Trigger.h"
 #include "platform/Prompts.h"
 #include "recorder/Form_Xt_Recorder.h"
@@ -146,6 +147,19 @@ void Form_MainCyclomarkator::closeEvent(QCloseEvent* event) {
 }
 
 // Menu handlers: the session does the work.
+
+void Form_MainCyclomarkator::mnuSetup_Click() {
+    m_session.pauseCountingForSetup();
+    Form_ADSetup dialog(m_session.adc(), m_prompts, this);
+    if (dialog.exec() == Form_ADSetup::Restart) {
+        // The new interface is stored; closing writes it to the settings file
+        // with everything else, and the program ends for the user to start it again.
+        close();
+        QCoreApplication::quit();
+        return;
+    }
+    m_session.resumeCountingAfterSetup();
+}
 
 void Form_MainCyclomarkator::mnuOnTop_Click(bool checked) {
     m_session.setAlwaysOnTop(checked);
@@ -335,8 +349,7 @@ QMenu* Form_MainCyclomarkator::buildFileMenu() {
     menu->setObjectName(QStringLiteral("mnuFile"));
     menu->setToolTipsVisible(true);
     mnuSetup = addItem(menu, QStringLiteral("mnuSetup"), QStringLiteral("&Setup..."));
-    mnuSetup->setEnabled(false);
-    mnuSetup->setToolTip(QStringLiteral("The A/D setup dialog is not available yet"));
+    connect(mnuSetup, &QAction::triggered, this, &Form_MainCyclomarkator::mnuSetup_Click);
     menu->addSeparator()->setObjectName(QStringLiteral("mnuFileDummy1"));
     mnuOnTop = addItem(menu, QStringLiteral("mnuOnTop"), QStringLiteral("Always on &Top"));
     mnuOnTop->setCheckable(true);

@@ -77,6 +77,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void mnuSetup_Click();
     void mnuOnTop_Click(bool checked);
     void mnuReset_Click();
     void mnuTrigger_Click();

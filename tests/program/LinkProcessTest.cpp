@@ -24,7 +24,10 @@ protected:
             ASSERT_TRUE(QDir(m_dir.path()).mkpath(name));
         QFile settings(settingsPath());
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write("[HARDWARE]\nA/D-Converter=Dummy A/D\n[Cyclomarkator]\nValue=41\n");
+        // A hysteresis beyond the signal counts nothing, so the counts the
+        // tests set are the only ones.
+        settings.write("[HARDWARE]\nA/D-Converter=Dummy A/D\n[Cyclomarkator]\nValue=41\n"
+                       "[Trigger]\nHysterese=100\n");
         settings.close();
         ASSERT_TRUE(m_bus.start()) << m_bus.error.toStdString();
         busAddress = m_bus.address();

@@ -12,6 +12,7 @@ public:
         QString title;
         PromptIcon icon;
         bool isInput;
+        QString defaultText; // of an input box
     };
     QList<Shown> shown;
     QList<PromptAnswer> answers;
@@ -19,14 +20,14 @@ public:
 
     PromptAnswer messageBox(const QString& text, const QString& title, PromptIcon icon,
                             PromptButtons buttons) override {
-        shown.append({text, title, icon, false});
+        shown.append({text, title, icon, false, {}});
         if (!answers.isEmpty())
             return answers.takeFirst();
         return buttons == PromptButtons::YesNo ? PromptAnswer::Yes : PromptAnswer::Ok;
     }
     QString inputBox(const QString& prompt, const QString& title,
                      const QString& defaultText) override {
-        shown.append({prompt, title, PromptIcon::None, true});
+        shown.append({prompt, title, PromptIcon::None, true, defaultText});
         if (!inputs.isEmpty())
             return inputs.takeFirst();
         return defaultText;

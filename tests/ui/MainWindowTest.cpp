@@ -18,6 +18,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -195,6 +196,52 @@ TEST(WindowRecorder, ShownAsSavedRecordsAndKeepsTheChartAcrossRuns) {
         EXPECT_GE(h.session->recorder().recording().SampleCount, samples) << converter;
         EXPECT_GE(h.session->recorder().recording().MarkCount, 2) << converter;
         h.endRun();
+    }
+}
+
+// "&Setup..." pauses the counting while the A/D setup dialog is open; it runs
+// again after it while the converter is ready. A converter given up there
+// stops the counting and says so; a new interface accepted for a restart is
+// stored and ends the run.
+TEST(WindowSetup, CountingPausesWhileTheSetupDialogIsOpen) {
+    const struct {
+        int entry; // accepted in the dialog; -1: closed at once
+        bool counting;
+        const char* status; // null: the run has ended
+        const char* stored; // the interface for the next start
+    } cases[] = {{-1, true, "Dummy A/D", "Dummy A/D"},
+                 {0, false, "(none)", "(none)"},
+                 {2, false, nullptr, "BMC Messsysteme: USB-AD16f:0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entry);
+        WindowHarness h;
+        h.writeSettings(dummySettings());
+        h.startWindow();
+        bool pausedWhileOpen = false;
+        QTimer::singleShot(0, h.form.get(), [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            pausedWhileOpen = !h.session->countingTimer().isActive();
+            if (c.entry >= 0) {
+                dialog->findChild<QAbstractButton*>(QStringLiteral("Command_Change"))->click();
+                auto* names = dialog->findChild<QComboBox*>(QStringLiteral("Combo_Name"));
+                names->setCurrentIndex(c.entry);
+                Q_EMIT names->activated(c.entry);
+                dialog->findChild<QAbstractButton*>(QStringLiteral("Command_Accept"))->click();
+            }
+            if (dialog->isVisible())
+                QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        h.action("mnuSetup")->trigger();
+        EXPECT_TRUE(pausedWhileOpen);
+        EXPECT_EQ(h.session->countingTimer().isActive(), c.counting);
+        EXPECT_EQ(h.form->isVisible(), c.status != nullptr);
+        if (c.status) {
+            EXPECT_EQ(h.text("Label_Status"), QLatin1String(c.status));
+            h.form->close();
+        }
+        EXPECT_EQ(h.settings({"HARDWARE/A/D-Converter"}), QStringList({c.stored}));
+        EXPECT_TRUE(QFileInfo::exists(h.folder("config") + "/Hardware9"));
     }
 }
 

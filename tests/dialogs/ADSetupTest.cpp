@@ -1,0 +1,314 @@
+// The A/D setup dialog over the simulated converter and over a backend whose
+// answers the test sets: what it shows, what each control changes in the
+// facade, the change/accept mode and its restart question, the live readings
+// (Timer1 is fired by the test) and the export written when it closes.
+#include "SetupRig.h"
+#include "dialogs/Form_ADSetup.h"
+#include "platform/ProfileFile.h"
+#include "support/OnlyPrompt.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class SetupDialog : public testing::Test {
+protected:
+    SetupRig rig;
+    std::unique_ptr<Form_ADSetup> dialog;
+
+    void show() {
+        dialog = std::make_unique<Form_ADSetup>(rig.adc, rig.prompts);
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    }
+    template <class T = QWidget> T* w(const QString& name) const {
+        T* found = dialog->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << qPrintable(name);
+        return found;
+    }
+    QString text(const QString& name) const {
+        if (auto* box = dialog->findChild<QLineEdit*>(name))
+            return box->text();
+        if (auto* button = dialog->findChild<QAbstractButton*>(name))
+            return button->text();
+        return w<QLabel>(name)->text();
+    }
+    // The texts of the eight rows of Label_CH, Text_Label or Label_Voltage.
+    QString rows(const char* name) const {
+        QStringList texts;
+        for (int i = 0; i < 8; ++i)
+            texts << text(QLatin1String(name) + '_' + QString::number(i));
+        return texts.join(u'|');
+    }
+    QString items(const char* name) const {
+        QStringList texts;
+        for (int i = 0; i < w<QComboBox>(name)->count(); ++i)
+            texts << w<QComboBox>(name)->itemText(i);
+        return texts.join(u'|');
+    }
+    void click(const char* name) const {
+        auto* pressed = w<QAbstractButton>(name);
+        QTest::mouseClick(pressed, Qt::LeftButton, {}, QPoint(8, pressed->height() / 2));
+    }
+    // Picks a list entry as the user does.
+    void choose(const char* list, int index) const {
+        w<QComboBox>(list)->setCurrentIndex(index);
+        Q_EMIT w<QComboBox>(list)->activated(index);
+    }
+    // Replaces the text of a box as a paste does: in one change.
+    void paste(const QString& name, const QString& text) const {
+        w<QLineEdit>(name)->selectAll();
+        w<QLineEdit>(name)->insert(text);
+    }
+    bool timerOn() const { return w<QTimer>("Timer1")->isActive(); }
+    void tick() const {
+        ASSERT_TRUE(timerOn());
+        ASSERT_TRUE(QMetaObject::invokeMethod(w<QTimer>("Timer1"), "timeout"));
+    }
+    // The controls the user cannot use; a greyed frame stands for what it holds.
+    std::string greyed() const {
+        QStringList off;
+        for (QWidget* widget : dialog->findChildren<QWidget*>())
+            if (!widget->isEnabled() && widget->parentWidget()->isEnabled())
+                off << widget->objectName();
+        off.sort();
+        return off.join(u' ').toStdString();
+    }
+    QString exported(const char* file, const QString& section, const char* key) const {
+        ProfileFile profile(rig.dir.filePath(QLatin1String(file)));
+        profile.load();
+        return profile.readString(section, QLatin1String(key), QStringLiteral("<missing>"));
+    }
+};
+
+// The simulated converter as the dialog opens on it, with the captions and
+// access keys the user works with.
+TEST_F(SetupDialog, OpensOnTheSimulatedConverter) {
+    rig.openSimulated();
+    show();
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("A/D-Converter [Dummy A/D]"));
+    EXPECT_EQ(items("Combo_Name"), "(none)|Dummy A/D (running)|BMC Messsysteme: USB-AD16f:0|"
+                                   "BMC Messsysteme: USB-AD:0|BMC Messsysteme: PCI-Base300/1000 + "
+                                   "MADx");
+    EXPECT_EQ(w<QComboBox>("Combo_Name")->toolTip(), QStringLiteral("Dummy A/D (running)"));
+    EXPECT_EQ(QStringList({text("Label_Status"), items("Combo_Range"), text("Text_Averaging")}),
+              QStringList({"Dummy A/D", "-10V ... 10V ", "1"}));
+    EXPECT_TRUE(w<QAbstractButton>("Option_Input_mode_0")->isChecked());
+    EXPECT_EQ(rows("Label_CH"), "&1: AD CH0|&2: AD CH1|&3: AD CH2|&4: AD CH3|&5: AD CH4|"
+                                "&6: AD CH5|&7: AD CH6|&8: AD CH7");
+    EXPECT_EQ(rows("Text_Label"), "AD_0|AD_1|AD_2|AD_3|AD_4|AD_5|AD_6|AD_7");
+    EXPECT_EQ(items("Combo_AugerADChannel"),
+              "AD CH0|AD CH1|AD CH2|AD CH3|AD CH4|AD CH5|AD CH6|AD CH7");
+    EXPECT_TRUE(w<QLabel>("Picture_AD")->pixmap().isNull());
+    QStringList captions;
+    for (const QAbstractButton* control : dialog->findChildren<QAbstractButton*>())
+        captions << control->text();
+    for (const char* label : {"Label1", "Label_Range", "Label_SamplesPerReading", "Label_InputMode",
+                              "Label_AugerADChannel"})
+        captions << text(QLatin1String(label));
+    EXPECT_EQ(
+        captions.join(u'|'),
+        "Change|&Accept|Single Ended|Differential|Calculate Derivative Signal  |&mV|"
+        "&binary (hex)|binary (&LSB)|&decimal|Cali&brated|Channel 09...16|&Calibration...|"
+        "Close|&Name:|&Range:|&Samples Per Reading:|Input Mode:|Channel # of Auger Detector:");
+    for (const auto& [key, name] : {std::pair{Qt::Key_S, "Text_Averaging"},
+                                    {Qt::Key_3, "Text_Label_2"},
+                                    {Qt::Key_D, "Option_Display_3"}}) {
+        QTest::keyClick(dialog.get(), key, Qt::AltModifier);
+        EXPECT_TRUE(w(name)->hasFocus()) << name;
+    }
+}
+
+// What the user can reach: with a converter, nothing open, in change mode,
+// and with 16 channels, two ranges and differential inputs. The detector is
+// never usable; "Cali&brated" only goes with mV and says that it corrects nothing.
+TEST_F(SetupDialog, ControlsOpenToTheUserFollowTheConverterAndTheMode) {
+    const struct {
+        int channels; // 0: the simulated converter; -1: nothing open
+        bool change;
+        std::string greyed;
+    } cases[] = {
+        {0, false,
+         "Check_More Combo_Name Combo_Range Command_Accept Frame_Auger Option_Input_mode_1"},
+        {-1, false,
+         "Check_More Combo_Name Command_Accept Command_Calibration Frame_Auger "
+         "Frame_NameOfChannel Frame_Reading Frame_Settings"},
+        {0, true,
+         "Check_Calibration Check_More Command_Calibration Command_Change Command_OK "
+         "Frame_Auger Frame_NameOfChannel Frame_Reading Frame_Settings"},
+        {16, false, "Combo_Name Command_Accept Frame_Auger"},
+    };
+    for (const auto& c : cases) {
+        rig.adc.setReady(false);
+        if (c.channels == 0)
+            rig.openSimulated();
+        if (c.channels > 0) {
+            rig.offer(c.channels).ranges = {{-1.0f, 1.0f}, {-10.0f, 10.0f}};
+            rig.backend->differential = -1;
+            rig.open(SetupRig::VendorDevice);
+        }
+        show();
+        if (c.change)
+            click("Command_Change");
+        EXPECT_EQ(greyed(), c.greyed) << c.channels;
+        EXPECT_EQ(timerOn(), !c.change) << c.channels;
+    }
+    click("Option_Display_1");
+    EXPECT_FALSE(w("Check_Calibration")->isEnabled());
+    EXPECT_TRUE(w("Check_Calibration")->toolTip().contains("not corrected"));
+}
+
+// Samples per reading take effect at once and the box shows the count in
+// force: text without a number gives 1, and no reading may take minutes.
+// The range and input mode picked are the ones in force.
+TEST_F(SetupDialog, SettingsTakeEffectAtOnce) {
+    rig.offer(2).ranges = {{-1.0f, 1.0f}, {-2.5f, 2.5f}};
+    rig.backend->differential = -1;
+    rig.open(SetupRig::VendorDevice);
+    show();
+    const std::pair<const char*, int32_t> cases[] = {
+        {"17", 17},     {"abc", 1},     {"-5", 1},   {"0", 1},   {"2,5", 2},    {"3.5", 4},
+        {"1e12", 1000}, {"1001", 1000}, {"1e-9", 1}, {"nan", 1}, {" 12 x", 12},
+    };
+    for (const auto& [typed, count] : cases) {
+        paste("Text_Averaging", QLatin1String(typed));
+        EXPECT_EQ(rig.adc.averaging(), count) << typed;
+        EXPECT_EQ(text("Text_Averaging"), QString::number(count)) << typed;
+    }
+    EXPECT_EQ(items("Combo_Range"), "-1V ... 1V |-2.5V ... 2.5V ");
+    choose("Combo_Range", 1);
+    click("Option_Input_mode_1");
+    EXPECT_EQ(std::pair(rig.adc.range(), rig.adc.inputMode()), std::pair(1, 1));
+}
+
+// Each display mode, read at every tick of Timer1; a failed read is no
+// number. "Channel 09...16" shows channels 8..15 under names that cannot be
+// edited, and rows without a channel stay empty.
+TEST_F(SetupDialog, LiveReadingsInTheFourDisplayModes) {
+    SetBackend& backend = rig.openSet(10);
+    show();
+    const struct {
+        const char* option;
+        int32_t raw;
+        float volts;
+        const char* shown;
+    } cases[] = {
+        {"Option_Display_2", 0, 0.0f, "...0000.0000  "},
+        {"Option_Display_2", 165, 0.0f, "...1010.0101  "},
+        {"Option_Display_2", -91, 0.0f, "...1010.0101  "},
+        {"Option_Display_1", 165, 0.0f, "0xA5  "},
+        {"Option_Display_1", -2, 0.0f, "0xFFFFFFFE  "},
+        {"Option_Display_0", 0, 1.2345f, "1234.5 mV  "},
+        {"Option_Display_0", 0, -0.00001f, "0.0 mV  "},
+        {"Option_Display_0", 0, NAN, "-----"},
+        {"Option_Display_3", 0, -0.5f, "-0.5  "},
+        {"Option_Display_3", 0, 123456789.0f, "1.234568E+08  "},
+    };
+    for (const auto& c : cases) {
+        click(c.option);
+        backend.raw = c.raw;
+        backend.voltages[0] = c.volts;
+        tick();
+        EXPECT_EQ(text("Label_Voltage_0"), QLatin1String(c.shown)) << c.option;
+    }
+    backend.voltages[8] = 8.0f;
+    click("Check_More");
+    tick();
+    EXPECT_EQ(rows("Label_CH"), "  AD CH8|  AD CH9|  AD CH10|  AD CH11|  AD CH12|  AD CH13|"
+                                "  AD CH14|  AD CH15");
+    EXPECT_EQ(rows("Text_Label"), "AD CH8|AD CH9||||||");
+    EXPECT_EQ(rows("Label_Voltage"), "8  |0  ||||||");
+    EXPECT_FALSE(w("Text_Label_0")->isEnabled());
+    click("Check_More");
+    EXPECT_EQ(rows("Text_Label"), "In0|In1|In2|In3|In4|In5|In6|In7");
+}
+
+// Accepting an interface: the running one changes nothing and asks nothing;
+// "(none)" stops the readings at once without a restart, and nothing is
+// marked as running any more; another one asks for the restart, which either
+// stores it and ends the dialog for the program's end, or brings the running
+// entry back.
+TEST_F(SetupDialog, AcceptingAnInterface) {
+    const std::string question =
+        "Cyclomarkator|Critical|You must Restart Cyclomarkator.exe to use the new hardware!";
+    const struct {
+        int entry;
+        PromptAnswer answer;
+        std::string prompt;
+        int result;         // of the dialog; 0 while it stays open
+        const char* stored; // the interface for the next start
+        bool ready;
+        const char* selected;
+    } cases[] = {
+        {1, PromptAnswer::Ok, "0 messages", 0, "Dummy A/D", true, "Dummy A/D (running)"},
+        {0, PromptAnswer::Ok, "0 messages", 0, "(none)", false, "(none)"},
+        {2, PromptAnswer::Cancel, question, 0, "Dummy A/D", true, "Dummy A/D (running)"},
+        {4, PromptAnswer::Ok, question, Form_ADSetup::Restart,
+         "BMC Messsysteme: PCI-Base300/1000 + MADx", true,
+         "BMC Messsysteme: PCI-Base300/1000 + MADx"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entry);
+        rig.prompts.shown.clear();
+        rig.prompts.answers = {c.answer};
+        rig.openSimulated();
+        show();
+        click("Command_Change");
+        choose("Combo_Name", c.entry);
+        EXPECT_EQ(w<QLabel>("Picture_AD")->pixmap().isNull(), c.entry < 2);
+        click("Command_Accept");
+        EXPECT_EQ(onlyPrompt(rig.prompts), c.prompt);
+        EXPECT_EQ(dialog->result(), c.result);
+        EXPECT_EQ(rig.adc.interfaceName(), QLatin1String(c.stored));
+        EXPECT_EQ(rig.adc.ready(), c.ready);
+        EXPECT_EQ(w<QComboBox>("Combo_Name")->currentText(), QLatin1String(c.selected));
+        if (c.result != 0)
+            continue;
+        EXPECT_TRUE(w("Command_OK")->isEnabled() && !w("Combo_Name")->isEnabled());
+        tick();
+        EXPECT_EQ(text("Label_Voltage_0").isEmpty(), !c.ready);
+        EXPECT_EQ(timerOn(), c.ready);
+        EXPECT_EQ(items("Combo_Name").contains("(running)"), c.ready);
+    }
+    // The restart stored the new interface's export; closing wrote the one in use.
+    EXPECT_EQ(exported("Hardware22", "ADC: BMC Messsysteme: PCI-Base300/1000 + MADx", "Range"),
+              "0");
+    EXPECT_EQ(exported("Hardware9", "ADC: DummyAD", "Averaging"), "1");
+}
+
+// Names typed or restored by a double-click are the channels' names; one
+// that holds line breaks, "=" or a section header cannot bend the export;
+// giving the converter up keeps the names; closing, even by Escape, exports.
+TEST_F(SetupDialog, ChannelNamesReachTheExportWhole) {
+    rig.openSimulated();
+    show();
+    paste("Text_Label_0", QStringLiteral("Load\n[ADC: CH1]\r\nChannelName=forged"));
+    paste("Text_Label_2", QStringLiteral("a=b"));
+    paste("Text_Label_3", QStringLiteral("gone"));
+    QTest::mouseDClick(w("Label_CH_3"), Qt::LeftButton);
+    click("Command_Change");
+    choose("Combo_Name", 0);
+    click("Command_Accept");
+    show();
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    QStringList names;
+    for (int i = 0; i < 4; ++i)
+        names << exported("Hardware9", QStringLiteral("ADC: CH%1").arg(i), "ChannelName");
+    EXPECT_EQ(names.join(u'|'), "Load [ADC: CH1]  ChannelName=forged|AD_1|a=b|AD CH3");
+    ProfileFile file(rig.dir.filePath(QStringLiteral("Hardware9")));
+    file.load();
+    EXPECT_EQ(file.text().count(QStringLiteral("\n[")), 8); // the settings, then CH0..CH7
+}
+
+} // namespace

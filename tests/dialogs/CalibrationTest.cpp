@@ -1,0 +1,129 @@
+// The two-point calibration through scripted input and message boxes: the
+// questions as the user reads them, the worked examples, the refusals, and
+// what reaches the facade. The converter hands out the readings in turn:
+// step 1's proposal and measurement, then step 2's.
+#include "SetupRig.h"
+#include "dialogs/CalibrationDialogue.h"
+#include "support/OnlyPrompt.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Calibrating : public testing::Test {
+protected:
+    SetupRig rig;
+    // A calibration that a refused or cancelled run must leave alone.
+    const Calibration before{0.25f, 2.0f};
+
+    void run(int channels, const QStringList& answers, std::deque<float> readings = {}) {
+        rig.openSet(channels).queued = std::move(readings);
+        rig.adc.setCalibration(before);
+        rig.prompts.inputs = answers;
+        CalibrationDialogue(rig.adc, rig.prompts).ADC_calibrate();
+    }
+    // "title [default]" of each input box and "title: text" of each message.
+    QStringList asked() const {
+        QStringList lines;
+        for (const ScriptedPrompts::Shown& shown : rig.prompts.shown)
+            lines << (shown.isInput ? shown.title + " [" + shown.defaultText + ']'
+                                    : shown.title + ": " + shown.text);
+        return lines;
+    }
+    std::pair<float, float> stored() const {
+        return {rig.adc.calibration().Offset, rig.adc.calibration().Gain};
+    }
+};
+
+const std::deque<float> LowThenHigh{0.10f, 0.10f, 4.10f, 4.10f};
+
+QString summary(const char* offset, const char* gain) {
+    return QStringLiteral("A/D Calibration: Current calibration values:\n\nOffset = %1 V\nGain = "
+                          "%2\n\nAccept values?")
+        .arg(QLatin1String(offset), QLatin1String(gain));
+}
+
+// Two points give the gain and offset, stored when the user accepts them; a
+// comma counts as a decimal point; an empty step proposes the neutral values.
+TEST_F(Calibrating, TwoPointsGiveGainAndOffset) {
+    const struct {
+        QStringList answers;
+        std::deque<float> readings;
+        PromptAnswer accept;
+        const char* offset;
+        const char* gain;
+        std::pair<float, float> stored;
+    } cases[] = {
+        {{"1", "0", "4"}, LowThenHigh, PromptAnswer::Ok, "-0.1", "1", {-0.1f, 1.0f}},
+        {{"1", "0,5", "4,5"}, {0.5f, 0.5f, 4.5f, 4.5f}, PromptAnswer::Ok, "0.", "1", {0.0f, 1.0f}},
+        {{"8", "-1", "1"}, {0.3f, 0.5f, 0.0f, 0.0f}, PromptAnswer::Ok, "1.", "-4", {1.0f, -4.0f}},
+        {{"1", ""}, {1.0f}, PromptAnswer::Ok, "0.", "1", {0.0f, 1.0f}},
+        {{"1", "0", "4"}, LowThenHigh, PromptAnswer::Cancel, "-0.1", "1", {0.25f, 2.0f}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers.join(u'|').toStdString());
+        rig.prompts.shown.clear();
+        rig.prompts.answers = {c.accept};
+        run(8, c.answers, c.readings);
+        ASSERT_FALSE(rig.prompts.shown.isEmpty());
+        EXPECT_EQ(asked().last(), summary(c.offset, c.gain));
+        EXPECT_EQ(stored(), c.stored);
+    }
+}
+
+// The questions of a run on 8 channels: a channel outside 1..8 asks again
+// with nothing proposed, then each step names the channel and proposes the
+// present reading. A one-channel converter has no channel to choose.
+TEST_F(Calibrating, AsksForTheChannelThenEachVoltage) {
+    run(8, {"0", "9", "x", "2.5", "0", "4"}, LowThenHigh);
+    EXPECT_EQ(asked().mid(0, 6),
+              QStringList({"A/D Calibration [1]", "A/D Calibration []", "A/D Calibration []",
+                           "A/D Calibration []", "A/D Calibration: Step 1 [0.1]",
+                           "A/D Calibration: Step 2 [4.1]"}));
+    EXPECT_EQ(rig.prompts.shown[0].text, QStringLiteral("Select channel number (1...8):"));
+    EXPECT_EQ(rig.prompts.shown[4].text,
+              QStringLiteral("* Connect a voltage less than 1 V to A/D channel CH3\n\n* Input the "
+                             "correct value (V) of the supplied voltage\n\n* Press OK"));
+    EXPECT_TRUE(rig.prompts.shown[5].text.startsWith(
+        QStringLiteral("* Connect a voltage higher than 3 V to A/D channel CH3\n")));
+    rig.prompts.shown.clear();
+    run(1, {"0", "4"}, LowThenHigh);
+    EXPECT_EQ(asked().first(), QStringLiteral("A/D Calibration: Step 1 [0.1]"));
+}
+
+// No channel offers the defaults back, and only Yes takes them.
+TEST_F(Calibrating, NoChannelOffersTheDefaults) {
+    for (const PromptAnswer reset : {PromptAnswer::Yes, PromptAnswer::No}) {
+        rig.prompts.shown.clear();
+        rig.prompts.answers = {reset};
+        run(8, {""});
+        EXPECT_EQ(asked().last(), QStringLiteral("A/D Calibration: Reset to Default values?"));
+        EXPECT_EQ(stored(),
+                  reset == PromptAnswer::Yes ? std::pair(0.0f, 1.0f) : std::pair(0.25f, 2.0f));
+    }
+}
+
+// Points too close to tell a gain, and gains no converter has (typing slips,
+// numbers beyond any voltage), are refused and change nothing.
+TEST_F(Calibrating, ImplausiblePointsAreRefused) {
+    const struct {
+        QStringList answers;
+        std::deque<float> readings;
+    } cases[] = {
+        {{"1", "0", "4"}, {1.0f, 1.0f, 1.0f, 1.0f}},    // readings that do not change
+        {{"1", "2", "2,005"}, LowThenHigh},             // typed values that do not
+        {{"1", "0", "1e30"}, {0.1f, 0.1f, 0.2f, 0.2f}}, // a gain of 1e31
+        {{"1", "0", "1e99"}, LowThenHigh},              // beyond any single
+        {{"1", "0", "0,01"}, {0.0f, 0.0f, 1e5f, 1e5f}}, // a gain of 1e-7
+        {{"1", "0", "4"}, {0.1f, 0.1f, NAN, NAN}},      // a failed read
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers.join(u'|').toStdString());
+        rig.prompts.shown.clear();
+        run(8, c.answers, c.readings);
+        EXPECT_EQ(asked().last(), QStringLiteral("Cyclomarkator: Calibration Error"));
+        EXPECT_EQ(stored(), std::pair(0.25f, 2.0f));
+    }
+}
+
+} // namespace
