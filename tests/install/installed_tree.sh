@@ -49,7 +49,8 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 # sections (the tags of .TP entries, with roff's \- as -).
 help_options() { "$@" --help | sed -nE 's/^  (-[^ ].*)$/\1/p' | sed -E 's/  .*//' |
   grep -oE -- '--[a-z][a-z0-9-]*' | sort -u | xargs; }
-help_commands() { "$@" --help | sed -n '/^Commands:/,/^$/p' | sed -nE 's/^  ([a-z][a-z-]*).*/\1/p' | sort -u | xargs; }
+help_commands() { "$@" --help | sed -n '/^Commands:/,/^$/p' |
+  sed -nE 's/^  ([a-z][a-z-]*).*/\1/p' | sort -u | xargs; }
 help_exit_codes() { "$@" --help | sed -n '/^Exit codes:/,/^$/p' | tr -s ' \n' ' ' |
   grep -oE '(^|[:;,] )[0-9]+ ' | grep -oE '[0-9]+' | sort -u | xargs; }
 page_tags() { # page_tags PAGE SECTION
@@ -110,9 +111,11 @@ files() {
     # the prefix. No systemd runs here, so the unit is verified, not started.
     mkdir -p "$work/units" "$work/runtime"
     cp "$unit" "$work/units/"
-    local said
+    local said man=--man=yes
+    command -v man >/dev/null || man=--man=no
     said=$(cd "$work/units" && XDG_RUNTIME_DIR=$work/runtime MANPATH=$prefix/share/man \
-      systemd-analyze verify --user "$work/units/cyclomarkator@rig1.service" 2>&1) || said+=" (exit $?)"
+      systemd-analyze verify --user "$man" "$work/units/cyclomarkator@rig1.service" 2>&1) ||
+      said+=" (exit $?)"
     same "systemd-analyze verify of an instance says nothing" "" "$said"
   else
     echo "SKIP: systemd-analyze is not installed"
