@@ -212,6 +212,16 @@ run() {
   expect_exit 1 "no samples" "the offline counter with an empty history" \
     "$bin/cyclomarkator-count" "$work/empty.txt"
   expect_exit 2 "--bogus" "the offline counter's bad option" "$bin/cyclomarkator-count" --bogus 1 "$work/load.txt"
+  # A full disk plays a 4 KiB tmpfs in a mount namespace of its own; the
+  # picture (some 60 KiB) cannot be written whole.
+  mkdir "$work/full"
+  if unshare -m true 2>/dev/null; then
+    expect_exit 3 "cannot write the picture $work/full/x.png" "the offline counter on a full disk" \
+      unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs "$1" && shift && exec "$@"' sh "$work/full" \
+      "$bin/cyclomarkator-count" --plot "$work/full/x.png" "$work/load.txt"
+  else
+    echo "SKIP: the offline counter on a full disk needs root and unshare -m"
+  fi
   check "the installed program wrote nowhere but its home and TMPDIR" \
     test "$(find "$home" -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | xargs)" = ".config .local"
 }
