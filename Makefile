@@ -4,10 +4,11 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+PACKAGE_BUILD ?= build-package
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run test test-plain test-asan bench format clean
+.PHONY: all deps build run test test-plain test-asan bench package package-check format clean
 
 all: build
 
@@ -39,8 +40,15 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@scripts/run-benchmarks $(BENCH_BUILD)
 
+# The Debian package (a build of its own, without tests), and lintian over it.
+package:
+	@JOBS=$(JOBS) scripts/build-package $(PACKAGE_BUILD)
+
+package-check: package
+	@scripts/check-package $(PACKAGE_BUILD)
+
 format:
-	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests tools bench packaging -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)

@@ -9,6 +9,7 @@
 #include "session/HeadlessView.h"
 #include "session/LinkProtocol.h"
 #include "session/RigSetup.h"
+#include "ui/DesktopIdentity.h"
 #include "ui/WindowRun.h"
 
 #include <QApplication>
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
     } else {
         preferSocketTransferOnX11();
         app = std::make_unique<QApplication>(argc, argv);
+        DesktopIdentity::apply();
         prompts = makeWindowPrompts();
     }
     const QString baseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();

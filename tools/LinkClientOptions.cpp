@@ -1,15 +1,16 @@
 #include "LinkClientOptions.h"
 
+#include "platform/ProgramHome.h"
 #include "session/LinkProtocol.h"
 
 #include <QHash>
 
 bool LinkClientOptions::parse(const QStringList& arguments, LinkClientOptions& options,
-                              QString& error) {
+                              QString& error, const QString& counter) {
     static const QHash<QString, Command> commands = {
         {"get", Command::Get},   {"watch", Command::Watch}, {"set-count", Command::SetCount},
         {"exec", Command::Exec}, {"poke", Command::Poke},   {"open", Command::Open}};
-    QString name = QStringLiteral("Cyclomarkator");
+    QString name = counter;
     QStringList rest;
     bool literal = false; // after "--" nothing is an option
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -75,6 +76,11 @@ bool LinkClientOptions::parse(const QStringList& arguments, LinkClientOptions& o
     return fits;
 }
 
+QString LinkClientOptions::counterBeside(const QString& clientPath) {
+    return ProgramHome::isInstalled(clientPath) ? QStringLiteral("cyclomarkator")
+                                                : QStringLiteral("Cyclomarkator");
+}
+
 QString LinkClientOptions::usage() {
     return QStringLiteral(
         "Usage: cyclomarkator-link [--name NAME] COMMAND [--] [ARGUMENT]\n"
@@ -93,8 +99,9 @@ QString LinkClientOptions::usage() {
         "                    cannot close it meanwhile\n"
         "\n"
         "Options:\n"
-        "  --name NAME       the counter's executable base name (default Cyclomarkator)\n"
-        "                    or, with a dot, its whole bus name\n"
+        "  --name NAME       the counter's executable base name or, with a dot, its whole\n"
+        "                    bus name (default: the counter beside this program,\n"
+        "                    cyclomarkator where installed, Cyclomarkator where built)\n"
         "  --help            print this text\n"
         "\n"
         "Exit codes: 0 done; 1 the counter refused (unknown item, invalid value);\n"

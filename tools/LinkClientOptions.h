@@ -11,8 +11,13 @@ struct LinkClientOptions {
     QString serviceName;   // the counter's bus name
     bool help = false;
 
-    // `arguments` without the program name. False with `error` set on a bad
-    // command line.
-    static bool parse(const QStringList& arguments, LinkClientOptions& options, QString& error);
+    // `arguments` without the program name; `counter`: the counter's name
+    // when --name gives none. False with `error` set on a bad command line.
+    static bool parse(const QStringList& arguments, LinkClientOptions& options, QString& error,
+                      const QString& counter = QStringLiteral("Cyclomarkator"));
+    // The name of the counter beside the client at `clientPath`, whose bus
+    // name follows its executable's name: "cyclomarkator" where installed,
+    // "Cyclomarkator" where built.
+    static QString counterBeside(const QString& clientPath);
     static QString usage();
 };

@@ -12,7 +12,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     LinkClientOptions options;
     QString error;
-    if (!LinkClientOptions::parse(QCoreApplication::arguments().mid(1), options, error)) {
+    if (!LinkClientOptions::parse(
+            QCoreApplication::arguments().mid(1), options, error,
+            LinkClientOptions::counterBeside(QCoreApplication::applicationFilePath()))) {
         std::fprintf(stderr, "cyclomarkator-link: %s\n", qPrintable(error));
         return 2;
     }

@@ -1,6 +1,6 @@
 #pragma once
-// Where the program keeps its settings file and recorder data: the folder of
-// the executable, or the folder named by --config-dir. When that folder cannot
+// Where the program keeps its settings file and recorder data: its default
+// home (ProgramHome), or the folder named by --config-dir. When that folder cannot
 // be written, a fallback folder of this program folder inside the per-user
 // config folder is used instead and the reason is reported, so a count is
 // never silently lost. When both places hold a settings file (an earlier run
@@ -25,7 +25,7 @@ struct ProgramFolderChoice {
 
 class ProgramFolder {
 public:
-    // requested: the --config-dir argument or the executable's folder;
+    // requested: the --config-dir argument or the default home;
     // configFolder: the per-user config folder. Folders are created when
     // missing. isWritable is the check used (replaceable in tests, where root
     // can write everywhere).

@@ -69,8 +69,9 @@ QString CommandLine::usage(const QString& programName) {
                "Usage: %1 [--config-dir DIR] [--headless] [--link-name NAME]\n"
                "Counts the stress cycles of a fatigue test and raises triggers at chosen "
                "counts.\n\n"
-               "  --config-dir DIR  keep the settings file and the chart data in DIR\n"
-               "                    (default: the program's folder)\n"
+               "  --config-dir DIR  keep the settings file and the chart data in DIR; default:\n"
+               "                    $XDG_DATA_HOME/cyclomarkator (~/.local/share/cyclomarkator)\n"
+               "                    when installed, else the program's own folder\n"
                "  --headless        run without a window; messages go to stdout and stderr\n"
                "  --link-name NAME  serve the link on the session bus as org.cyclomarkator.NAME\n"
                "                    (a NAME with a dot is the whole bus name); default:\n"
@@ -83,6 +84,12 @@ QString CommandLine::usage(const QString& programName) {
                "dialog: edit that key while the program is not running.\n\n"
                "For testing only:\n"
                "  --test-clock-rate N  run the millisecond clock N times faster (1-10000)\n"
-               "  --test-tick-ms N     count every N ms instead of every 40 ms (1-1000)\n")
+               "  --test-tick-ms N     count every N ms instead of every 40 ms (1-1000)\n\n"
+               "Exit codes: 0 ended normally (window closed, SIGTERM, SIGINT, SIGHUP, logout, "
+               "Exit,\n"
+               "the link's STOP or UNLOAD); 1 another copy serves this program folder or "
+               "temporary\n"
+               "folder; 2 bad command line, or no display without --headless; 3 the settings file\n"
+               "exists but cannot be read.\n")
         .arg(programName);
 }

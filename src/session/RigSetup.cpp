@@ -1,6 +1,7 @@
 #include "session/RigSetup.h"
 
 #include "platform/ProgramFolder.h"
+#include "platform/ProgramHome.h"
 #include "platform/UserFolders.h"
 #include "session/CommandLine.h"
 
@@ -12,7 +13,7 @@ RigSetup::prepare(const CommandLine& line, const QString& baseName, const QStrin
                   RigLock& lock, QStringList& warnings) {
     // The program folder first: its files may be carried over below.
     const QString requested = QDir::cleanPath(
-        QFileInfo(line.configDir.isEmpty() ? QFileInfo(executablePath).absolutePath()
+        QFileInfo(line.configDir.isEmpty() ? ProgramHome::defaultFolder(executablePath)
                                            : line.configDir)
             .absoluteFilePath());
     QDir().mkpath(requested);
