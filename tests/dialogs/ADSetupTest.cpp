@@ -99,7 +99,7 @@ TEST_F(SetupDialog, OpensOnTheSimulatedConverter) {
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("A/D-Converter [Dummy A/D]"));
     EXPECT_EQ(items("Combo_Name"), "(none)|Dummy A/D (running)|BMC Messsysteme: USB-AD16f:0|"
                                    "BMC Messsysteme: USB-AD:0|BMC Messsysteme: PCI-Base300/1000 + "
-                                   "MADx");
+                                   "MADx|Linux Industrial I/O|Modbus/TCP|Recorded signal (replay)");
     EXPECT_EQ(w<QComboBox>("Combo_Name")->toolTip(), QStringLiteral("Dummy A/D (running)"));
     EXPECT_EQ(QStringList({text("Label_Status"), items("Combo_Range"), text("Text_Averaging")}),
               QStringList({"Dummy A/D", "-10V ... 10V ", "1"}));
