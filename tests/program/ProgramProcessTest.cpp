@@ -364,7 +364,8 @@ TEST_F(Program, AReplayedFileCountsAsTheOfflineCounterCountsIt) {
     QString output;
     ASSERT_TRUE(waitFor(replay, output,
                         "Problem: Recorded signal \\(replay\\) does not answer: "
-                        "signal.csv ended after 2399 samples")
+                        "signal.csv ended after 2399 samples",
+                        60000)
                     .hasMatch())
         << output.toStdString();
     stop(replay);
