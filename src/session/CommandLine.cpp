@@ -80,7 +80,9 @@ QString CommandLine::usage(const QString& programName) {
                "The A/D interface is the one the settings file names in section [HARDWARE],\n"
                "key A/D-Converter (\"Dummy A/D\" is the simulated device, \"(none)\" counts\n"
                "nothing); with a window, File > Setup... chooses it. --headless has no\n"
-               "dialog: edit that key while the program is not running.\n\n"
+               "dialog: edit that key while the program is not running. A converter at an\n"
+               "address (\"Linux Industrial I/O\", \"Modbus/TCP\", \"Recorded signal (replay)\")\n"
+               "takes it from key Device= of the same section, as in replay:signal.csv.\n\n"
                "For testing only:\n"
                "  --test-clock-rate N  run the millisecond clock N times faster (1-10000)\n"
                "  --test-tick-ms N     count every N ms instead of every 40 ms (1-1000)\n")
