@@ -127,7 +127,7 @@ int32_t AdcFacade::ADC_load(int32_t number, QString& driverFile) {
     try {
         if (number == InterfaceCatalogue::Simulated) {
             created = std::make_unique<Class_AD_Dummy>(m_clock);
-        } else if (IsLibadxInterface(number)) {
+        } else if (IsDeviceInterface(number)) {
             // A device that does not answer is no error worth a message: the
             // start-up names the interface that could not be opened.
             if (!m_devices.probe(number)) {
@@ -184,6 +184,15 @@ std::optional<float> AdcFacade::readVoltage(int32_t channel) {
         m_readFailure = QString::fromStdString(error.what());
         return std::nullopt;
     }
+}
+
+void AdcFacade::beginTick(int32_t countedChannel) {
+    if (ADBackend && IsDeviceInterface(ADInterface))
+        m_devices.beginTick(ADInterface, countedChannel);
+}
+
+QString AdcFacade::examineDevice(int32_t number, const QString& address) {
+    return m_devices.examine(number, address);
 }
 
 float AdcFacade::ADC_get_voltage(int32_t channel) {
@@ -319,6 +328,10 @@ QString AdcFacade::ADC_driver_file(int32_t number) {
 
 bool AdcFacade::IsLibadxInterface(int32_t number) {
     return InterfaceCatalogue::isLibadx(number);
+}
+
+bool AdcFacade::IsDeviceInterface(int32_t number) {
+    return InterfaceCatalogue::isLibadx(number) || InterfaceCatalogue::isConverter(number);
 }
 
 QString AdcFacade::exportPath(int32_t interfaceNumber) const {

@@ -42,7 +42,7 @@ public:
     // "Advantech"/"DeviceNumber"; prompts: the error message of ADC_load
     // (start-up or the setup dialog, where a person waits for the device);
     // exportFolder: where ADC_save_settings writes Hardware<N>; devices: the
-    // vendor-control devices 20..22; locale: the decimal separator of the export.
+    // devices 20..25 of the device layer; locale: the decimal separator of the export.
     AdcFacade(const MillisecondClock& clock, RegistryArea& registry, Prompts& prompts,
               QString exportFolder, LibadxDevices& devices, QLocale locale = QLocale::system());
     ~AdcFacade();
@@ -52,6 +52,10 @@ public:
     // not erase the rig's configuration.
     const QString& interfaceName() const { return ADInterfaceName; }
     void setInterfaceName(const QString& name) { ADInterfaceName = name; }
+    // The address of the converter of interfaces 23..25 ("replay:signal.csv"),
+    // kept as the settings file gives it and written back with the interface.
+    const QString& deviceAddress() const { return m_deviceAddress; }
+    void setDeviceAddress(const QString& address) { m_deviceAddress = address; }
     // The driver file of the opened interface ("DummyAD", "LibadX.ocx").
     const QString& driverFile() const { return ADDriverFile; }
     // The interface number of the backend now held; 0 for the placeholder.
@@ -88,6 +92,12 @@ public:
     // readFailure() then says why. A failed reading is never a sample.
     std::optional<float> readVoltage(int32_t channel);
     const QString& readFailure() const { return m_readFailure; }
+    // Called before the readings of each tick (the counting's, the live
+    // readings'): a converter then shows one moment of its signal to them all
+    // and reads `countedChannel` (-1: none) afresh.
+    void beginTick(int32_t countedChannel);
+    // What `address` finds as interface `number` (see LibadxDevices::examine).
+    QString examineDevice(int32_t number, const QString& address);
 
     // Wrappers of the common interface (arguments and results unchanged, but
     // for a reading the device did not answer: NaN, never a plausible voltage).
@@ -113,6 +123,8 @@ public:
     QString ADC_catalogue_name(int32_t number) const;
     static QString ADC_driver_file(int32_t number);
     static bool IsLibadxInterface(int32_t number);
+    // 20..25: opened through the device layer.
+    static bool IsDeviceInterface(int32_t number);
 
     // Writes the A/D settings export Hardware<N> (N from the driver file name)
     // into the export folder; does nothing for an empty or unknown name.
@@ -145,4 +157,5 @@ private:
     int16_t ADScan = 0;
     std::array<ADChannelRecord, ChannelRecords> ADChannelInfo{};
     QString m_readFailure;
+    QString m_deviceAddress;
 };

@@ -6,23 +6,14 @@
 namespace {
 // In the order in which they are tried: settings files of every program
 // generation must keep resolving to the same interface.
-constexpr std::array<std::pair<const char*, int32_t>, 16> LegacyNames{{
-    {"ADCFILE", 10},
-    {"CBAD", 1},
-    {"AX5621AD", 2},
-    {"RTX03BAD", 3},
-    {"PACP12AD", 4},
-    {"FPC011AD", 6},
-    {"LTC1290", 8},
-    {"DUMMYAD", 9},
-    {"DAS1602", 11},
-    {"AD12LC", 12},
-    {"P1000.OCX", 14},
-    {"PCI300X.OCX", 15},
-    {"AD_USB.OCX", 17},
-    {"CWDAQ.OCX", 18},
-    {"ADVANTECH PCI-1716", 19},
-    {"LIBADX.OCX", 21},
+constexpr std::array<std::pair<const char*, int32_t>, 19> LegacyNames{{
+    {"ADCFILE", 10},    {"CBAD", 1},       {"AX5621AD", 2},
+    {"RTX03BAD", 3},    {"PACP12AD", 4},   {"FPC011AD", 6},
+    {"LTC1290", 8},     {"DUMMYAD", 9},    {"DAS1602", 11},
+    {"AD12LC", 12},     {"P1000.OCX", 14}, {"PCI300X.OCX", 15},
+    {"AD_USB.OCX", 17}, {"CWDAQ.OCX", 18}, {"ADVANTECH PCI-1716", 19},
+    {"LIBADX.OCX", 21}, {"IIO", 23},       {"MODBUS", 24},
+    {"REPLAY", 25},
 }};
 } // namespace
 
@@ -69,6 +60,12 @@ QString InterfaceCatalogue::displayName(int32_t number, int32_t advantechDeviceN
         return QStringLiteral("BMC Messsysteme: USB-AD:0");
     case 22:
         return QStringLiteral("BMC Messsysteme: PCI-Base300/1000 + MADx");
+    case 23:
+        return QStringLiteral("Linux Industrial I/O");
+    case 24:
+        return QStringLiteral("Modbus/TCP");
+    case 25:
+        return QStringLiteral("Recorded signal (replay)");
     default:
         return QString();
     }
@@ -91,9 +88,22 @@ QString InterfaceCatalogue::driverFile(int32_t number) {
     if (isLibadx(number)) {
         return QStringLiteral("LibadX.ocx");
     }
-    return QString();
+    switch (number) {
+    case Iio:
+        return QStringLiteral("iio");
+    case Modbus:
+        return QStringLiteral("modbus");
+    case Replay:
+        return QStringLiteral("replay");
+    default:
+        return QString();
+    }
 }
 
 bool InterfaceCatalogue::isLibadx(int32_t number) {
     return number >= UsbAd16f && number <= PciBase;
+}
+
+bool InterfaceCatalogue::isConverter(int32_t number) {
+    return number >= Iio && number <= Replay;
 }

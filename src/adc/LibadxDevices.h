@@ -1,11 +1,14 @@
 #pragma once
-// The devices reached through the vendor's LIBADX control (interfaces 20, 21
-// and 22), as the facade needs them: the probe, the backend, interface 20's
-// close step, interface 21's block read and the end of the run. The device
-// layer implements it; NoLibadxDevices finds no device. Reads throw a
-// std::exception whose text says why when the device does not answer.
+// The devices of the device layer as the facade needs them: those reached
+// through the vendor's LIBADX control (interfaces 20, 21 and 22) and the
+// converters at a device address (23, 24 and 25). The probe, the backend,
+// interface 20's close step, interface 21's block read, the start of each
+// tick and the end of the run. The device layer implements it;
+// NoLibadxDevices finds no device. Reads throw a std::exception whose text
+// says why when the device does not answer.
 #include "adc/Class_AD_Backend.h"
 
+#include <QString>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -31,6 +34,22 @@ public:
 
     // Program end: every device that was touched is closed.
     virtual void unloadHosts() = 0;
+
+    // A tick of the counting (or of the live readings) begins on interface
+    // `interfaceNumber`; `countedChannel` (from 0; -1 for none) is the one
+    // read afresh. Readings until the next call see one moment of the signal.
+    virtual void beginTick(int32_t interfaceNumber, int32_t countedChannel) {
+        (void)interfaceNumber;
+        (void)countedChannel;
+    }
+    // What `address` reaches as interface 23, 24 or 25, opened and closed
+    // once: a description ("ads1115, 4 channels"). Throws a std::exception
+    // naming the wrong part of an address that cannot be used.
+    virtual QString examine(int32_t interfaceNumber, const QString& address) {
+        (void)interfaceNumber;
+        (void)address;
+        throw std::runtime_error("this program has no device layer");
+    }
 };
 
 class NoLibadxDevices final : public LibadxDevices {

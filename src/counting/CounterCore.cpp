@@ -145,6 +145,7 @@ void CounterCore::Timer_Cyclomarkator_Timer() {
 }
 
 std::optional<float> CounterCore::readSample(int32_t& now) {
+    m_parts.adc.beginTick(m_state.ADChannel);
     if (!readChannels())
         return std::nullopt;
     now = m_parts.clock.timeGetTime();
@@ -306,5 +307,6 @@ bool CounterCore::SaveSettings() {
     return m_parts.settings.save([this](ProfileFile& file) {
         SettingsFile::writeSettings(file, m_state, m_parts.adc.interfaceName(), m_alwaysOnTop,
                                     m_locale);
+        SettingsFile::writeDevice(file, m_parts.adc.deviceAddress());
     });
 }

@@ -121,3 +121,12 @@ void SettingsFile::writeSettings(ProfileFile& file, const CountingState& state,
     }
     file.writeString(Profile, QStringLiteral("6N"), number(state.TriggerProfile[6].Every));
 }
+
+QString SettingsFile::readDevice(const ProfileFile& file) {
+    return ReadIniString(file, Hardware, QStringLiteral("Device"), QString());
+}
+
+void SettingsFile::writeDevice(ProfileFile& file, const QString& address) {
+    if (!address.isEmpty() || file.rawValue(Hardware, QStringLiteral("Device")))
+        file.writeString(Hardware, QStringLiteral("Device"), address);
+}

@@ -22,4 +22,10 @@ void LoadSettings(const ProfileFile& file, CountingState& state, QString& interf
 // locale's decimal comma or point, flags as -1/0 or 0/1 as the file keeps them.
 void writeSettings(ProfileFile& file, const CountingState& state, const QString& interfaceName,
                    bool alwaysOnTop, const QLocale& locale = QLocale::system());
+
+// "HARDWARE"/"Device": the address of the converter of interfaces 23..25.
+QString readDevice(const ProfileFile& file);
+// Written when there is an address, or a key to change: the settings files of
+// rigs without such a converter keep their shape.
+void writeDevice(ProfileFile& file, const QString& address);
 } // namespace SettingsFile

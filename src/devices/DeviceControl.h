@@ -1,10 +1,10 @@
 #pragma once
 // The vendor's LIBADX control as the USB-AD16f, USB-AD and PCI-Base backends
 // use it: open a device string, close it, read one voltage, and the block read
-// of the USB-AD. A transport (the simulated box now, hardware later) fills it.
-// Channels and block samples count from 1, as the control numbers them. open()
-// answers false for a device that does not open; every read throws DeviceError
-// when the device does not answer.
+// of the USB-AD. A transport (the simulated box, Industrial I/O, Modbus/TCP,
+// a replayed recording) fills it. Channels and block samples count from 1, as
+// the control numbers them. open() answers false for a device that does not
+// open; every read throws DeviceError when the device does not answer.
 #include <QString>
 #include <cstdint>
 
@@ -26,4 +26,13 @@ public:
     virtual void addBlockChannel(int32_t& channel, int32_t& range) = 0;
     virtual void acquireBlock() = 0;
     virtual float blockSample(int32_t& channel, int32_t& sample) = 0;
+
+    // A counting tick (or a refresh of the live readings) begins: every
+    // reading until the next call belongs to it and sees one moment of the
+    // signal. `countedChannel` (from 1; 0 for none) must be read afresh; a
+    // slow device may answer the others with their last reading.
+    virtual void beginTick(int32_t countedChannel) { (void)countedChannel; }
+    // The channels of the open device, or 0 when it has the eight that every
+    // LIBADX device string has.
+    virtual int32_t channels() const { return 0; }
 };

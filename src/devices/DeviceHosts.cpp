@@ -4,6 +4,8 @@
 #include "devices/Class_PciBase.h"
 #include "devices/Class_USB_AD.h"
 #include "devices/Class_USB_AD16f.h"
+#include "devices/ConverterBackend.h"
+#include "devices/ConverterControl.h"
 #include "devices/DeviceError.h"
 #include "devices/DeviceTransports.h"
 #include "devices/Form_BMC_AD16f.h"
@@ -29,15 +31,25 @@ QString deviceOf(int32_t interfaceNumber) {
 
 DeviceHosts::DeviceHosts(const ProfileFile& settings, Prompts& prompts,
                          const MillisecondClock& clock)
-    : DeviceHosts(settings, prompts,
-                  [transports = DeviceTransports(clock)](const QString& address) {
-                      return transports.create(address);
-                  }) {}
+    : DeviceHosts(
+          settings, prompts,
+          [transports = DeviceTransports(clock)](const QString& address) {
+              return transports.create(address);
+          },
+          [transports = DeviceTransports(clock)](int32_t number, const QString& address) {
+              return transports.createConverter(number, address);
+          }) {}
 
-DeviceHosts::DeviceHosts(const ProfileFile& settings, Prompts& prompts, ControlFactory makeControl)
-    : m_settings(settings), m_prompts(prompts), m_makeControl(std::move(makeControl)) {}
+DeviceHosts::DeviceHosts(const ProfileFile& settings, Prompts& prompts, ControlFactory makeControl,
+                         ConverterFactory makeConverter)
+    : m_settings(settings), m_prompts(prompts), m_makeControl(std::move(makeControl)),
+      m_makeConverter(std::move(makeConverter)) {}
 
 DeviceHosts::~DeviceHosts() = default;
+
+void DeviceHosts::tell(const QString& text) {
+    m_prompts.messageBox(text, QStringLiteral("A/D-Converter"), PromptIcon::Critical);
+}
 
 std::optional<QString> DeviceHosts::address(const ProfileReader& settings, const QString& device,
                                             QString* key) {
@@ -63,12 +75,84 @@ std::unique_ptr<DeviceControl> DeviceHosts::makeControl(const QString& device) {
     try {
         return m_makeControl(*configured);
     } catch (const DeviceError& error) {
-        m_prompts.messageBox(
-            QStringLiteral("The entry \"%1=%2\" in section [%3] of %4 cannot be used: %5.")
-                .arg(key, *configured, QLatin1String(Section), m_settings.path(), error.why()),
-            QStringLiteral("A/D-Converter"), PromptIcon::Critical);
+        tell(QStringLiteral("The entry \"%1=%2\" in section [%3] of %4 cannot be used: %5.")
+                 .arg(key, *configured, QLatin1String(Section), m_settings.path(), error.why()));
         return nullptr;
     }
+}
+
+ConverterControl* DeviceHosts::converter(int32_t interfaceNumber) {
+    if (!InterfaceCatalogue::isConverter(interfaceNumber))
+        return nullptr;
+    if (m_converterNumber == interfaceNumber)
+        return m_converter.get();
+    if (m_converter)
+        m_converter->close();
+    m_converter.reset();
+    m_converterNumber = interfaceNumber;
+    const QString address =
+        m_settings.rawValue(QLatin1String(DeviceSection), QLatin1String(DeviceKey))
+            .value_or(QString())
+            .trimmed();
+    try {
+        if (!m_makeConverter)
+            throw DeviceError(QStringLiteral("this rig has no converters"));
+        m_converter = m_makeConverter(interfaceNumber, address);
+    } catch (const DeviceError& error) {
+        tell(QStringLiteral("The device \"%1\" (%2= in section [%3] of %4) cannot be used for "
+                            "\"%5\": %6.")
+                 .arg(address, QLatin1String(DeviceKey), QLatin1String(DeviceSection),
+                      m_settings.path(), InterfaceCatalogue::displayName(interfaceNumber, 0),
+                      error.why()));
+    }
+    return m_converter.get();
+}
+
+// The converter stays open from the probe to the end of the run: opening a
+// recorded signal reads the whole file, and a converter is asked once.
+bool DeviceHosts::probeConverter(int32_t interfaceNumber) {
+    ConverterControl* control = converter(interfaceNumber);
+    if (!control)
+        return false;
+    if (control->isOpen() || control->open(InterfaceCatalogue::driverFile(interfaceNumber)))
+        return true;
+    tell(QStringLiteral("The device \"%1\" (%2= in section [%3] of %4) cannot be opened: %5.")
+             .arg(m_settings.rawValue(QLatin1String(DeviceSection), QLatin1String(DeviceKey))
+                      .value_or(QString())
+                      .trimmed(),
+                  QLatin1String(DeviceKey), QLatin1String(DeviceSection), m_settings.path(),
+                  control->openError()));
+    return false;
+}
+
+QString DeviceHosts::examine(int32_t interfaceNumber, const QString& address) {
+    if (!m_makeConverter)
+        throw DeviceError(QStringLiteral("this rig has no converters"));
+    const std::unique_ptr<ConverterControl> control =
+        m_makeConverter(interfaceNumber, address.trimmed());
+    if (!control->open(InterfaceCatalogue::driverFile(interfaceNumber)))
+        throw DeviceError(control->openError());
+    QString found = control->found().description;
+    try {
+        control->beginTick(0);
+        control->readVoltage(1, 0);
+    } catch (const DeviceError& error) {
+        found += QStringLiteral("; no reading yet: %1").arg(error.why());
+    }
+    control->close();
+    return found;
+}
+
+void DeviceHosts::beginTick(int32_t interfaceNumber, int32_t countedChannel) {
+    DeviceControl* control = nullptr;
+    if (InterfaceCatalogue::isConverter(interfaceNumber)) {
+        if (m_converterNumber == interfaceNumber)
+            control = m_converter.get();
+    } else if (LibadxHost* form = host(interfaceNumber)) {
+        control = form->LIBADX1();
+    }
+    if (control)
+        control->beginTick(countedChannel < 0 ? 0 : countedChannel + 1);
 }
 
 LibadxHost* DeviceHosts::host(int32_t interfaceNumber) {
@@ -92,6 +176,8 @@ LibadxHost* DeviceHosts::host(int32_t interfaceNumber) {
 }
 
 bool DeviceHosts::probe(int32_t interfaceNumber) {
+    if (InterfaceCatalogue::isConverter(interfaceNumber))
+        return probeConverter(interfaceNumber);
     LibadxHost* form = host(interfaceNumber);
     if (!form)
         return false;
@@ -106,6 +192,10 @@ bool DeviceHosts::probe(int32_t interfaceNumber) {
 }
 
 std::unique_ptr<Class_AD_Backend> DeviceHosts::createBackend(int32_t interfaceNumber) {
+    if (ConverterControl* control = converter(interfaceNumber))
+        return std::make_unique<ConverterBackend>(
+            *control, InterfaceCatalogue::displayName(interfaceNumber, 0),
+            InterfaceCatalogue::driverFile(interfaceNumber));
     LibadxHost* form = host(interfaceNumber);
     switch (interfaceNumber) {
     case InterfaceCatalogue::UsbAd16f:
@@ -159,4 +249,6 @@ void DeviceHosts::unloadHosts() {
         if (form)
             form->Form_Unload();
     }
+    if (m_converter)
+        m_converter->close();
 }

@@ -15,8 +15,13 @@ QString LibadxBackend::AD_channel_name(int32_t channel) {
     return QStringLiteral("AD_") + QString::number(static_cast<int64_t>(channel) + 1);
 }
 
+// A transport with fewer channels than the box (a four-channel converter
+// behind "usbbase:0") has only those: asking for the others would fail every
+// tick of the counting.
 int32_t LibadxBackend::AD_channels() {
-    return Channels;
+    const DeviceControl* control = m_host.LIBADX1();
+    const int32_t own = control ? control->channels() : 0;
+    return own > 0 && own < Channels ? own : Channels;
 }
 
 QString LibadxBackend::AD_dll_date() {

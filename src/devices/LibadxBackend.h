@@ -1,9 +1,9 @@
 #pragma once
 // What the USB-AD16f, USB-AD and PCI-Base backends share: eight channels
-// "AD_1".."AD_8", no raw counts, single-ended input only, a range table, and
-// averaged readings through the control of their host object. A reading the
-// device does not answer throws DeviceError; the facade turns that into a
-// failed reading. The host must outlive the backend.
+// "AD_1".."AD_8" (fewer when the transport has fewer), no raw counts, single-ended input only, a
+// range table, and averaged readings through the control of their host object. A reading the device
+// does not answer throws DeviceError; the facade turns that into a failed reading. The host must
+// outlive the backend.
 #include "adc/Class_AD_Backend.h"
 
 #include <QString>

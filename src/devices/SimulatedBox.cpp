@@ -1,6 +1,7 @@
 #include "devices/SimulatedBox.h"
 
 #include "devices/DeviceError.h"
+#include "devices/LibadxRanges.h"
 #include "platform/MillisecondClock.h"
 
 #include <QStringList>
@@ -80,11 +81,10 @@ SimulatedBox::SimulatedBox(const MillisecondClock& clock, Options options)
 bool SimulatedBox::open(const QString& device) {
     if (m_options.failOpen)
         return false;
-    // The USB-AD has one range of +/-5 V; the others four, from +/-1 V up.
-    if (device.startsWith(QStringLiteral("usb-ad:")))
-        m_ranges = {{-5.0f, 5.0f}};
-    else
-        m_ranges = {{-1.0f, 1.0f}, {-2.0f, 2.0f}, {-5.0f, 5.0f}, {-10.0f, 10.0f}};
+    // Another device string gets the four ranges of the USB-AD16f.
+    m_ranges = LibadxRanges::of(device);
+    if (m_ranges.empty())
+        m_ranges = LibadxRanges::of(QStringLiteral("usbbase:0"));
     m_open = true;
     return true;
 }

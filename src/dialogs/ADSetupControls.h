@@ -25,9 +25,14 @@ struct ADSetupControls {
     bool interfaceEnabled = false; // Combo_Name: only in change mode
     bool pictureShown = false;     // Picture_AD shows Image_AD
     QString status;                // Label_Status
-    bool changeEnabled = true;     // Command_Change; disabled means change mode
-    bool acceptEnabled = false;    // Command_Accept, the default button while enabled
-    bool okEnabled = true;         // Command_OK ("Close"), the default button otherwise
+    // Text_Device: the address of a converter (interfaces 23..25), shown for
+    // those only, typed in change mode; deviceStatus says what it finds.
+    bool deviceShown = false;
+    QString device;
+    QString deviceStatus;
+    bool changeEnabled = true;  // Command_Change; disabled means change mode
+    bool acceptEnabled = false; // Command_Accept, the default button while enabled
+    bool okEnabled = true;      // Command_OK ("Close"), the default button otherwise
     bool calibrationEnabled = false;
 
     // Frame_Settings: the frame, then what is held back inside it.

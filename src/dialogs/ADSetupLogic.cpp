@@ -8,6 +8,7 @@
 #include "platform/Prompts.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace {
 const QString CaptionStart = QStringLiteral("A/D-Converter [");
@@ -48,6 +49,7 @@ void ADSetupLogic::Form_Load() {
                          ? m_adc.augerChannel()
                          : -1;
     m_c.status = m_adc.ADC_interface_name();
+    m_c.device = m_adc.deviceAddress();
 }
 
 void ADSetupLogic::fillInterfaces() {
@@ -155,6 +157,24 @@ void ADSetupLogic::Combo_Name_Click(int index) {
     m_c.interfaceIndex = index;
     m_c.interfaceToolTip = m_c.interfaceNames[index];
     m_c.pictureShown = AdcFacade::IsLibadxInterface(m_c.interfaceNumbers[index]);
+    m_c.deviceShown = InterfaceCatalogue::isConverter(m_c.interfaceNumbers[index]);
+    m_c.deviceStatus.clear();
+}
+
+void ADSetupLogic::Text_Device_Change(const QString& text) {
+    m_c.device = text.trimmed();
+    examineDevice();
+}
+
+bool ADSetupLogic::examineDevice() {
+    try {
+        m_c.deviceStatus =
+            m_adc.examineDevice(m_c.interfaceNumbers.value(m_c.interfaceIndex), m_c.device);
+        return true;
+    } catch (const std::exception& error) {
+        m_c.deviceStatus = QString::fromStdString(error.what());
+        return false;
+    }
 }
 
 void ADSetupLogic::Command_Change_Click() {
@@ -175,21 +195,35 @@ void ADSetupLogic::Command_Change_Click() {
 ADSetupLogic::Outcome ADSetupLogic::Command_Accept_Click() {
     if (m_c.changeEnabled)
         return Outcome::Stay;
-    const QString selected = m_c.interfaceNames.value(m_c.interfaceIndex);
+    QString selected = m_c.interfaceNames.value(m_c.interfaceIndex);
     const bool none = m_c.interfaceNumbers.value(m_c.interfaceIndex) == InterfaceCatalogue::None;
-    if (selected != m_adc.interfaceName()) {
+    // A converter is taken only at an address where it was found: nothing
+    // half-configured reaches the settings file.
+    const bool converter = m_c.deviceShown;
+    if (converter && !examineDevice()) {
+        m_prompts.messageBox(QStringLiteral("Device: ") + m_c.deviceStatus, ApplicationTitle,
+                             PromptIcon::Critical);
+        return Outcome::Stay;
+    }
+    const bool moved = converter && m_c.device != m_adc.deviceAddress();
+    if (moved && selected.endsWith(RunningMark))
+        selected.chop(RunningMark.size());
+    if (selected != m_adc.interfaceName() || moved) {
         if (none) {
             stopReadings();
-        } else if (!selected.endsWith(QStringLiteral("(running)"))) {
+        } else if (moved || !selected.endsWith(QStringLiteral("(running)"))) {
             const PromptAnswer answer = m_prompts.messageBox(
                 RestartQuestion, ApplicationTitle, PromptIcon::Critical, PromptButtons::OkCancel);
             if (answer == PromptAnswer::Ok) {
                 m_adc.setInterfaceName(selected);
+                if (converter)
+                    m_adc.setDeviceAddress(m_c.device);
                 QString exported = selected;
                 m_adc.ADC_save_settings(exported);
                 return Outcome::Restart;
             }
             Combo_Name_Click(m_loadedIndex);
+            m_c.device = m_adc.deviceAddress();
         }
     }
     leaveChangeMode();
@@ -278,6 +312,7 @@ void ADSetupLogic::Timer1_Timer() {
         return;
     }
     const int32_t channels = m_adc.ADC_channels();
+    m_adc.beginTick(-1);
     std::vector<float> values;
     const bool volts = m_c.displayMode == ADSetupControls::Millivolts ||
                        m_c.displayMode == ADSetupControls::Decimal;

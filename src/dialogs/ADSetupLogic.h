@@ -33,6 +33,9 @@ public:
     int32_t ADHasDiffInput();
 
     void Combo_Name_Click(int index);
+    // A converter's address typed into "Device:": looked at at once (opened,
+    // read once, closed), deviceStatus says what was found or why not.
+    void Text_Device_Change(const QString& text);
     void Command_Change_Click();
     // Restart: the user agreed to end the program for the interface chosen,
     // which is stored as the interface to open next time.
@@ -55,6 +58,7 @@ public:
 
 private:
     void fillInterfaces();
+    bool examineDevice();
     void fillRanges();
     void leaveChangeMode();
     void stopReadings();

@@ -107,6 +107,14 @@ QGroupBox* Form_ADSetup::buildInterfaceFrame() {
     Label1->setBuddy(Combo_Name);
     Label_DLLName = named<QLabel>(QStringLiteral("Label_DLLName"), Frame1);
     Label_Status = named<QLabel>(QStringLiteral("Label_Status"), Frame1);
+    Text_Device = named<QLineEdit>(QStringLiteral("Text_Device"), Frame1);
+    Text_Device->setPlaceholderText(
+        QStringLiteral("iio:ads1115, modbus-tcp://192.0.2.10:502?unit=1, replay:signal.csv"));
+    Label_Device =
+        named<QLabel>(QStringLiteral("Label_Device"), Frame1, QStringLiteral("&Device:"));
+    Label_Device->setBuddy(Text_Device);
+    Label_DeviceStatus = named<QLabel>(QStringLiteral("Label_DeviceStatus"), Frame1);
+    Label_DeviceStatus->setWordWrap(true);
     Command_Change =
         named<QPushButton>(QStringLiteral("Command_Change"), Frame1, QStringLiteral("Change"));
     Command_Accept =
@@ -121,6 +129,9 @@ QGroupBox* Form_ADSetup::buildInterfaceFrame() {
     grid->addWidget(Command_Accept, 1, 2);
     grid->addWidget(Label_Status, 2, 1, 1, 3);
     grid->addWidget(Label_DLLName, 3, 1, 1, 3);
+    grid->addWidget(Label_Device, 4, 0);
+    grid->addWidget(Text_Device, 4, 1, 1, 3);
+    grid->addWidget(Label_DeviceStatus, 5, 1, 1, 3);
     grid->addWidget(Picture_AD, 0, 4, 4, 1, Qt::AlignRight | Qt::AlignVCenter);
     grid->setColumnStretch(3, 1);
     return Frame1;
@@ -266,6 +277,10 @@ void Form_ADSetup::connectControls() {
         };
     };
     connect(Combo_Name, &QComboBox::activated, this, forward(&ADSetupLogic::Combo_Name_Click));
+    connect(Text_Device, &QLineEdit::editingFinished, this, [this] {
+        m_logic.Text_Device_Change(Text_Device->text());
+        showControls();
+    });
     connect(Command_Change, &QPushButton::clicked, this, &Form_ADSetup::Command_Change_Click);
     connect(Command_Accept, &QPushButton::clicked, this, &Form_ADSetup::Command_Accept_Click);
     connect(Command_OK, &QPushButton::clicked, this, &QDialog::accept);
@@ -289,9 +304,10 @@ void Form_ADSetup::connectControls() {
 }
 
 void Form_ADSetup::setVisualTabOrder() {
-    QList<QWidget*> order{Combo_Name,           Command_Change,       Command_Accept,
-                          Combo_Range,          Text_Averaging,       Option_Input_mode[0],
-                          Option_Input_mode[1], Check_DetectorSignal, Combo_AugerADChannel};
+    QList<QWidget*> order{Combo_Name,           Text_Device,          Command_Change,
+                          Command_Accept,       Combo_Range,          Text_Averaging,
+                          Option_Input_mode[0], Option_Input_mode[1], Check_DetectorSignal,
+                          Combo_AugerADChannel};
     order.append(QList<QWidget*>(Text_Label.begin(), Text_Label.end()));
     for (int i = 3; i >= 0; --i)
         order.append(Option_Display[static_cast<size_t>(i)]);
@@ -311,6 +327,12 @@ void Form_ADSetup::showControls() {
     Combo_Name->setEnabled(c.interfaceEnabled);
     Picture_AD->setPixmap(c.pictureShown ? Image_AD : QPixmap());
     Label_Status->setText(c.status);
+    for (QWidget* device : {static_cast<QWidget*>(Label_Device), static_cast<QWidget*>(Text_Device),
+                            static_cast<QWidget*>(Label_DeviceStatus)})
+        device->setVisible(c.deviceShown);
+    Text_Device->setEnabled(c.interfaceEnabled);
+    setText(Text_Device, c.device);
+    Label_DeviceStatus->setText(c.deviceStatus);
     Command_Change->setEnabled(c.changeEnabled);
     Command_Accept->setEnabled(c.acceptEnabled);
     Command_Accept->setDefault(c.acceptEnabled);

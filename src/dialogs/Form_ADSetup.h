@@ -68,6 +68,9 @@ private:
     QComboBox* Combo_Name = nullptr;
     QLabel* Label_DLLName = nullptr;
     QLabel* Label_Status = nullptr;
+    QLabel* Label_Device = nullptr;
+    QLineEdit* Text_Device = nullptr;
+    QLabel* Label_DeviceStatus = nullptr;
     QPushButton* Command_Change = nullptr;
     QPushButton* Command_Accept = nullptr;
     QLabel* Picture_AD = nullptr;

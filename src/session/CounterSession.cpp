@@ -63,6 +63,7 @@ bool CounterSession::LoadSettings() {
     QString interfaceName;
     SettingsFile::LoadSettings(file, m_state, interfaceName);
     m_adc.setInterfaceName(interfaceName);
+    m_adc.setDeviceAddress(SettingsFile::readDevice(file));
     m_general.Left = ReadIniSingle(file, General, "Left", 0.0f);
     m_general.Top = ReadIniSingle(file, General, "Top", 0.0f);
     m_general.AlwaysOnTop = ReadIniLong(file, General, "AlwaysOnTop", -1) != 0;

@@ -120,7 +120,7 @@ TEST(DevicesSection, EntriesFindTheirTransportOrSayWhyNot) {
         {"[Devices]\npcibase:0=sim:fail_open=1\npci300:0=sim:\n", 22, false, nullptr},
         {"[Devices]\nusbbase:0=serial:/dev/ttyS0\n", 20, false,
          "The entry \"usbbase:0=serial:/dev/ttyS0\" in section [Devices] of %1 cannot be used: the "
-         "transport \"serial:\" is unknown (this version knows \"sim:\")."},
+         "transport \"serial:\" is unknown (known: sim:, iio:, modbus-tcp://, replay:)."},
         {"[Devices]\nusb-ad:0=sim:period_ms=fast\n", 21, false,
          "usb-ad:0=sim:period_ms=fast\" in section [Devices] of %1 cannot be used: sim: option "
          "\"period_ms\" needs a number (with a decimal point)."},

@@ -75,11 +75,11 @@ protected:
         ASSERT_TRUE(timerOn());
         ASSERT_TRUE(QMetaObject::invokeMethod(w<QTimer>("Timer1"), "timeout"));
     }
-    // The controls the user cannot use; a greyed frame stands for what it holds.
+    // The controls shown that the user cannot use; a greyed frame stands for what it holds.
     std::string greyed() const {
         QStringList off;
         for (QWidget* widget : dialog->findChildren<QWidget*>())
-            if (!widget->isEnabled() && widget->parentWidget()->isEnabled())
+            if (!widget->isEnabled() && widget->parentWidget()->isEnabled() && !widget->isHidden())
                 off << widget->objectName();
         off.sort();
         return off.join(u' ').toStdString();
@@ -99,7 +99,7 @@ TEST_F(SetupDialog, OpensOnTheSimulatedConverter) {
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("A/D-Converter [Dummy A/D]"));
     EXPECT_EQ(items("Combo_Name"), "(none)|Dummy A/D (running)|BMC Messsysteme: USB-AD16f:0|"
                                    "BMC Messsysteme: USB-AD:0|BMC Messsysteme: PCI-Base300/1000 + "
-                                   "MADx");
+                                   "MADx|Linux Industrial I/O|Modbus/TCP|Recorded signal (replay)");
     EXPECT_EQ(w<QComboBox>("Combo_Name")->toolTip(), QStringLiteral("Dummy A/D (running)"));
     EXPECT_EQ(QStringList({text("Label_Status"), items("Combo_Range"), text("Text_Averaging")}),
               QStringList({"Dummy A/D", "-10V ... 10V ", "1"}));
@@ -284,6 +284,48 @@ TEST_F(SetupDialog, AcceptingAnInterface) {
     EXPECT_EQ(exported("Hardware22", "ADC: BMC Messsysteme: PCI-Base300/1000 + MADx", "Range"),
               "0");
     EXPECT_EQ(exported("Hardware9", "ADC: DummyAD", "Averaging"), "1");
+}
+
+// A converter's "Device:" shows with its entries only, says what an address
+// finds as it is typed, and is taken (with a restart) only where something
+// was found: a wrong one is named and keeps the dialog in change mode.
+TEST_F(SetupDialog, AConverterIsTakenOnlyAtAnAddressThatFindsIt) {
+    rig.openSimulated();
+    show();
+    click("Command_Change");
+    choose("Combo_Name", 1);
+    EXPECT_FALSE(w("Text_Device")->isVisible());
+    choose("Combo_Name", 7);
+    ASSERT_EQ(w<QComboBox>("Combo_Name")->currentText(), "Recorded signal (replay)");
+    EXPECT_TRUE(w("Text_Device")->isVisible() && w("Text_Device")->isEnabled());
+    QTest::keyClick(dialog.get(), Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(w("Text_Device")->hasFocus());
+    const struct {
+        const char* typed;
+        const char* status;
+        std::string prompt;
+        int result;
+    } steps[] = {
+        {"signal.csv", "replay: the address names no file",
+         "Cyclomarkator|Critical|Device: replay: the address names no file", 0},
+        {"replay:signal.csv", "signal.csv, 3 samples",
+         "Cyclomarkator|Critical|You must Restart Cyclomarkator.exe to use the new hardware!",
+         Form_ADSetup::Restart},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.typed);
+        rig.prompts.shown.clear();
+        rig.prompts.answers = {PromptAnswer::Ok};
+        paste("Text_Device", step.typed);
+        Q_EMIT w<QLineEdit>("Text_Device")->editingFinished();
+        EXPECT_EQ(text("Label_DeviceStatus"), step.status);
+        click("Command_Accept");
+        EXPECT_EQ(onlyPrompt(rig.prompts), step.prompt);
+        EXPECT_EQ(dialog->result(), step.result);
+        EXPECT_TRUE(step.result != 0 || w("Command_Accept")->isEnabled());
+    }
+    EXPECT_EQ(rig.adc.interfaceName(), "Recorded signal (replay)");
+    EXPECT_EQ(rig.adc.deviceAddress(), "replay:signal.csv");
 }
 
 // Names typed or restored by a double-click are the channels' names; one

@@ -327,6 +327,56 @@ TEST_F(Program, ADeviceGoneForThousandsOfTicksPausesOnlyTheCounting) {
     EXPECT_GE(widestGap, 25000);
 }
 
+// A recorded signal replayed through the whole program counts exactly what
+// the offline counter counts in the same file with the same settings; its
+// end is told once, as of a device that stopped answering.
+TEST_F(Program, AReplayedFileCountsAsTheOfflineCounterCountsIt) {
+    QByteArray signal = "time,load\n";
+    for (int i = 0; i < 2400; ++i) {
+        const double swing = 0.2 + 1.5 * std::fabs(std::sin(i / 250.0));
+        const double value =
+            swing * std::sin(i * 2 * M_PI / 37) + 0.3 * std::sin(i * 2 * M_PI / 11);
+        signal += QByteArray::number(i) + ',' + (i == 700 ? "" : QByteArray::number(value, 'f', 4));
+        signal += '\n';
+    }
+    QFile file(path("signal.csv"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(signal);
+    file.close();
+    const QByteArray counting =
+        "[Cyclomarkator]\nValue=5\n[Trigger]\nADthreshold=0.9\nHysterese=0.25\n";
+    writeSettings("[HARDWARE]\nA/D-Converter=Recorded signal (replay)\nDevice=replay:" +
+                  path("signal.csv").toUtf8() + "?column=2\n" + counting);
+    const QString settingsCopy = path("counting.ini");
+    ASSERT_TRUE(QFile::copy(settingsPath(), settingsCopy));
+
+    QProcess offline;
+    offline.start(COUNT_TOOL_PATH, {"--settings", settingsCopy, "--column", "2", "--gaps", "skip",
+                                    path("signal.csv")});
+    ASSERT_TRUE(offline.waitForFinished(30000));
+    const QString summary = QString::fromUtf8(offline.readAllStandardOutput());
+    const QRegularExpressionMatch counted = QRegularExpression(" count=(\\d+) ").match(summary);
+    ASSERT_TRUE(counted.hasMatch()) << summary.toStdString();
+    EXPECT_GT(counted.captured(1).toInt(), 5 + 20);
+
+    QProcess replay;
+    start(replay);
+    QString output;
+    ASSERT_TRUE(waitFor(replay, output,
+                        "Problem: Recorded signal \\(replay\\) does not answer: "
+                        "signal.csv ended after 2399 samples",
+                        60000)
+                    .hasMatch())
+        << output.toStdString();
+    stop(replay);
+    EXPECT_EQ(saved(), counted.captured(1).toInt()) << output.toStdString();
+    EXPECT_EQ(output.count("does not answer"), 1);
+    EXPECT_TRUE(output.contains("Status: Recorded signal (replay)"));
+    QFile kept(settingsPath());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(kept.readAll().contains("\nDevice=replay:"));
+}
+
 // Output never stops the counting: a reader that stops reading (a pipe of
 // 4 kB) loses lines and is told how many once it reads again; one that went
 // away (like `| head -3`) loses the output, not the count.

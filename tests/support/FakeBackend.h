@@ -61,4 +61,10 @@ public:
     void acquireBlock() override { throw std::runtime_error("no block read here"); }
     float blockSample(int32_t&, int32_t&) override { return 0.0f; }
     void unloadHosts() override {}
+    // Finds a converter at "replay:NAME" only.
+    QString examine(int32_t, const QString& address) override {
+        if (!address.startsWith(QLatin1String("replay:")))
+            throw std::runtime_error("replay: the address names no file");
+        return address.mid(7) + QStringLiteral(", 3 samples");
+    }
 };

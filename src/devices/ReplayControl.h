@@ -1,0 +1,62 @@
+#pragma once
+// The "replay:" transport: a recorded signal played one sample per tick, so a
+// lab can watch its own load history being counted and a demo needs no
+// hardware. The file is read as the offline counter reads it (one value per
+// line, or column=N of a table; gzip too; empty and NaN values are gaps and
+// skipped), and counted alike: every reading within a tick sees the same
+// sample, readings before the first tick see the first sample (the start-up
+// reading), and the first tick takes that sample too; only counting ticks
+// (with a counted channel) move on. At the end every
+// reading fails, as of a device that stopped answering, unless loop=1 starts
+// the file again. One channel, whose one range is the smallest of 1, 2 or 5
+// times a power of ten volts either side that holds every sample. Opening
+// reads the whole file once, so that a damaged one is refused at once.
+#include "common/SampleReader.h"
+#include "devices/ConverterControl.h"
+
+#include <QString>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+class ReplayControl final : public ConverterControl {
+public:
+    struct Options {
+        QString path;
+        int column = 0; // 0: the whole line is the value
+        bool loop = false;
+    };
+    // The text after "replay:"; throws DeviceError naming the wrong part.
+    static Options parse(const QString& text);
+
+    explicit ReplayControl(Options options);
+    ~ReplayControl() override;
+    ReplayControl(const ReplayControl&) = delete;
+    ReplayControl& operator=(const ReplayControl&) = delete;
+
+    void beginTick(int32_t countedChannel) override;
+    // The index of the sample now played, from 0.
+    int64_t position() const { return m_position; }
+
+protected:
+    Found connect() override;
+    void disconnect() override;
+    Reading take(int32_t channel) override;
+
+private:
+    SampleReader::Options readerOptions() const;
+    std::FILE* openFile() const;
+    void startAgain();
+    void advance();
+    void stop(const QString& why);
+
+    Options m_options;
+    QString m_name; // the file name without its folder, for messages
+    std::FILE* m_file = nullptr;
+    std::unique_ptr<SampleReader> m_reader;
+    int64_t m_samples = 0;
+    int64_t m_position = 0;
+    bool m_started = false;
+    float m_current = 0.0f;
+    QString m_failure; // why readings fail now; empty while playing
+};

@@ -1,0 +1,142 @@
+// The converters of interfaces 23..25 at their [HARDWARE] Device= address:
+// every wrong part of an address named before anything opens, and the
+// recorded signal played one sample per tick to its end, in a loop, and
+// through a file that goes away and comes back.
+#include "devices/ConverterControl.h"
+#include "devices/DeviceError.h"
+#include "devices/DeviceTransports.h"
+#include "support/ManualClock.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+// The reading of channel 1 as text, "-" when it fails.
+QString reading(ConverterControl& control) {
+    try {
+        return QString::number(control.readVoltage(1, 0));
+    } catch (const DeviceError&) {
+        return QStringLiteral("-");
+    }
+}
+
+void write(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+TEST(ConverterAddress, EveryWrongPartIsNamed) {
+    const struct {
+        int32_t number;
+        const char* address;
+        const char* why; // a part of the message; null: the address is fine
+    } cases[] = {
+        {23, "iio:ads1115", nullptr},
+        {23, "iio:iio:device0?root=/tmp/x", nullptr},
+        {24,
+         "modbus-tcp://192.0.2.10:502?unit=1&register=0&channels=8&kind=holding&format="
+         "float32&word_order=little&scale=0.001&offset=-1.5",
+         nullptr},
+        {24, " modbus-tcp://[::1]?format=uint16", nullptr},
+        {25, "replay:signal.csv?column=2&loop=1", nullptr},
+        {20, "replay:x", "interface 20 takes no device address"},
+        {25, "", "no device address is given (it starts with replay:)"},
+        {25, "iio:ads1115", "must start with replay:"},
+        {25, "replay:", "the address names no file"},
+        {25, "replay:a.csv?column=x", "option \"column\" must be a whole number from 0 to 1000"},
+        {25, "replay:a.csv?speed=2", "option \"speed\" is unknown (known: column, loop)"},
+        {23, "iio:", "names no device"},
+        {23, "iio:dev/../x", "is no device name or node"},
+        {24, "modbus-tcp://", "\"\" is no host[:port]"},
+        {24, "modbus-tcp://host:70000", "the port must be from 1 to 65535"},
+        {24, "modbus-tcp://host?unit=256", "option \"unit\" must be a whole number from 0 to 255"},
+        {24, "modbus-tcp://host?unit=1&unit=2", "option \"unit\" is given twice"},
+        {24, "modbus-tcp://host?kind=coil", "option \"kind\" must be input or holding"},
+        {24, "modbus-tcp://host?format=int32", "must be int16 or uint16 or float32"},
+        {24, "modbus-tcp://host?format=float32&channels=63", "from 1 to 62, not \"63\""},
+        {24, "modbus-tcp://host?register=65530&channels=8", "reaches beyond register 65535"},
+        {24, "modbus-tcp://host?scale=0", "option \"scale\" must not be 0"},
+        {24, "modbus-tcp://host?offset=inf", "option \"offset\" needs a number"},
+    };
+    ManualClock clock;
+    const DeviceTransports transports(clock);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        QString why;
+        try {
+            EXPECT_NE(transports.createConverter(c.number, QString::fromUtf8(c.address)), nullptr);
+        } catch (const DeviceError& error) {
+            why = error.why();
+        }
+        if (c.why)
+            EXPECT_TRUE(why.contains(QString::fromUtf8(c.why))) << why.toStdString();
+        else
+            EXPECT_EQ(why, QString());
+    }
+}
+
+// The start-up reading and the first tick see the first sample, every
+// reading of a tick the same one; gaps are skipped. Without a loop the end
+// fails every reading; with one the file starts again, and a file that is
+// gone at the start of a round fails until it is back.
+TEST(Replay, OneSamplePerTickToTheEndOrRoundAgain) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("signal.csv");
+    write(path, "time;load\n0;0.5\n1;-1.5\n2;\n3;nan\n4;1.75\n");
+    ManualClock clock;
+    for (const bool loop : {false, true}) {
+        SCOPED_TRACE(loop);
+        const auto control = DeviceTransports(clock).createConverter(
+            25, QStringLiteral("replay:%1?column=2&loop=%2").arg(path).arg(loop ? 1 : 0));
+        ASSERT_TRUE(control->open(QStringLiteral("replay"))) << control->openError().toStdString();
+        EXPECT_EQ(control->found().description,
+                  QStringLiteral("signal.csv, 3 samples (2 gaps skipped)%1")
+                      .arg(loop ? ", played in a loop" : ""));
+        EXPECT_EQ(control->found().span, (std::pair{-2.0f, 2.0f}));
+        QStringList played{reading(*control)};
+        for (int tick = 0; tick < 8; ++tick) {
+            control->beginTick(1);
+            played << reading(*control) + u'/' + reading(*control);
+            if (loop && (tick == 4 || tick == 6)) {
+                EXPECT_TRUE(tick == 4 ? QFile::rename(path, path + ".away")
+                                      : QFile::rename(path + ".away", path));
+            }
+        }
+        EXPECT_EQ(played.join(u' '), loop ? "0.5 0.5/0.5 -1.5/-1.5 1.75/1.75 0.5/0.5 -1.5/-1.5 "
+                                            "1.75/1.75 -/- 0.5/0.5"
+                                          : "0.5 0.5/0.5 -1.5/-1.5 1.75/1.75 -/- -/- -/- -/- -/-");
+    }
+}
+
+// Files that cannot be played are refused when they open, saying why.
+TEST(Replay, UnplayableFilesAreRefusedAtOpening) {
+    QTemporaryDir dir;
+    write(dir.filePath("empty.txt"), "");
+    write(dir.filePath("words.txt"), "1.0\n2.0\nthree\n");
+    const struct {
+        const char* file;
+        const char* why;
+    } cases[] = {
+        {"missing.txt", "cannot open"},
+        {".", "is a folder"},
+        {"empty.txt", "empty.txt: "},
+        {"words.txt", "words.txt: line 3"},
+    };
+    ManualClock clock;
+    const DeviceTransports transports(clock);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const auto control =
+            transports.createConverter(25, "replay:" + dir.filePath(QString::fromUtf8(c.file)));
+        EXPECT_FALSE(control->open(QStringLiteral("replay")));
+        EXPECT_TRUE(control->openError().contains(QString::fromUtf8(c.why)))
+            << control->openError().toStdString();
+    }
+}
+
+} // namespace

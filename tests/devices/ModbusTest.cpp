@@ -1,0 +1,139 @@
+// The Modbus/TCP converter against a real libmodbus module that the test runs
+// on 127.0.0.1 in a thread: the register formats, one request per tick,
+// refusals, a module that never answers, one that goes away and comes back,
+// tried again at most every 2 s of the program's clock.
+#include "devices/DeviceError.h"
+#include "devices/ModbusControl.h"
+#include "support/LoopbackModule.h"
+#include "support/ManualClock.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+// A generous timeout where the module is meant to answer: a loaded machine
+// must not turn an answer into a failure.
+ModbusControl control(const ManualClock& clock, int port, const QString& options,
+                      bool patient = true) {
+    return ModbusControl(
+        clock, ModbusControl::parse(QStringLiteral("127.0.0.1:%1?%2%3")
+                                        .arg(port)
+                                        .arg(options, patient ? "&timeout_ms=1000" : "")));
+}
+
+QString failure(ModbusControl& modbus, int32_t channel = 1) {
+    try {
+        modbus.readVoltage(channel, 0);
+    } catch (const DeviceError& error) {
+        return error.why();
+    }
+    return QString();
+}
+
+TEST(Modbus, FormatsScaleAndOneRequestPerTick) {
+    LoopbackModule module;
+    const uint16_t registers[] = {0xFFFE, 0x3FC0, 0x0000, 0x0000, 0x3FC0, 7, 8, 9};
+    for (int i = 0; i < 8; ++i)
+        module.set(i, registers[i]);
+    const struct {
+        const char* options;
+        float first, second;
+    } cases[] = {
+        {"channels=8", -2.0f, 16320.0f},
+        {"channels=8&format=uint16&scale=0.001&offset=-1", 64.534f, 15.32f},
+        {"register=1&channels=1&format=float32", 1.5f, 0.0f},
+        {"register=3&channels=1&format=float32&word_order=little", 1.5f, 0.0f},
+    };
+    ManualClock clock;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        ModbusControl modbus = control(clock, module.port(), QString::fromUtf8(c.options));
+        ASSERT_TRUE(modbus.open(QStringLiteral("modbus")));
+        const int before = module.requests();
+        modbus.beginTick(1);
+        EXPECT_FLOAT_EQ(modbus.readVoltage(1, 0), c.first);
+        if (modbus.channels() > 1) {
+            EXPECT_FLOAT_EQ(modbus.readVoltage(2, 0), c.second);
+        }
+        for (int32_t channel = 1; channel <= modbus.channels(); ++channel)
+            modbus.readVoltage(channel, 0);
+        EXPECT_EQ(module.requests(), before + 1);
+    }
+    ModbusControl modbus = control(clock, module.port(), QStringLiteral("channels=1"));
+    ASSERT_TRUE(modbus.open(QStringLiteral("modbus")));
+    for (int16_t value : {int16_t{-5}, int16_t{300}, int16_t{12}}) {
+        module.set(0, static_cast<uint16_t>(value));
+        modbus.beginTick(1);
+        EXPECT_EQ(modbus.readVoltage(1, 0), value);
+    }
+}
+
+// Refusals keep the connection; a float that is not finite or beyond the
+// range is a failed reading, not a sample.
+TEST(Modbus, RefusalsAndValuesThatCannotBeSamples) {
+    LoopbackModule module;
+    module.set(0, 0x7FC0); // NaN
+    module.set(2, 0x4500); // 2048
+    const struct {
+        const char* options;
+        const char* why;
+    } cases[] = {
+        {"kind=holding", "the module refused the request: Illegal data address"},
+        {"register=4&channels=8", "the module refused the request: Illegal data address"},
+        {"format=float32&channels=1", "channel 1 gave no number"},
+        {"register=2&format=float32&channels=1", "outside the range -10 V ... 10 V"},
+    };
+    ManualClock clock;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        ModbusControl modbus = control(clock, module.port(), QString::fromUtf8(c.options));
+        ASSERT_TRUE(modbus.open(QStringLiteral("modbus")));
+        modbus.beginTick(1);
+        EXPECT_TRUE(failure(modbus).contains(QString::fromUtf8(c.why)))
+            << failure(modbus).toStdString();
+    }
+}
+
+// A module that listens but never answers, and one that goes away and comes
+// back: readings fail, the next try waits 2 s of the program's clock, and
+// the readings come back by themselves.
+TEST(Modbus, ADeadModuleIsTriedAgainEveryTwoSecondsUntilItAnswers) {
+    ManualClock clock;
+    std::optional<LoopbackModule> module(std::in_place);
+    const int port = module->port();
+    module->silent = true;
+    ModbusControl silent = control(clock, port, QStringLiteral("channels=1"), false);
+    ASSERT_TRUE(silent.open(QStringLiteral("modbus")));
+    silent.beginTick(1);
+    EXPECT_TRUE(failure(silent).contains("Connection timed out")) << failure(silent).toStdString();
+    module->silent = false;
+
+    ModbusControl modbus = control(clock, port, QStringLiteral("channels=1"));
+    ASSERT_TRUE(modbus.open(QStringLiteral("modbus")));
+    modbus.beginTick(1);
+    EXPECT_EQ(failure(modbus), QString());
+    module.reset();
+    const QString waits = "(tried again every 2 s)";
+    const struct {
+        int32_t advanceMs;
+        bool moduleBack;
+        bool answers;
+        bool waited;
+    } steps[] = {
+        {40, false, false, false},  {40, false, false, true}, {1900, false, false, true},
+        {100, false, false, false}, {40, true, false, true},  {2000, true, true, false},
+    };
+    for (const auto& step : steps) {
+        if (step.moduleBack && !module)
+            module.emplace(port);
+        clock.advance(step.advanceMs);
+        modbus.beginTick(1);
+        const QString why = failure(modbus);
+        EXPECT_EQ(why.isEmpty(), step.answers) << why.toStdString();
+        EXPECT_EQ(why.contains(waits), step.waited) << why.toStdString();
+    }
+}
+
+} // namespace
