@@ -45,20 +45,41 @@ QString summary(const char* offset, const char* gain) {
 
 // Two points give the gain and offset, stored when the user accepts them; a
 // comma counts as a decimal point; an empty step proposes the neutral values.
-TEST_F(Calibrating, TwoPointsGiveGainAndOffset) {
+// No channel offers the defaults back, and only Yes takes them. Points too
+// close to tell a gain, and gains no converter has (typing slips, numbers
+// beyond any voltage), are refused and change nothing.
+TEST_F(Calibrating, TwoPointsGiveGainAndOffsetOrAreRefused) {
+    const QString reset = QStringLiteral("A/D Calibration: Reset to Default values?");
+    const QString refused = QStringLiteral("Cyclomarkator: Calibration Error");
+    const std::pair<float, float> unchanged{0.25f, 2.0f};
     const struct {
         QStringList answers;
         std::deque<float> readings;
         PromptAnswer accept;
-        const char* offset;
-        const char* gain;
+        QString last; // the last question or message
         std::pair<float, float> stored;
     } cases[] = {
-        {{"1", "0", "4"}, LowThenHigh, PromptAnswer::Ok, "-0.1", "1", {-0.1f, 1.0f}},
-        {{"1", "0,5", "4,5"}, {0.5f, 0.5f, 4.5f, 4.5f}, PromptAnswer::Ok, "0.", "1", {0.0f, 1.0f}},
-        {{"8", "-1", "1"}, {0.3f, 0.5f, 0.0f, 0.0f}, PromptAnswer::Ok, "1.", "-4", {1.0f, -4.0f}},
-        {{"1", ""}, {1.0f}, PromptAnswer::Ok, "0.", "1", {0.0f, 1.0f}},
-        {{"1", "0", "4"}, LowThenHigh, PromptAnswer::Cancel, "-0.1", "1", {0.25f, 2.0f}},
+        {{"1", "0", "4"}, LowThenHigh, PromptAnswer::Ok, summary("-0.1", "1"), {-0.1f, 1.0f}},
+        {{"1", "0,5", "4,5"},
+         {0.5f, 0.5f, 4.5f, 4.5f},
+         PromptAnswer::Ok,
+         summary("0.", "1"),
+         {0.0f, 1.0f}},
+        {{"8", "-1", "1"},
+         {0.3f, 0.5f, 0.0f, 0.0f},
+         PromptAnswer::Ok,
+         summary("1.", "-4"),
+         {1.0f, -4.0f}},
+        {{"1", ""}, {1.0f}, PromptAnswer::Ok, summary("0.", "1"), {0.0f, 1.0f}},
+        {{"1", "0", "4"}, LowThenHigh, PromptAnswer::Cancel, summary("-0.1", "1"), unchanged},
+        {{""}, {}, PromptAnswer::Yes, reset, {0.0f, 1.0f}},
+        {{""}, {}, PromptAnswer::No, reset, unchanged},
+        {{"1", "0", "4"}, {1.0f, 1.0f, 1.0f, 1.0f}, PromptAnswer::Ok, refused, unchanged},
+        {{"1", "2", "2,005"}, LowThenHigh, PromptAnswer::Ok, refused, unchanged},
+        {{"1", "0", "1e30"}, {0.1f, 0.1f, 0.2f, 0.2f}, PromptAnswer::Ok, refused, unchanged},
+        {{"1", "0", "1e99"}, LowThenHigh, PromptAnswer::Ok, refused, unchanged},
+        {{"1", "0", "0,01"}, {0.0f, 0.0f, 1e5f, 1e5f}, PromptAnswer::Ok, refused, unchanged},
+        {{"1", "0", "4"}, {0.1f, 0.1f, NAN, NAN}, PromptAnswer::Ok, refused, unchanged},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answers.join(u'|').toStdString());
@@ -66,7 +87,7 @@ TEST_F(Calibrating, TwoPointsGiveGainAndOffset) {
         rig.prompts.answers = {c.accept};
         run(8, c.answers, c.readings);
         ASSERT_FALSE(rig.prompts.shown.isEmpty());
-        EXPECT_EQ(asked().last(), summary(c.offset, c.gain));
+        EXPECT_EQ(asked().last(), c.last);
         EXPECT_EQ(stored(), c.stored);
     }
 }
@@ -89,41 +110,6 @@ TEST_F(Calibrating, AsksForTheChannelThenEachVoltage) {
     rig.prompts.shown.clear();
     run(1, {"0", "4"}, LowThenHigh);
     EXPECT_EQ(asked().first(), QStringLiteral("A/D Calibration: Step 1 [0.1]"));
-}
-
-// No channel offers the defaults back, and only Yes takes them.
-TEST_F(Calibrating, NoChannelOffersTheDefaults) {
-    for (const PromptAnswer reset : {PromptAnswer::Yes, PromptAnswer::No}) {
-        rig.prompts.shown.clear();
-        rig.prompts.answers = {reset};
-        run(8, {""});
-        EXPECT_EQ(asked().last(), QStringLiteral("A/D Calibration: Reset to Default values?"));
-        EXPECT_EQ(stored(),
-                  reset == PromptAnswer::Yes ? std::pair(0.0f, 1.0f) : std::pair(0.25f, 2.0f));
-    }
-}
-
-// Points too close to tell a gain, and gains no converter has (typing slips,
-// numbers beyond any voltage), are refused and change nothing.
-TEST_F(Calibrating, ImplausiblePointsAreRefused) {
-    const struct {
-        QStringList answers;
-        std::deque<float> readings;
-    } cases[] = {
-        {{"1", "0", "4"}, {1.0f, 1.0f, 1.0f, 1.0f}},    // readings that do not change
-        {{"1", "2", "2,005"}, LowThenHigh},             // typed values that do not
-        {{"1", "0", "1e30"}, {0.1f, 0.1f, 0.2f, 0.2f}}, // a gain of 1e31
-        {{"1", "0", "1e99"}, LowThenHigh},              // beyond any single
-        {{"1", "0", "0,01"}, {0.0f, 0.0f, 1e5f, 1e5f}}, // a gain of 1e-7
-        {{"1", "0", "4"}, {0.1f, 0.1f, NAN, NAN}},      // a failed read
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.answers.join(u'|').toStdString());
-        rig.prompts.shown.clear();
-        run(8, c.answers, c.readings);
-        EXPECT_EQ(asked().last(), QStringLiteral("Cyclomarkator: Calibration Error"));
-        EXPECT_EQ(stored(), std::pair(0.25f, 2.0f));
-    }
 }
 
 } // namespace

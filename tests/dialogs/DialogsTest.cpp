@@ -1,66 +1,36 @@
 // The trigger and trigger profile dialogs over a real counter (CoreRig), shown
 // as the active window so that focus and access keys work, with scripted
 // message boxes: what each text typed does, what OK, Set, Default and the ways
-// of closing do to the counter, and the captions the user reads.
+// of closing do to the counter, and the access keys the user works with.
+#include "DialogDriver.h"
 #include "dialogs/Form_Profile.h"
 #include "dialogs/Form_Trigger.h"
 #include "dialogs/TriggerPreview.h"
 #include "support/CoreRig.h"
 #include "support/OnlyPrompt.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QComboBox>
 #include <QFile>
-#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
 namespace {
 
-template <class Dialog> class DialogFixture : public testing::Test {
+template <class Dialog> class DialogFixture : public testing::Test, public DialogDriver<Dialog> {
 protected:
     CoreRig rig;
     CountingState& state = rig.state;
     RecordingCoreView& view = rig.view;
     ScriptedPrompts prompts; // the dialogs' message boxes
-    std::unique_ptr<Dialog> dialog;
+    using DialogDriver<Dialog>::dialog;
+    using DialogDriver<Dialog>::child;
+    using DialogDriver<Dialog>::click;
+    using DialogDriver<Dialog>::type;
 
-    void reopen() {
-        dialog = std::make_unique<Dialog>(*rig.core, prompts);
-        dialog->show();
-        QApplication::setActiveWindow(dialog.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
-    }
-    template <class T = QLineEdit> T* child(const QString& name) const {
-        T* found = dialog->template findChild<T*>(name);
-        EXPECT_NE(found, nullptr) << qPrintable(name);
-        return found;
-    }
+    void reopen() { this->open(*rig.core, prompts); }
     QLineEdit* box(const char* name) const { return child(QLatin1String(name)); }
     QAbstractButton* button(const char* name) const {
-        return child<QAbstractButton>(QLatin1String(name));
-    }
-    // Replaces the text the way a user does: select all, delete, type.
-    static void type(QLineEdit* box, const QString& text) {
-        box->setFocus();
-        box->selectAll();
-        QTest::keyClick(box, Qt::Key_Delete);
-        QTest::keyClicks(box, text);
-    }
-    // Near the left edge: check boxes and options answer only on their
-    // indicator and caption, which a wide layout cell leaves off-centre.
-    void click(const char* name) const {
-        QAbstractButton* pressed = button(name);
-        QTest::mouseClick(pressed, Qt::LeftButton, {},
-                          QPoint(std::min(pressed->width() / 2, 10), pressed->height() / 2));
-    }
-    // The captions of the buttons, options and check boxes, in the order they were made.
-    QStringList captions() const {
-        QStringList texts;
-        for (const QAbstractButton* control : dialog->template findChildren<QAbstractButton*>())
-            texts << control->text();
-        return texts;
+        return this->template child<QAbstractButton>(QLatin1String(name));
     }
 };
 
@@ -215,14 +185,6 @@ TEST_F(TriggerDialog, OpensOnTheValuesAndTriggerOnGreysOnlySourcesAndThreshold) 
     EXPECT_TRUE(button("Option_TriggerSource_3")->isChecked());
     auto* preview = child<TriggerPreview>(QStringLiteral("Picture_Preview"));
     EXPECT_EQ(preview->source(), 3);
-    const auto greyed = [this] {
-        QStringList off;
-        for (QWidget* widget : dialog->findChildren<QWidget*>())
-            if (!widget->isEnabled() && !widget->objectName().isEmpty())
-                off << widget->objectName();
-        off.sort();
-        return off.join(u' ');
-    };
     EXPECT_EQ(greyed(), "Option_TriggerSource_0 Option_TriggerSource_1 Option_TriggerSource_2 "
                         "Option_TriggerSource_3 Text_Threshold");
     click("Check_Trigger");
@@ -231,15 +193,9 @@ TEST_F(TriggerDialog, OpensOnTheValuesAndTriggerOnGreysOnlySourcesAndThreshold) 
     EXPECT_EQ(preview->source(), 1);
 }
 
-// The captions and access keys the user works with; a click into the counter
-// or the threshold selects the whole text, so typing replaces it.
-TEST_F(TriggerDialog, CaptionsAccessKeysAndSelectionOnFocus) {
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Trigger"));
-    EXPECT_EQ(captions(),
-              QStringList({"Count Maxima", "Count Minima", "&Set", "Trigger &On",
-                           "Trigger on m&ax. Voltage", "Trigger on m&in. Voltage",
-                           "Trigger if Volta&ge > Threshold", "Trigger if Vo&ltage < Threshold",
-                           "&Profile...", "OK", "Cancel"}));
+// The access keys of the boxes; a click into the counter or the threshold
+// selects the whole text, so typing replaces it.
+TEST_F(TriggerDialog, AccessKeysAndSelectionOnFocus) {
     for (const auto& [key, name] : {std::pair{Qt::Key_C, "Text_Cyclomarkator"},
                                     {Qt::Key_E, "Text_Periodizitaet"},
                                     {Qt::Key_T, "Text_Threshold"},
@@ -360,12 +316,15 @@ TEST_F(ProfileDialog, ValidProfileIsApplied) {
     }
 }
 
-// The dialog opens on the rows in use, the fallback and the extra events;
-// Default fills the boxes only, and OK then applies them, saved before they
-// show; with extra events the next trigger from a count of 0 is 1.
+// The dialog opens on the rows in use, the fallback and the extra events (its
+// list reached by Alt+N); Default fills the boxes only, and OK then applies
+// them, saved before they show; with extra events the next trigger from a
+// count of 0 is 1.
 TEST_F(ProfileDialog, OpensOnTheProfileAndDefaultThenOkAppliesTheDefaults) {
     EXPECT_EQ(shown(), QStringLiteral("5/1 50/7 500/9 / / / 1000"));
     auto* events = child<QComboBox>(QStringLiteral("Combo_TriggerEvents"));
+    QTest::keyClick(dialog.get(), Qt::Key_N, Qt::AltModifier);
+    EXPECT_TRUE(events->hasFocus());
     EXPECT_EQ(events->count(), 3);
     EXPECT_EQ(events->currentText(), QStringLiteral("2"));
     type(every(6), QStringLiteral("3"));
@@ -393,13 +352,6 @@ TEST_F(ProfileDialog, EnterTakesTheProfileCancelAndEscapeDoNot) {
         EXPECT_EQ(dialog->result(), taken ? QDialog::Accepted : QDialog::Rejected) << key;
         EXPECT_EQ(state.ProfileRows, taken ? 1 : 3) << key;
     }
-}
-
-TEST_F(ProfileDialog, CaptionsAndAccessKeys) {
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Trigger Profile"));
-    EXPECT_EQ(captions(), QStringList({"&Default", "OK", "Cancel"}));
-    QTest::keyClick(dialog.get(), Qt::Key_N, Qt::AltModifier);
-    EXPECT_TRUE(child<QComboBox>(QStringLiteral("Combo_TriggerEvents"))->hasFocus());
 }
 
 } // namespace

@@ -33,9 +33,9 @@ protected:
     }
     // Reads the settings as the program does at start-up and loads the window
     // on a 1280 x 1024 screen.
-    Form_Xt_Recorder& load() {
+    Form_Xt_Recorder& load(XtRecorderModel* over = nullptr) {
         settings.load();
-        window = std::make_unique<Form_Xt_Recorder>(model, settings);
+        window = std::make_unique<Form_Xt_Recorder>(over ? *over : model, settings);
         window->Form_Load(QRect(0, 0, 1280, 1024));
         return *window;
     }
@@ -56,6 +56,7 @@ protected:
     ManualClock clock{1000};
     RecordingCoreView problems;
     XtRecorderModel model{clock, dir.filePath(QStringLiteral("Data.dat")), problems};
+    XtRecorderModel nextRun{clock, model.DataFileName(), problems}; // the next start's
     SettingsStore settings{dir.filePath(QStringLiteral("Cyclomarkator.INI")), problems};
     std::unique_ptr<Form_Xt_Recorder> window;
 };
@@ -136,8 +137,9 @@ TEST_F(RecorderWindow, AShownWindowKeepsItsTraceWhenResizedAndOnlyHidesWhenClose
 
 // At program end the window writes its section beside the others, so that the
 // next start finds it where it was, and has the model save the chart; after
-// that it may close.
-TEST_F(RecorderWindow, UnloadWritesItsSectionAndTheChart) {
+// that it may close. At the next start the chart comes back from the data file
+// and is drawn.
+TEST_F(RecorderWindow, UnloadWritesItsSectionAndTheChartThatTheNextStartDraws) {
     writeSettings("[Cyclomarkator]\r\nValue=1234\r\n");
     load().move(100, 200);
     window->resize(207, 400);
@@ -149,23 +151,14 @@ TEST_F(RecorderWindow, UnloadWritesItsSectionAndTheChart) {
     EXPECT_FALSE(window->scrolling());
     EXPECT_TRUE(window->close());
 
-    Form_Xt_Recorder& next = load();
+    Form_Xt_Recorder& next = load(&nextRun);
     EXPECT_EQ(next.pos(), QPoint(100, 200));
     EXPECT_EQ(next.height(), 400);
     EXPECT_EQ(scales(), QStringLiteral("t6 x2 -2 0 2"));
     EXPECT_EQ(settings.file().readString("Cyclomarkator", "Value", {}), QStringLiteral("1234"));
-}
-
-// At start the chart of the last run comes back from the data file and is drawn.
-TEST_F(RecorderWindow, TheStartTimerLoadsTheChartAndRedraws) {
-    {
-        XtRecorderModel previous(clock, model.DataFileName(), problems);
-        previous.PlotX(8.0f);
-        previous.unload();
-    }
-    load().enableTimerInit();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.recording().SampleCount == 1; }, 2000));
-    EXPECT_EQ(plotPixel(178, 20), XtPlotImage::TraceColour); // 8 V of +-10 V
+    next.enableTimerInit();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nextRun.recording().SampleCount == 1; }, 2000));
+    EXPECT_EQ(plotPixel(162, 20), XtPlotImage::TraceColour); // 1.25 V of +-2.2 V
     EXPECT_TRUE(problems.problems.isEmpty());
 }
 

@@ -161,17 +161,4 @@ TEST_F(Session, AnUnknownInterfaceNameIsKeptInTheSettingsFile) {
     EXPECT_EQ(saved("HARDWARE", "A/D-Converter"), "Keithley KUSB-3100");
 }
 
-// A settings file that exists but cannot be read stops the start: counting
-// from 0 would later replace the file that holds the count.
-TEST_F(Session, AnUnreadableSettingsFileStopsTheStart) {
-    ASSERT_TRUE(QDir().mkdir(settingsPath()));
-    ProgramFolderChoice folder;
-    folder.folder = path("program");
-    folder.baseName = QStringLiteral("Cyclomarkator");
-    CounterSession refused({folder, path("temp"), path("config"), "Cyclomarkator"}, prompts, clock,
-                           devices);
-    EXPECT_FALSE(refused.LoadSettings());
-    EXPECT_TRUE(refused.settingsError().contains(settingsPath()));
-}
-
 } // namespace

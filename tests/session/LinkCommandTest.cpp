@@ -59,14 +59,6 @@ TEST(LinkCommandTest, ExecuteStrings) {
     }
 }
 
-// A megabyte of text is refused whole, and the refusal does not repeat it.
-TEST(LinkCommandTest, OverlongCommandIsRefusedWithAShortReason) {
-    const LinkCommand command =
-        LinkCommand::parseExecute("AD_GET_CYCLOMARKATOR=1" + QString(1 << 20, u'0'));
-    EXPECT_EQ(command.kind, Kind::Refused);
-    EXPECT_LT(command.refusal.size(), 200);
-}
-
 TEST(LinkCommandTest, PokedWords) {
     using Poke = LinkCommand::Poke;
     const std::pair<const char*, Poke> cases[] = {

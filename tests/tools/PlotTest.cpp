@@ -74,10 +74,10 @@ std::vector<float> triangle(int periods) {
     return values;
 }
 
-double pixelOf(const QImage& image, double seconds, double from, double to) {
+// Where `x` of the shown stretch from..to lies across the plot area.
+double pixelOf(const QImage& image, double x, double from, double to) {
     const QRect area = PlotScale::plotArea(image.size());
-    return PlotAxis{from, to, double(area.left()), double(area.left() + area.width())}.toPixel(
-        seconds);
+    return area.left() + area.width() * (x - from) / (to - from);
 }
 } // namespace
 

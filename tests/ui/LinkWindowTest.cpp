@@ -11,21 +11,14 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QDeadlineTimer>
 #include <QMessageBox>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
 const QString Service = QStringLiteral("org.cyclomarkator.WindowTest");
 constexpr int32_t Top = 5000;     // +10 V
 constexpr int32_t Bottom = 15000; // -10 V
-
-bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
-    const QDeadlineTimer deadline(ms);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    return condition();
-}
 
 class ChangeCollector : public QObject {
     Q_OBJECT
@@ -50,7 +43,7 @@ protected:
         h.writeSettings(dummySettings(QStringLiteral("[Cyclomarkator]\nValue=41\n")));
         h.makeSession().setLink(Service, bus.address());
         h.startWindow();
-        ASSERT_TRUE(waitFor([this] { return h.session->link()->ownsName(); }));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return h.session->link()->ownsName(); }));
         client = QDBusConnection::connectToBus(bus.address(), QStringLiteral("window-client"));
         ASSERT_TRUE(client.isConnected());
     }
@@ -74,9 +67,9 @@ protected:
     QDBusConnection client{QString()};
 };
 
-// The count of a counted extremum reaches a subscribed client by itself; a
-// count the client sets is saved by the time its call returns.
-TEST_F(LinkWindowTest, ClientSeesCountedExtremaAndSetsTheCount) {
+// The count of a counted extremum reaches a subscribed client by itself, and
+// the items are the texts the labels show.
+TEST_F(LinkWindowTest, ClientSeesCountedExtremaAsTheLabelsShowThem) {
     ChangeCollector collector;
     ASSERT_TRUE(client.connect(Service, LinkProtocol::ObjectPath, LinkProtocol::PropertiesInterface,
                                "PropertiesChanged", &collector,
@@ -84,20 +77,12 @@ TEST_F(LinkWindowTest, ClientSeesCountedExtremaAndSetsTheCount) {
     for (int32_t at : {0, Top, Bottom})
         h.tickAt(at);
     ASSERT_EQ(h.text("Label_AD_get_cyclomarkator"), "42");
-    EXPECT_TRUE(waitFor([&] { return collector.latest(LinkProtocol::CountItem) == "42"; }));
-    // The items are the texts the labels show.
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return collector.latest(LinkProtocol::CountItem) == "42"; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
         return collector.latest(LinkProtocol::VoltageItem) == h.text("Label_AD_get_Voltage");
     }));
     EXPECT_EQ(call("Request", {"Label_TrigCount"}).arguments().value(0).toString(),
               h.text("Label_TrigCount"));
-
-    EXPECT_EQ(call("Execute", {"AD_GET_CYCLOMARKATOR = 1500"}).type(), QDBusMessage::ReplyMessage);
-    EXPECT_EQ(h.setting("Cyclomarkator", "Value"), "1500");
-    EXPECT_EQ(h.text("Label_AD_get_cyclomarkator"), "1500");
-    EXPECT_EQ(call("Execute", {"AD_GET_CYCLOMARKATOR = abc"}).errorName(),
-              LinkProtocol::InvalidValueError);
-    EXPECT_EQ(h.setting("Cyclomarkator", "Value"), "1500");
 }
 
 // While a client holds a conversation the user can neither exit nor change
@@ -106,7 +91,7 @@ TEST_F(LinkWindowTest, ClientSeesCountedExtremaAndSetsTheCount) {
 TEST_F(LinkWindowTest, ConversationLocksTheWindowUntilItsClientIsGone) {
     EXPECT_EQ(lamp(), QColor(0xC0, 0xC0, 0xC0));
     ASSERT_EQ(call("OpenLink").type(), QDBusMessage::ReplyMessage);
-    ASSERT_TRUE(waitFor([&] { return !h.action("mnuExit")->isEnabled(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !h.action("mnuExit")->isEnabled(); }));
     EXPECT_FALSE(h.find<QComboBox>("Combo_AD_channel")->isEnabled());
     EXPECT_EQ(lamp(), QColor(0, 255, 0));
 
@@ -119,7 +104,7 @@ TEST_F(LinkWindowTest, ConversationLocksTheWindowUntilItsClientIsGone) {
 
     client = QDBusConnection(QString());
     QDBusConnection::disconnectFromBus(QStringLiteral("window-client"));
-    ASSERT_TRUE(waitFor([&] { return h.action("mnuExit")->isEnabled(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.action("mnuExit")->isEnabled(); }));
     EXPECT_TRUE(h.find<QComboBox>("Combo_AD_channel")->isEnabled());
     EXPECT_EQ(lamp(), QColor(0xC0, 0xC0, 0xC0));
     EXPECT_TRUE(h.form->close());
@@ -132,7 +117,7 @@ TEST_F(LinkWindowTest, UnknownCommandsShareOneBoxThatDoesNotWait) {
     for (const char* command : {"HELLO", "<b>WORLD</b>"})
         ASSERT_EQ(call("Execute", {QString::fromLatin1(command)}).type(),
                   QDBusMessage::ReplyMessage);
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         return h.form->linkCommandBox() && h.form->linkCommandBox()->text() == "<b>WORLD</b>";
     }));
     EXPECT_EQ(h.form->findChildren<QMessageBox*>().size(), 1);

