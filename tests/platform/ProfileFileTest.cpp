@@ -17,10 +17,10 @@ ProfileFile fromText(const QString& text) {
 }
 } // namespace
 
-// Settings files written by Windows programs: names in any case, blanks and
-// quotes around values, comments, and only the first section of a name.
+// Settings files written by Windows programs: a blank first line, names in
+// any case, blanks and quotes around values, comments, and only the first section of a name.
 TEST(ProfileFile, ReadsWithWindowsRules) {
-    const ProfileFile file = fromText(QStringLiteral("orphan=1\r\n"
+    const ProfileFile file = fromText(QStringLiteral("\norphan=1\r\n"
                                                      "; comment=2\r\n"
                                                      "[Trigger]\r\n"
                                                      "  Hysterese = 0,5  \r\n"

@@ -106,6 +106,7 @@ TEST_F(DataFile, DamagedFilesAreRefusedWithTheirReasonAndChangeNothing) {
     } cases[] = {
         {0, qFromLittleEndian<qint32>("CYCL"), FileSize, Format}, // magic differs in case only
         {13, 2, FileSize, "Invalid version"},
+        {13, 2, 17, "Invalid version"},  // cut after the version
         {13, 2, 100, "Invalid version"}, // a later version may have another length
         {-1, 0, 15, Format},             // only the magic
         {-1, 0, FileSize - 1, Format},
@@ -137,6 +138,9 @@ TEST_F(DataFile, FailedSavesAndLoadsReportTheRunTimeError) {
     EXPECT_TRUE(failedWith("Save Data", path("gone/Data.dat"), "Path not found"));
     EXPECT_FALSE(RecorderDataFile::load(path("missing.dat"), recording, log));
     EXPECT_TRUE(failedWith("Load Data", path("missing.dat"), "File not found"));
+    // A file whose reading fails (the unmapped first page of this process).
+    EXPECT_FALSE(RecorderDataFile::load("/proc/self/mem", recording, log));
+    EXPECT_TRUE(failedWith("Load Data", "/proc/self/mem", "Device I/O error"));
     ASSERT_TRUE(QDir().mkpath(path()));
     EXPECT_FALSE(RecorderDataFile::save(path(), recording, log));
     EXPECT_TRUE(failedWith("Save Data", path(), "Path/File access error"));
