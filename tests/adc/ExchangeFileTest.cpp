@@ -3,10 +3,9 @@
 #include "support/FileSizeLimit.h"
 #include "support/ManualClock.h"
 #include "support/ProblemLog.h"
+#include "support/TestFiles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <array>
 #include <gtest/gtest.h>
 
@@ -16,19 +15,6 @@ class Exchange : public ::testing::Test {
 protected:
     Exchange() {
         file.onServed = [this](bool served) { servedCalls.append(served); };
-    }
-    QByteArray contents(const QString& path) const {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("missing");
-    }
-    static QByteArray littleEndian(std::initializer_list<float> values) {
-        QByteArray bytes;
-        for (const float value : values) {
-            char le[4];
-            qToLittleEndian(value, le);
-            bytes.append(le, 4);
-        }
-        return bytes;
     }
     QTemporaryDir dir;
     ProblemLog log;
@@ -44,17 +30,15 @@ protected:
 TEST_F(Exchange, HoldsTheNewestValuesFromTheStart) {
     ASSERT_TRUE(file.ADCFile_open());
     EXPECT_EQ(file.path(), dir.path() + QStringLiteral("/~ADC.txt"));
-    EXPECT_EQ(contents(file.path()), QByteArray(32, '\0'));
+    EXPECT_EQ(fileBytes(file.path()), QByteArray(32, '\0'));
     EXPECT_EQ(servedCalls, (QList<bool>{false, true}));
-
     const std::array<float, 8> second{12345, -1.5f, 0.25f, 3, 4, 5, 6, 7};
     EXPECT_TRUE(file.ADCFile_write(record));
     EXPECT_TRUE(file.ADCFile_write(second));
-    EXPECT_EQ(contents(file.path()), littleEndian({12345, -1.5f, 0.25f, 3, 4, 5, 6, 7}));
-
+    EXPECT_EQ(fileBytes(file.path()), littleEndianFloats({12345, -1.5f, 0.25f, 3, 4, 5, 6, 7}));
     const std::array<float, 1> count{12346};
     EXPECT_TRUE(file.ADCFile_write(count));
-    EXPECT_EQ(contents(file.path()), littleEndian({12346, -1.5f, 0.25f, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(fileBytes(file.path()), littleEndianFloats({12346, -1.5f, 0.25f, 3, 4, 5, 6, 7}));
     file.ADCFile_close();
     EXPECT_EQ(servedCalls.last(), false);
 }
@@ -64,10 +48,7 @@ TEST_F(Exchange, HoldsTheNewestValuesFromTheStart) {
 TEST_F(Exchange, PlantedSymlinkIsRefusedAndNothingIsWrittenThroughIt) {
     QTemporaryDir elsewhere;
     const QString victim = elsewhere.filePath(QStringLiteral("victim"));
-    QFile planted(victim);
-    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
-    planted.write("keep me");
-    planted.close();
+    ASSERT_TRUE(putFile(victim, "keep me"));
     ASSERT_TRUE(QFile::link(victim, dir.filePath(QStringLiteral("~ADC.txt"))));
 
     EXPECT_FALSE(file.ADCFile_open());
@@ -75,7 +56,7 @@ TEST_F(Exchange, PlantedSymlinkIsRefusedAndNothingIsWrittenThroughIt) {
     EXPECT_TRUE(log.problems[0].startsWith("ADCFile_open: Path/File access error ("));
     EXPECT_TRUE(log.problems[0].contains(file.path()));
     EXPECT_TRUE(file.ADCFile_write(record)); // the program runs on without the file
-    EXPECT_EQ(contents(victim), QByteArray("keep me"));
+    EXPECT_EQ(fileBytes(victim), QByteArray("keep me"));
     EXPECT_EQ(log.problems.size(), 1); // and without a message at every write
 }
 
@@ -101,7 +82,7 @@ TEST_F(Exchange, WriteErrorIsReportedOnceAndTheFileComesBack) {
     ASSERT_TRUE(QFile::remove(file.path()));
     clock.advance(PeerFile::CheckIntervalMs);
     EXPECT_TRUE(file.ADCFile_write(record));
-    EXPECT_EQ(contents(file.path()), littleEndian({1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(fileBytes(file.path()), littleEndianFloats({1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(log.problems.size(), 3);
 }
 

@@ -37,6 +37,7 @@ TEST(ParseNumber, ReadsTheLeadingNumber) {
         {"&HFF", 255.0f},
         {"&h 1f", 31.0f},
         {"&O17", 15.0f},
+        {"&HA:", 10.0f}, // only 0-9, A-F and a-f are hex digits
         {"&Z1", 0.0f},
         {"abc", 0.0f},
         {"", 0.0f},

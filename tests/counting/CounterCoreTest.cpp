@@ -5,24 +5,14 @@
 
 #include "support/CoreRig.h"
 #include "support/FileSizeLimit.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
-#include <QFile>
-#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-float floatAt(const QByteArray& bytes, int index) {
-    return qFromLittleEndian<float>(bytes.constData() + index * 4);
-}
 
 class CounterCoreTest : public testing::Test {
 protected:
@@ -33,6 +23,7 @@ protected:
                 ++shownBeforeSaved;
         };
     }
+    QByteArray flag() const { return fileBytes(rig.path("~Trigger.tmp")); }
     CoreRig rig;
     int shownBeforeSaved = 0;
 };
@@ -47,19 +38,12 @@ TEST_F(CounterCoreTest, TickPublishesEightChannelsWithTheCountAndShowsTheVoltage
     ASSERT_TRUE(rig.exchange.ADCFile_open());
     rig.core->Timer_Cyclomarkator_Timer();
     EXPECT_EQ(rig.backend->reads, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 1}));
-    const QByteArray before = bytesOf(rig.exchange.path());
-    ASSERT_EQ(before.size(), 32);
-    const SampleRecord expected{1234, 1.5f, 2, 3, 4, 5, 6, 7};
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(floatAt(before, i), expected[i]) << i;
+    EXPECT_EQ(fileBytes(rig.exchange.path()), littleEndianFloats({1234, 1.5f, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(rig.view.voltage, QStringLiteral("1.500"));
     EXPECT_EQ(rig.recorder.recording().SampleCount, 1);
-
     rig.core->changeCount(77);
-    const QByteArray after = bytesOf(rig.exchange.path());
     EXPECT_EQ(rig.view.count, QStringLiteral("77"));
-    EXPECT_EQ(floatAt(after, 0), 77.0f);
-    EXPECT_EQ(after.mid(4), before.mid(4));
+    EXPECT_EQ(fileBytes(rig.exchange.path()), littleEndianFloats({77, 1.5f, 2, 3, 4, 5, 6, 7}));
 }
 
 // The activity line steps right with every tick and starts again at 8. A
@@ -76,8 +60,7 @@ TEST_F(CounterCoreTest, ActivityLineStepsAndWithoutConverterNothingCounts) {
 
     rig.adc.setReady(false);
     rig.backend->reads.clear();
-    rig.core->tracker().Direction = 1;
-    rig.core->tracker().TrackedExtreme = 5.0f;
+    rig.core->tracker() = {.TrackedExtreme = 5.0f, .Direction = 1};
     for (int i = 0; i < 3; ++i)
         rig.core->Timer_Cyclomarkator_Timer();
     EXPECT_EQ(rig.view.voltage, QStringLiteral("no A/D"));
@@ -92,23 +75,23 @@ TEST_F(CounterCoreTest, ActivityLineStepsAndWithoutConverterNothingCounts) {
 // problem is told once per episode. The first answer is told as a recovery and
 // counting goes on: the 1 V maximum before the gap is confirmed after it.
 TEST_F(CounterCoreTest, AFailedReadIsNeverASample) {
+    const QString name = QStringLiteral("BMC Messsysteme: USB-AD:0");
     ASSERT_TRUE(rig.exchange.ADCFile_open());
     rig.backend->voltages.assign(8, 1.0f);
     rig.core->Timer_Cyclomarkator_Timer();
     for (int episode = 1; episode <= 2; ++episode) {
-        const QByteArray published = bytesOf(rig.exchange.path());
+        const QByteArray published = fileBytes(rig.exchange.path());
         const auto lines = rig.view.activityLines.size();
         rig.backend->failure = "cable pulled";
         for (int i = 0; i < 3; ++i)
             rig.core->Timer_Cyclomarkator_Timer();
         EXPECT_EQ(rig.view.voltage, QStringLiteral("-----"));
-        EXPECT_EQ(rig.view.problems,
-                  QList<QString>(episode,
-                                 "BMC Messsysteme: USB-AD:0 does not answer: cable pulled. "
-                                 "Counting waits and goes on by itself when it answers "
-                                 "again."));
+        EXPECT_EQ(rig.view.problems, QList<QString>(episode, name + " does not answer: cable "
+                                                                    "pulled. Counting waits and "
+                                                                    "goes on by itself when it "
+                                                                    "answers again."));
         EXPECT_EQ(rig.recorder.recording().SampleCount, episode);
-        EXPECT_EQ(bytesOf(rig.exchange.path()), published);
+        EXPECT_EQ(fileBytes(rig.exchange.path()), published);
         EXPECT_EQ(rig.view.activityLines.size(), lines);
         EXPECT_EQ(rig.state.CycleCount, episode - 1);
 
@@ -116,8 +99,8 @@ TEST_F(CounterCoreTest, AFailedReadIsNeverASample) {
         rig.backend->voltages.assign(8, episode == 1 ? -1.0f : 1.0f);
         rig.core->Timer_Cyclomarkator_Timer();
         EXPECT_EQ(rig.view.recoveries,
-                  QList<QString>(episode, "BMC Messsysteme: USB-AD:0 answers again after 3 missed "
-                                          "readings; counting goes on."));
+                  QList<QString>(episode, name + " answers again after 3 missed readings; "
+                                                 "counting goes on."));
         EXPECT_EQ(rig.state.CycleCount, 1);
     }
 }
@@ -139,7 +122,7 @@ TEST_F(CounterCoreTest, CountedExtremaAreSavedBeforeTheyAreShown) {
     EXPECT_EQ(rig.view.minorCount, QStringLiteral("0"));
     EXPECT_EQ(shownBeforeSaved, 0);
     EXPECT_EQ(rig.saved("Cyclomarkator", "Value2"), QStringLiteral("0"));
-    EXPECT_EQ(floatAt(bytesOf(rig.exchange.path()), 0), 2.0f);
+    EXPECT_EQ(fileBytes(rig.exchange.path()).left(4), littleEndianFloats({2}));
     EXPECT_EQ(rig.saved("HARDWARE", "A/D-Converter"), QStringLiteral("Dummy A/D"));
 }
 
@@ -157,25 +140,18 @@ TEST_F(CounterCoreTest, OperationsAreSavedBeforeTheyAreShown) {
     EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("1501"));
     EXPECT_EQ(shownBeforeSaved, 0);
 
-    TriggerSettings settings;
-    settings.CountMode = CountedExtrema::Minima;
-    settings.TriggerSource = TriggerOn::FallingThroughThreshold;
-    settings.Threshold = 1.25f;
-    settings.TriggerEnabled = false;
-    rig.core->applyTriggerSettings(settings);
+    rig.core->applyTriggerSettings({.CountMode = CountedExtrema::Minima,
+                                    .TriggerEnabled = false,
+                                    .TriggerSource = TriggerOn::FallingThroughThreshold,
+                                    .Threshold = 1.25f});
     EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("Trigger off"));
-    const char* const saved[][3] = {{"Cyclomarkator", "CountMode", "1"},
-                                    {"Trigger", "Source", "3"},
-                                    {"Trigger", "ADthreshold", "1.25"},
-                                    {"Trigger", "Enabled", "0"}};
-    for (const auto& [section, key, value] : saved)
-        EXPECT_EQ(rig.saved(section, key), QLatin1String(value)) << key;
+    EXPECT_EQ(QStringList({rig.saved("Cyclomarkator", "CountMode"), rig.saved("Trigger", "Source"),
+                           rig.saved("Trigger", "ADthreshold"), rig.saved("Trigger", "Enabled")}),
+              QStringList({"1", "3", "1.25", "0"}));
 
-    TriggerProfileSettings profile;
-    profile.Rows = 1;
+    TriggerProfileSettings profile{.Rows = 1, .TriggerProfile = {}, .ExtraEvents = 2};
     profile.TriggerProfile[0] = {2000, 7};
     profile.TriggerProfile[6].Every = 100;
-    profile.ExtraEvents = 2;
     rig.core->applyProfile(profile);
     EXPECT_EQ(rig.view.events, QStringLiteral("3x"));
     EXPECT_EQ(rig.saved("Profile", "0To"), QStringLiteral("2000"));
@@ -198,10 +174,9 @@ TEST_F(CounterCoreTest, MaxSourceFiresWithLabelTitleFlagAndMark) {
     rig.countMaximum();
     EXPECT_EQ(rig.view.triggerLabel, QStringLiteral("2 T"));
     EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (2) at 21:05:07 OK"));
-    const XtRecording& recording = rig.recorder.recording();
-    EXPECT_EQ(recording.MarkCount, 2);
-    EXPECT_EQ(recording.TriggerMarks[XtRecording::MarkSlots - 1].Counter, 2);
-    EXPECT_EQ(bytesOf(rig.path("~Trigger.tmp")), QByteArray("\1\0\0\0", 4));
+    EXPECT_EQ(rig.recorder.recording().MarkCount, 2);
+    EXPECT_EQ(rig.recorder.recording().TriggerMarks[XtRecording::MarkSlots - 1].Counter, 2);
+    EXPECT_EQ(flag(), QByteArray("\1\0\0\0", 4));
     EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("4"));
     EXPECT_EQ(rig.saved("Trigger", "TrigCount"), QStringLiteral("2"));
     rig.timeOfDay = QTime(9, 5, 7); // 24-hour clock with leading zeros
@@ -219,10 +194,10 @@ TEST_F(CounterCoreTest, TriggersOffFireNothingButTheManualTrigger) {
     EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("Trigger off"));
     rig.countMaximum(); // cycle 1 falls due
     EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Delay 30 ms..."));
-    EXPECT_EQ(bytesOf(rig.path("~Trigger.tmp")), QByteArray("\0\0\0\0", 4));
+    EXPECT_EQ(flag(), QByteArray("\0\0\0\0", 4));
     EXPECT_EQ(rig.recorder.recording().MarkCount, 1);
     EXPECT_TRUE(rig.core->SignalTrigger(1));
-    EXPECT_EQ(bytesOf(rig.path("~Trigger.tmp")), QByteArray("\1\0\0\0", 4));
+    EXPECT_EQ(flag(), QByteArray("\1\0\0\0", 4));
     EXPECT_EQ(rig.recorder.recording().MarkCount, 2);
 }
 
@@ -238,13 +213,11 @@ TEST_F(CounterCoreTest, FlagIsWrittenInPlaceAndAFailedWriteClosesTheFile) {
     EXPECT_TRUE(rig.view.problems[0].startsWith("~Trigger.tmp: Path/File access error ("));
     EXPECT_TRUE(rig.view.problems[0].contains(rig.path("~Trigger.tmp")));
     ASSERT_TRUE(QFile::remove(rig.path("~Trigger.tmp")));
-    QFile planted(rig.path("~Trigger.tmp"));
-    ASSERT_TRUE(planted.open(QIODevice::WriteOnly) && planted.write("ABCDEFGH") == 8);
-    planted.close();
+    ASSERT_TRUE(putFile(rig.path("~Trigger.tmp"), "ABCDEFGH"));
     ASSERT_TRUE(rig.core->openTriggerFile());
-    EXPECT_EQ(bytesOf(planted.fileName()), QByteArray("\0\0\0\0EFGH", 8));
+    EXPECT_EQ(flag(), QByteArray("\0\0\0\0EFGH", 8));
     EXPECT_TRUE(rig.core->SignalTrigger(1));
-    EXPECT_EQ(bytesOf(planted.fileName()), QByteArray("\1\0\0\0EFGH", 8));
+    EXPECT_EQ(flag(), QByteArray("\1\0\0\0EFGH", 8));
     EXPECT_EQ(rig.view.titles.last(), QStringLiteral("Trigger (0) at 14:03:27 OK"));
 
     EXPECT_FALSE((FileSizeLimit(0), rig.core->SignalTrigger(1)));

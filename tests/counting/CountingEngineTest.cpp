@@ -97,6 +97,15 @@ TEST(TriggerDecision, VoltageSourcesFireOnTheCrossingBeforeCycleX) {
         EXPECT_EQ(r.dueCycle, c.due ? 50 : 0);
         EXPECT_EQ(state.WasAboveThreshold, c.voltage > 1.0f);
     }
+    // A first reading at the threshold is below it: the next sample above crosses.
+    CountingState state{.Threshold = 1.0f,
+                        .Hysteresis = 100.0f,
+                        .TriggerSource = TriggerOn::RisingThroughThreshold,
+                        .WasAboveThreshold = true};
+    ExtremumTracker tracker;
+    CountingEngine engine(state, tracker);
+    engine.takeFirstReading(1.0f);
+    EXPECT_TRUE(engine.step(1.5f, 40, true).triggerDue);
 }
 
 // The voltage sources fire when the threshold was crossed, not when the sample

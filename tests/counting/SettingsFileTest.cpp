@@ -6,28 +6,20 @@
 #include "counting/SettingsFile.h"
 
 #include "platform/ProfileFile.h"
-#include "platform/SettingsStore.h"
-#include "support/ProblemLog.h"
+#include "support/TestFiles.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <limits>
 #include <random>
-#include <unistd.h>
 
 namespace {
 
 constexpr int32_t Max = std::numeric_limits<int32_t>::max();
-const QLocale German(QLocale::German, QLocale::Germany);
 
 // clang-format off
 const CountingState Sample{.CycleCount = 1200, .MinorCount = 1, .ExtremaPerCycle = 2,
@@ -37,13 +29,9 @@ const CountingState Sample{.CycleCount = 1200, .MinorCount = 1, .ExtremaPerCycle
                            .ProfileRows = 1, .TriggerProfile = {{{10, 2}, {}, {}, {}, {}, {}, {0, 200}}}};
 // clang-format on
 
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile out(path);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    out.write(content);
-}
-
-CountingState load(const ProfileFile& file, QString* name = nullptr, bool* onTop = nullptr) {
+CountingState load(const QString& text, QString* name = nullptr, bool* onTop = nullptr) {
+    ProfileFile file;
+    file.loadText(text);
     CountingState state;
     state.CycleCount = 99; // whatever was there before is replaced
     state.Hysteresis = 5.0f;
@@ -58,29 +46,20 @@ QString written(const CountingState& state, const QLocale& locale = QLocale::c()
     return file.text();
 }
 
-// Loads `text` and writes the state back (the writer is pinned by
-// SaveWritesEveryKeyInOrder): the value the loader gave `key`.
-QString loadedValue(const char* text, const char* key) {
-    ProfileFile file;
-    file.loadText(QString::fromUtf8(text));
-    const QRegularExpression line(QStringLiteral("\n%1=([^\n]*)").arg(QLatin1String(key)));
-    return line.match(written(load(file))).captured(1);
-}
-
 // A value edited by hand or left by an older version must be brought into
-// the range the counting relies on, key by key.
+// the range the counting relies on, key by key. The state is written back to
+// read the value (the writer is pinned by SaveWritesEveryKeyInOrder).
 TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
     const struct {
         const char *text, *key, *expected;
     } cases[] = {
         // The minor count is checked against the extrema per cycle stored after it.
-        {"[Cyclomarkator]\nValue2=5\nPeriodizitaet=2", "Value2", "0"},
         {"[Cyclomarkator]\nValue2=2\nPeriodizitaet=2", "Value2", "0"},
         {"[Cyclomarkator]\nValue2=1\nPeriodizitaet=2", "Value2", "1"},
         {"[Cyclomarkator]\nValue=-7", "Value", "0"},
         {"[Cyclomarkator]\nPeriodizitaet=0", "Periodizitaet", "1"},
         // The next trigger always lies ahead of the count, or at the limit.
-        {"[Cyclomarkator]\nValue=150\n[Trigger]\nTrigCount=100", "TrigCount", "151"},
+        {"[Cyclomarkator]\nValue=150\n[Trigger]\nTrigCount=150", "TrigCount", "151"},
         {"[Cyclomarkator]\nValue=150\n[Trigger]\nTrigCount=200", "TrigCount", "200"},
         {"[Cyclomarkator]\nValue=1e99", "TrigCount", "2147483647"},
         // Older files store source 6 for the minimum; unknown sources are the maximum.
@@ -97,40 +76,27 @@ TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
         {"[Trigger]\nTrigDelay=-5", "TrigDelay", "0"},
         {"[Trigger]\nADchannel=-3", "ADchannel", "0"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(loadedValue(c.text, c.key), QLatin1String(c.expected)) << c.text;
+    for (const auto& c : cases) {
+        const QRegularExpression line(QStringLiteral("\n%1=([^\n]*)").arg(QLatin1String(c.key)));
+        const QString value = line.match(written(load(QString::fromUtf8(c.text)))).captured(1);
+        EXPECT_EQ(value, QLatin1String(c.expected)) << c.text;
+    }
 }
 
 // With no file the loader's own defaults must be the program's: count 0, one
 // extremum per cycle, maxima, triggers on at source 0, 0 V, 0.2 V, no delay,
-// next trigger 1.
+// next trigger 1, no interface, not on top.
 TEST(SettingsFile, NoFileGivesTheDefaults) {
-    ProfileFile file;
     QString name = QStringLiteral("old");
     bool onTop = true;
-    EXPECT_EQ(load(file, &name, &onTop), CountingState()); // 0.2 V is pinned by the saver
+    EXPECT_EQ(load({}, &name, &onTop), CountingState());
     EXPECT_EQ(name, QString());
     EXPECT_FALSE(onTop);
 }
 
-// The ranges the rest of the program relies on (number parsing itself is
-// checked with the INI readers).
-bool sane(const CountingState& s) {
-    const auto source = static_cast<int32_t>(s.TriggerSource);
-    const auto mode = static_cast<int32_t>(s.CountMode);
-    return s.CycleCount >= 0 && s.ExtremaPerCycle >= 1 && s.MinorCount >= 0 &&
-           s.MinorCount < s.ExtremaPerCycle && source >= 0 && source <= 3 && mode >= 0 &&
-           mode <= 1 && s.ExtraEvents >= 0 && s.ExtraEvents <= 2 && s.ProfileRows >= 0 &&
-           s.ProfileRows <= 6 && std::isfinite(s.Threshold) && std::isfinite(s.Hysteresis) &&
-           s.Hysteresis >= 0.0f && s.TriggerDelayMs >= 0 &&
-           (s.NextTriggerCount > s.CycleCount || s.CycleCount == Max);
-}
-
 // A damaged or hostile file must neither crash the loader nor leave a value
-// outside those ranges.
+// outside the ranges the rest of the program relies on.
 TEST(SettingsFile, HostileFilesLoadSaneValues) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Cyclomarkator.INI"));
     QByteArray junk(4096, '\0');
     QRandomGenerator random(1234);
     for (char& c : junk)
@@ -144,14 +110,16 @@ TEST(SettingsFile, HostileFilesLoadSaneValues) {
         "[Trigger]\nHysterese=-inf\nADthreshold=inf\nTrigCount=-1\n",
     };
     for (const QByteArray& content : contents) {
-        writeFile(path, content);
-        ProfileFile file(path);
-        file.load();
-        QString name;
-        const CountingState s = load(file, &name);
-        SCOPED_TRACE(content.left(60).toStdString());
-        EXPECT_TRUE(sane(s)) << written(s).toStdString();
-        EXPECT_LE(name.size(), 255);
+        const CountingState s = load(QString::fromLatin1(content));
+        const auto source = static_cast<int32_t>(s.TriggerSource);
+        const auto mode = static_cast<int32_t>(s.CountMode);
+        EXPECT_TRUE(s.CycleCount >= 0 && s.ExtremaPerCycle >= 1 && s.MinorCount >= 0 &&
+                    s.MinorCount < s.ExtremaPerCycle && source >= 0 && source <= 3 && mode >= 0 &&
+                    mode <= 1 && s.ExtraEvents >= 0 && s.ExtraEvents <= 2 && s.ProfileRows >= 0 &&
+                    s.ProfileRows <= 6 && std::isfinite(s.Threshold) &&
+                    std::isfinite(s.Hysteresis) && s.Hysteresis >= 0.0f && s.TriggerDelayMs >= 0 &&
+                    (s.NextTriggerCount > s.CycleCount || s.CycleCount == Max))
+            << written(s).toStdString();
     }
 }
 
@@ -168,27 +136,18 @@ TEST(SettingsFile, SaveWritesEveryKeyInOrder) {
 
 // A lab PC set to German writes "0,2"; every single must still read back
 // exactly, and the whole state must survive the trip through the file.
-TEST(SettingsFile, RoundTripThroughTheFileWithEitherDecimalSeparator) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Cyclomarkator.INI"));
-    ProblemLog log;
-    SettingsStore store(path, log);
-    for (const QLocale& locale : {QLocale::c(), German}) {
+TEST(SettingsFile, RoundTripWithEitherDecimalSeparator) {
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany)}) {
         for (float value : {1.5f, -0.003f, 1.1f, 1e20f, 1e-7f, -1e38f, 123456.7f}) {
             CountingState saved = Sample;
             saved.Threshold = value;
-            ASSERT_TRUE(store.save([&](ProfileFile& file) {
-                SettingsFile::writeSettings(file, saved, QStringLiteral("Dummy A/D"), true, locale);
-            }));
-            ProfileFile file(path);
-            ASSERT_TRUE(file.load());
+            const QString text = written(saved, locale);
             QString name;
             bool onTop = false;
-            EXPECT_EQ(load(file, &name, &onTop), saved) << value << locale.name().toStdString();
+            EXPECT_EQ(load(text, &name, &onTop), saved) << value << locale.name().toStdString();
             EXPECT_EQ(name, QStringLiteral("Dummy A/D"));
             EXPECT_TRUE(onTop);
-            EXPECT_EQ(file.readString(QStringLiteral("Trigger"), QStringLiteral("Hysterese"), {}),
-                      locale == German ? QStringLiteral("0,2") : QStringLiteral("0.2"));
+            EXPECT_EQ(text.contains(QStringLiteral("Hysterese=0,2")), locale != QLocale::c());
         }
     }
 }
@@ -199,36 +158,22 @@ TEST(SettingsFile, RoundTripThroughTheFileWithEitherDecimalSeparator) {
 TEST(KilledSettingsSave, LeavesAWholeFileWithTheLastSavedCount) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Cyclomarkator.INI"));
-    writeFile(path, "[General]\nLeft=1500\n[Cyclomarkator]\nValue=0\n[Recorder]\nXScale=2\n");
-
+    ASSERT_TRUE(putFile(path, "[General]\nLeft=1500\n[Cyclomarkator]\nValue=0\n[Recorder]\nX=2\n"));
     std::mt19937 random(20100620);
-    std::uniform_int_distribution<int> pauseMs(5, 120);
     int32_t reported = 0, previous = 0;
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
-        QProcess helper;
-        helper.start(QStringLiteral(SETTINGS_SAVE_LOOP), {path});
-        // Kill only once the save loop runs; the start-up is not what is tested.
-        ASSERT_TRUE(helper.waitForStarted() && helper.waitForReadyRead(10000));
-        QThread::msleep(static_cast<unsigned long>(pauseMs(random)));
-        ::kill(static_cast<pid_t>(helper.processId()), SIGKILL);
-        ASSERT_TRUE(helper.waitForFinished());
-        // Each count is printed once its save returned; the last line may be cut short.
-        QList<QByteArray> lines = helper.readAllStandardOutput().split('\n');
-        lines.removeLast();
-        const int32_t printed = lines.isEmpty() ? -1 : lines.last().toInt();
-        reported = std::max(reported, printed);
-
+        const auto printed = killMidSave(SAVE_LOOP, "settings", path, 5 + random() % 116);
+        ASSERT_TRUE(printed.has_value());
+        reported = std::max(reported, *printed);
         ProfileFile file(path);
         ASSERT_TRUE(file.load()) << file.lastError().toStdString();
-        const CountingState state = load(file);
-        EXPECT_GE(state.CycleCount, reported);
-        EXPECT_GE(state.CycleCount, previous);
-        EXPECT_LE(state.CycleCount, std::max(previous, printed) + 1);
+        const CountingState state = load(file.text());
+        EXPECT_GE(state.CycleCount, std::max(reported, previous));
+        EXPECT_LE(state.CycleCount, std::max(previous, *printed) + 1);
         EXPECT_EQ(file.readInt(QStringLiteral("General"), QStringLiteral("Left"), 0), 1500);
-        EXPECT_EQ(file.readInt(QStringLiteral("Recorder"), QStringLiteral("XScale"), 0), 2);
-        EXPECT_TRUE(file.rawValue(QStringLiteral("Profile"), QStringLiteral("6N")).has_value() ||
-                    state.CycleCount == 0);
+        EXPECT_EQ(file.readInt(QStringLiteral("Recorder"), QStringLiteral("X"), 0), 2);
+        EXPECT_TRUE(file.rawValue(QStringLiteral("Profile"), QStringLiteral("6N")).has_value());
         previous = state.CycleCount;
     }
 }

@@ -3,6 +3,7 @@
 #include "platform/RegistryArea.h"
 #include "platform/TempFile.h"
 #include "platform/ZR2010.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,16 +11,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <array>
-#include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+const QString Name = QStringLiteral("Cyclomarkator");
 unsigned modeOf(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
@@ -35,7 +31,7 @@ TEST(TempFile, WritesInPlaceWithoutTruncating) {
     ASSERT_TRUE(file.writeAt(0, "ABCDEFGH", 8));
     ASSERT_TRUE(file.writeAt(0, "xy", 2));
     EXPECT_EQ(file.size(), 8);
-    EXPECT_EQ(readAll(dir.filePath("~Trigger.tmp")), QByteArray("xyCDEFGH"));
+    EXPECT_EQ(fileBytes(dir.filePath("~Trigger.tmp")), QByteArray("xyCDEFGH"));
     EXPECT_EQ(modeOf(dir.filePath("~Trigger.tmp")), 0600u);
 }
 
@@ -64,7 +60,7 @@ TEST(TempFile, RefusesLinksFoldersFifosAndOtherOwners) {
         EXPECT_NE(file.errorNumber(), 0);
         EXPECT_FALSE(file.writeAt(0, "x", 1));
     }
-    EXPECT_EQ(readAll(victim), QByteArray("precious"));
+    EXPECT_EQ(fileBytes(victim), QByteArray("precious"));
 }
 
 // A file kept as a symbolic link is saved through it: the link stays and its
@@ -76,7 +72,7 @@ TEST(AtomicFile, WritesThroughLinksAndRefusesWhatIsNoFile) {
     ASSERT_TRUE(AtomicFile::write(link, "first"));
     ASSERT_TRUE(AtomicFile::write(link, "second"));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(readAll(target), QByteArray("second"));
+    EXPECT_EQ(fileBytes(target), QByteArray("second"));
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).contains("C.INI"));
     const QString toDevice = dir.filePath("D.INI");
     ASSERT_TRUE(QFile::link("/dev/null", toDevice));
@@ -99,7 +95,7 @@ TEST(AtomicFile, ReplacesTheWholeFileAndClearsOnlyItsOwnLeftovers) {
     ASSERT_TRUE(AtomicFile::write(path, "old"));
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
     ASSERT_TRUE(AtomicFile::write(path, "new content"));
-    EXPECT_EQ(readAll(path), QByteArray("new content"));
+    EXPECT_EQ(fileBytes(path), QByteArray("new content"));
     EXPECT_EQ(modeOf(path), 0640u);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"C.INI"});
 
@@ -124,37 +120,34 @@ TEST(ProgramFolder, FallsBackAndTheNewerSettingsWin) {
     const QString prog = dir.filePath("prog"), config = dir.filePath("config");
     const QString fallback = ProgramFolder::fallbackFor(prog, config);
     EXPECT_EQ(fallback, config + "/fallback" + prog);
-    ProgramFolderChoice choice = ProgramFolder::choose(prog, config, "Cyclomarkator");
+    ProgramFolderChoice choice = ProgramFolder::choose(prog, config, Name);
     EXPECT_FALSE(choice.usedFallback);
     EXPECT_EQ(choice.settingsPath(), dir.filePath("prog/Cyclomarkator.INI"));
     EXPECT_TRUE(choice.message.isEmpty());
 
-    const auto settings = [](const char* saved, int count) {
-        return QStringLiteral("[General]\nSaved=%1\n[Cyclomarkator]\nValue=%2\n")
-            .arg(QLatin1String(saved))
-            .arg(count)
-            .toUtf8();
+    const auto settings = [](const char* day, int count) {
+        return "[General]\nSaved=2026-01-0" + QByteArray(day) +
+               "T10:00:00Z\n[Cyclomarkator]\nValue=" + QByteArray::number(count);
     };
-    ASSERT_TRUE(
-        AtomicFile::write(prog + "/Cyclomarkator.INI", settings("2026-01-01T10:00:00Z", 777)));
+    ASSERT_TRUE(AtomicFile::write(prog + "/Cyclomarkator.INI", settings("1", 777)));
     const auto readOnly = [&](const QString& folder) { return folder != prog; };
-    choice = ProgramFolder::choose(prog, config, "Cyclomarkator", readOnly);
+    choice = ProgramFolder::choose(prog, config, Name, readOnly);
     EXPECT_TRUE(choice.usedFallback);
     EXPECT_EQ(choice.folder, fallback);
     EXPECT_TRUE(choice.message.contains(prog));
-    EXPECT_TRUE(readAll(choice.settingsPath()).contains("Value=777"));
+    EXPECT_TRUE(fileBytes(choice.settingsPath()).contains("Value=777"));
 
     // Counted on to 781 in the fallback; the program folder is writable again.
-    ASSERT_TRUE(AtomicFile::write(choice.settingsPath(), settings("2026-01-02T10:00:00Z", 781)));
-    choice = ProgramFolder::choose(prog, config, "Cyclomarkator");
+    ASSERT_TRUE(AtomicFile::write(choice.settingsPath(), settings("2", 781)));
+    choice = ProgramFolder::choose(prog, config, Name);
     EXPECT_FALSE(choice.usedFallback);
-    EXPECT_TRUE(readAll(choice.settingsPath()).contains("Value=781"));
+    EXPECT_TRUE(fileBytes(choice.settingsPath()).contains("Value=781"));
     EXPECT_TRUE(choice.message.contains(fallback)) << choice.message.toStdString();
     EXPECT_EQ(QDir(prog).entryList({"Cyclomarkator.INI.older-*"}).size(), 1);
     // Now the program folder's file is the newer one: it stays as it is.
-    ASSERT_TRUE(AtomicFile::write(choice.settingsPath(), settings("2026-01-03T10:00:00Z", 790)));
-    choice = ProgramFolder::choose(prog, config, "Cyclomarkator");
-    EXPECT_TRUE(readAll(choice.settingsPath()).contains("Value=790"));
+    ASSERT_TRUE(AtomicFile::write(choice.settingsPath(), settings("3", 790)));
+    choice = ProgramFolder::choose(prog, config, Name);
+    EXPECT_TRUE(fileBytes(choice.settingsPath()).contains("Value=790"));
     EXPECT_TRUE(choice.message.isEmpty());
 }
 
@@ -167,16 +160,10 @@ TEST(RegistryArea, KeepsValuesBySectionAndKey) {
     EXPECT_EQ(RegistryArea(area.path()).value("ADC", "Range", "3"), QStringLiteral("2"));
 }
 
-// Time differences across the wrap of the millisecond clock, and the
-// recorder's overlapping move of its marks.
-TEST(ZR2010, SubTimeAcrossAClockWrapAndAnOverlappingMove) {
+// Time differences across the wrap of the millisecond clock (the overlapping
+// move of ZR_memcpy is checked through the recorder's marks).
+TEST(ZR2010, SubTimeAcrossAClockWrap) {
     EXPECT_EQ(ZR2010::ZR_SubTime(1040, 1000), 40);
     EXPECT_EQ(ZR2010::ZR_SubTime(INT32_MIN + 5, INT32_MAX - 4), 10);
     EXPECT_EQ(ZR2010::ZR_SubTime(5, -5), 10);
-
-    std::array<int32_t, 2000> records{};
-    std::iota(records.begin(), records.end(), 0);
-    ZR2010::ZR_memcpy(records.data(), records.data() + 2, 7992); // 999 records down by one
-    for (int i = 0; i < 1998; ++i)
-        ASSERT_EQ(records[static_cast<size_t>(i)], i + 2) << i;
 }

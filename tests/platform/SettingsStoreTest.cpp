@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -20,24 +21,25 @@ protected:
         file.load();
         return file.readString(section, key, "<missing>");
     }
-    bool saveCount(SettingsStore& store, int count) {
+    bool saveCount(int count) {
         return store.save([count](ProfileFile& file) {
             file.writeString("Cyclomarkator", "Value", QString::number(count));
         });
     }
+    bool makeTooLarge() {
+        QFile big(path());
+        return big.open(QIODevice::Append) && big.resize(ProfileFile::MaxFileSize + 1);
+    }
     QTemporaryDir dir;
     ProblemLog log;
+    SettingsStore store{path(), log};
 };
 
 // A file in the settings file's place that cannot be read (too large, a
 // folder) is told apart from a missing one: the program must not count from 0.
 TEST_F(Store, TellsAnUnreadableFileFromAMissingOne) {
-    SettingsStore store(path(), log);
     EXPECT_EQ(store.load(), SettingsStore::Loaded::Missing);
-    QFile big(path());
-    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(big.resize(ProfileFile::MaxFileSize + 1));
-    big.close();
+    ASSERT_TRUE(makeTooLarge());
     EXPECT_EQ(store.load(), SettingsStore::Loaded::Unreadable);
     EXPECT_TRUE(store.loadError().contains("larger than"));
     ASSERT_TRUE(QFile::remove(path()));
@@ -45,40 +47,46 @@ TEST_F(Store, TellsAnUnreadableFileFromAMissingOne) {
     EXPECT_EQ(store.load(), SettingsStore::Loaded::Unreadable);
 }
 
-// Each save keeps the sections others keep in the file; one that becomes
-// unreadable (or disappears) while counting is replaced by everything the
-// store knows, never by the caller's keys alone.
+// Each save keeps the sections others keep in the file; one that disappears
+// or becomes unreadable while counting is replaced by everything the store
+// knows, never by the caller's keys alone, and the unreadable one is kept.
 TEST_F(Store, SavesKeepEverySectionEvenWhenTheFileCannotBeReadAnyMore) {
     ASSERT_TRUE(AtomicFile::write(path(), "[General]\nLeft=1500\n[Cyclomarkator]\nValue=7\n"));
-    SettingsStore store(path(), log);
     ASSERT_EQ(store.load(), SettingsStore::Loaded::Read);
-    ASSERT_TRUE(AtomicFile::write(path(), "[General]\nLeft=1500\n[Cyclomarkator]\nValue=7\n"
-                                          "[Recorder]\nHeight=99\n"));
-    ASSERT_TRUE(saveCount(store, 8));
+    ASSERT_TRUE(AtomicFile::write(path(), "[General]\nLeft=1500\n[Recorder]\nHeight=99\n"));
+    ASSERT_TRUE(saveCount(8));
     EXPECT_EQ(onDisk("Recorder", "Height"), "99");
     ASSERT_TRUE(QFile::remove(path()));
-    ASSERT_TRUE(saveCount(store, 9));
+    ASSERT_TRUE(saveCount(9));
+    EXPECT_TRUE(log.problems.isEmpty());
+    ASSERT_TRUE(makeTooLarge());
+    ASSERT_TRUE(saveCount(10));
     EXPECT_EQ(onDisk("General", "Left"), "1500");
     EXPECT_EQ(onDisk("Recorder", "Height"), "99");
-    EXPECT_EQ(onDisk("Cyclomarkator", "Value"), "9");
-    EXPECT_TRUE(log.problems.isEmpty());
+    EXPECT_EQ(onDisk("Cyclomarkator", "Value"), "10");
+    const QStringList aside = QDir(dir.path()).entryList({"Cyclomarkator.INI.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(QFileInfo(dir.filePath(aside[0])).size(), ProfileFile::MaxFileSize + 1);
+    ASSERT_EQ(log.problems.size(), 1);
+    EXPECT_TRUE(log.problems[0].contains("kept as " + dir.filePath(aside[0])));
 }
 
 // A save that fails is reported once per episode (not at every counted
-// extremum); what it could not write reaches the file with the next save.
+// extremum) with its reason; what it could not write reaches the file with
+// the next save.
 TEST_F(Store, AFailedSaveIsReportedOncePerEpisodeAndWrittenByTheNext) {
-    SettingsStore store(path(), log);
     ASSERT_TRUE(QDir().mkdir(path()));
-    EXPECT_FALSE(saveCount(store, 1));
+    EXPECT_FALSE(saveCount(1));
     EXPECT_FALSE(store.save([](ProfileFile& file) { file.writeString("General", "Top", "15"); }));
     ASSERT_EQ(log.problems.size(), 1);
-    EXPECT_TRUE(log.problems[0].contains(path()));
+    EXPECT_TRUE(log.problems[0].contains(path() + " cannot be written ("));
+    EXPECT_FALSE(log.problems[0].contains("()"));
     ASSERT_TRUE(QDir().rmdir(path()));
-    ASSERT_TRUE(saveCount(store, 2));
+    ASSERT_TRUE(saveCount(2));
     EXPECT_EQ(onDisk("General", "Top"), "15");
     ASSERT_TRUE(QFile::remove(path()));
     ASSERT_TRUE(QDir().mkdir(path()));
-    EXPECT_FALSE(saveCount(store, 3));
+    EXPECT_FALSE(saveCount(3));
     EXPECT_EQ(log.problems.size(), 2);
 }
 
