@@ -2,7 +2,9 @@
 
 #include "PlotPainter.h"
 #include "PlotScale.h"
+#include "SaveWhole.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QPainter>
 #include <QSaveFile>
@@ -68,7 +70,9 @@ PlotReport::~PlotReport() = default;
 
 bool PlotReport::open(QString& error) {
     m_file = std::make_unique<QSaveFile>(m_options.plotPath);
-    if (m_file->open(QIODevice::WriteOnly))
+    // Unbuffered, so that a failed write reports the system's reason (a full
+    // disk) at once; buffered, it is lost by the time the file is committed.
+    if (m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return true;
     error = QStringLiteral("cannot create the picture %1: %2")
                 .arg(m_options.plotPath, m_file->errorString());
@@ -166,22 +170,27 @@ QImage PlotReport::render() const {
 }
 
 bool PlotReport::write(QString& error) {
-    bool written = false;
+    // Encoded in memory first, so that a failed write is the file's own and
+    // tells why.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    bool encoded = false;
     if (m_options.plotPath.endsWith(u".svg", Qt::CaseInsensitive)) {
         QSvgGenerator svg;
-        svg.setOutputDevice(m_file.get());
+        svg.setOutputDevice(&buffer);
         svg.setSize(m_options.plotSize);
         svg.setViewBox(QRect(QPoint(0, 0), m_options.plotSize));
         svg.setTitle(m_title);
         QPainter painter(&svg);
         paintPlot(painter, m_options.plotSize, picture());
-        written = painter.end();
+        encoded = painter.end();
     } else {
-        written = render().save(m_file.get(), "PNG");
+        encoded = render().save(&buffer, "PNG");
     }
-    if (written && m_file->commit())
+    QString reason = QStringLiteral("the picture could not be encoded");
+    if (encoded && saveWhole(*m_file, bytes, reason))
         return true;
-    error = QStringLiteral("cannot write the picture %1: %2")
-                .arg(m_options.plotPath, m_file->errorString());
+    error = QStringLiteral("cannot write the picture %1: %2").arg(m_options.plotPath, reason);
     return false;
 }

@@ -1,5 +1,7 @@
 #include "SummaryJson.h"
 
+#include "SaveWhole.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -47,7 +49,9 @@ SummaryJson::~SummaryJson() = default;
 
 bool SummaryJson::open(QString& error) {
     m_file = std::make_unique<QSaveFile>(m_options.summaryJsonPath);
-    if (m_file->open(QIODevice::WriteOnly))
+    // Unbuffered, so that a failed write reports the system's reason (a full
+    // disk) at once; buffered, it is lost by the time the file is committed.
+    if (m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return true;
     error = QStringLiteral("cannot create the summary file %1: %2")
                 .arg(m_options.summaryJsonPath, m_file->errorString());
@@ -114,9 +118,10 @@ QByteArray SummaryJson::text(const OfflineCounter& counter, int64_t headerLines,
 bool SummaryJson::write(const OfflineCounter& counter, int64_t headerLines, int64_t gaps,
                         QString& error) {
     const QByteArray json = text(counter, headerLines, gaps);
-    if (m_file->write(json) == json.size() && m_file->commit())
+    QString reason;
+    if (saveWhole(*m_file, json, reason))
         return true;
     error = QStringLiteral("cannot write the summary file %1: %2")
-                .arg(m_options.summaryJsonPath, m_file->errorString());
+                .arg(m_options.summaryJsonPath, reason);
     return false;
 }

@@ -216,8 +216,9 @@ run() {
   # picture (some 60 KiB) cannot be written whole.
   mkdir "$work/full"
   if unshare -m true 2>/dev/null; then
-    expect_exit 3 "cannot write the picture $work/full/x.png" "the offline counter on a full disk" \
-      unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs "$1" && shift && exec "$@"' sh "$work/full" \
+    expect_exit 3 "cannot write the picture $work/full/x.png: No space left on device" \
+      "the offline counter on a full disk" \
+      env LC_ALL=C unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs "$1" && shift && exec "$@"' sh "$work/full" \
       "$bin/cyclomarkator-count" --plot "$work/full/x.png" "$work/load.txt"
   else
     echo "SKIP: the offline counter on a full disk needs root and unshare -m"
