@@ -43,11 +43,11 @@ protected:
 
 // A count lost on SIGTERM, or an exchange file left without the count. A
 // chart the program cannot take over (a later version) is kept aside under a
-// name that says why before the end writes a new one. Without a session bus the program
-// counts on and says so once, and the client finds no counter to talk to.
+// name that says why before the end writes a new one. Without a session bus
+// the program counts on and says so once, and the client finds no counter.
 // While it runs, a second copy that shares its program folder or its
 // temporary folder is refused, whatever TMPDIR says; a rig with folders of
-// its own runs beside it.
+// its own runs beside it (and ends on SIGINT as on SIGTERM).
 TEST_F(Program, OneCopyPerRigKeepsItsCountThroughSigterm) {
     ASSERT_TRUE(QDir(dir.path()).mkpath("tmp2") && QDir(dir.path()).mkpath("program2"));
     ASSERT_TRUE(QFile::copy(settingsPath(), path("program2/Cyclomarkator.INI")));
@@ -73,7 +73,7 @@ TEST_F(Program, OneCopyPerRigKeepsItsCountThroughSigterm) {
     start(otherRig, Fast, "program2", "tmp2");
     QString other;
     EXPECT_TRUE(waitFor(otherRig, other, "Count 2 ").hasMatch()) << other.toStdString();
-    stop(otherRig);
+    stop(otherRig, SIGINT);
     stop(first);
     EXPECT_EQ(errorsOf(first).count("No session bus"), 1);
     EXPECT_GE(saved(), 45);
