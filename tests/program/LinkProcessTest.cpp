@@ -45,11 +45,10 @@ private:
     PrivateBus m_bus;
 };
 
-// What a script does with the client: read, watch, set and refuse. A client
-// killed without closing its conversation unlocks the program; "STOP" under
-// an open conversation ends it at once with its count, settings and chart
-// whole (the headless end is the same for SIGTERM), the holder is told, and
-// afterwards no counter answers.
+// What a script does with the client: read, watch, set and refuse. "STOP"
+// under an open conversation ends the program at once with its count,
+// settings and chart whole (the headless end is the same for SIGTERM), the
+// holder is told, and afterwards no counter answers.
 TEST_F(LinkProcessTest, ClientReadsWatchesSetsAndStopsTheProgram) {
     QProcess program;
     startProgram(program);
@@ -93,16 +92,9 @@ TEST_F(LinkProcessTest, ClientReadsWatchesSetsAndStopsTheProgram) {
     EXPECT_EQ(link({"exec", "HELLO"}).code, 0);
     EXPECT_TRUE(waitFor(program, output, "DDE command: HELLO").hasMatch()) << output.toStdString();
 
-    QProcess killed;
-    startClient(killed, {"open"});
-    ASSERT_TRUE(waitFor(program, output, Held).hasMatch()) << output.toStdString();
-    ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
-    ASSERT_TRUE(killed.waitForFinished(5000));
-    EXPECT_TRUE(waitFor(program, output, Idle, 2).hasMatch()) << output.toStdString();
-
     QProcess holder;
     startClient(holder, {"open"});
-    ASSERT_TRUE(waitFor(program, output, Held, 2).hasMatch()) << output.toStdString();
+    ASSERT_TRUE(waitFor(program, output, Held).hasMatch()) << output.toStdString();
     EXPECT_EQ(link({"set-count", "777"}).code, 0);
     EXPECT_EQ(link({"poke", "stop"}).code, 0);
     expectEnds(program, 0);
@@ -131,7 +123,6 @@ TEST_F(LinkProcessTest, PokedUnloadClosesTheWindowWhateverCannotBeSaved) {
     EXPECT_EQ(link({"poke", "UNLOAD"}).code, 0);
     expectEnds(program, 0);
     EXPECT_NE(saved("General", "Left"), -99);
-    EXPECT_GE(saved(), 41);
     EXPECT_TRUE(errorsOf(program).contains("Save Data"));
     expectEnds(holder, 3);
 }

@@ -4,7 +4,6 @@
 // simulated device's 20 s sine come round in 20 ms, so counts come quickly.
 #include "ProgramRig.h"
 #include "recording/RecorderDataFile.h"
-#include "recording/XtRecording.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -42,125 +41,93 @@ protected:
     }
 };
 
-// A count lost on SIGTERM, an exchange file left without the count, or a
-// restart that does not resume from the saved count. A chart the program
-// cannot take over (a later version) is kept aside under a name that says
-// why before the end writes a new one. Without a session bus the program
-// counts on and says so once, and the client finds no counter to talk to.
-TEST_F(Program, CountsKeepsTheCountThroughSigtermAndResumes) {
+// A count lost on SIGTERM, or an exchange file left without the count. A
+// chart the program cannot take over (a later version) is kept aside under a
+// name that says why before the end writes a new one. Without a session bus
+// the program counts on and says so once, and the client finds no counter.
+// While it runs, a second copy that shares its program folder or its
+// temporary folder is refused, whatever TMPDIR says; a rig with folders of
+// its own runs beside it (and ends on SIGINT as on SIGTERM).
+TEST_F(Program, OneCopyPerRigKeepsItsCountThroughSigterm) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("tmp2") && QDir(dir.path()).mkpath("program2"));
+    ASSERT_TRUE(QFile::copy(settingsPath(), path("program2/Cyclomarkator.INI")));
     writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n[Cyclomarkator]\nValue=41\nCountMode=1\n"
                   "[Trigger]\nADthreshold=10\n");
     QByteArray later(RecorderDataFile::FileSize, '\0');
     later.replace(0, 13, "Cyclomarkator");
     later[13] = 2;
-    QFile data(dataPath());
-    ASSERT_TRUE(data.open(QIODevice::WriteOnly) && data.write(later) == later.size());
-    data.close();
-    QProcess first;
+    writeFile(dataPath(), later);
+    QProcess first, sameFolder, sameTemp, otherRig, client;
     start(first);
     QString output;
     ASSERT_TRUE(waitFor(first, output, "Count 45 ").hasMatch()) << output.toStdString();
-    QProcess client;
     ProgramRig::start(client, LINK_TOOL_PATH, {"get", "Label_AD_get_cyclomarkator"});
     expectEnds(client, 3);
     EXPECT_TRUE(errorsOf(client).contains("cannot reach the session bus"));
-    stop(first);
-    EXPECT_EQ(errorsOf(first).count("No session bus"), 1);
-    const int32_t reached = saved();
-    EXPECT_GE(reached, 45);
-    EXPECT_EQ(saved("General", "AlwaysOnTop"), -1);
-    QFile exchange(path("tmp/~ADC.txt"));
-    ASSERT_TRUE(exchange.open(QIODevice::ReadOnly));
-    EXPECT_EQ(exchange.readAll().size(), 32);
-    const QStringList aside = QDir(path("program")).entryList({"Data.dat.invalid-version-*"});
-    ASSERT_EQ(aside.size(), 1);
-    QFile kept(path("program/" + aside[0]));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), later);
-    EXPECT_EQ(QFileInfo(path("program/Data.dat")).size(), RecorderDataFile::FileSize);
-
-    QProcess second;
-    start(second, {});
-    QString resumed;
-    EXPECT_TRUE(waitFor(second, resumed, QStringLiteral("Count %1 ").arg(reached)).hasMatch())
-        << resumed.toStdString();
-    stop(second, SIGINT);
-}
-
-// Whatever shows a count must find it saved: a process killed right after a
-// "Count N" line has N in its settings file.
-TEST_F(Program, ACountThatWasShownWasSaved) {
-    for (int round = 0; round < 5; ++round) {
-        QProcess counting;
-        start(counting);
-        QString output;
-        const QRegularExpressionMatch shown =
-            waitFor(counting, output, QStringLiteral("Count (%1) ").arg(std::max(saved(), 0) + 3));
-        ::kill(static_cast<pid_t>(counting.processId()), SIGKILL);
-        ASSERT_TRUE(counting.waitForFinished(10000));
-        ASSERT_TRUE(shown.hasMatch()) << output.toStdString();
-        EXPECT_GE(saved(), shown.captured(1).toInt()) << round;
-    }
-}
-
-// Two copies would count one machine twice into one settings file, whatever
-// happened to lock files or whatever their TMPDIR says; two rigs with folders
-// of their own run side by side.
-TEST_F(Program, OneCopyPerRig) {
-    ASSERT_TRUE(QDir(dir.path()).mkpath("tmp2") && QDir(dir.path()).mkpath("program2"));
-    ASSERT_TRUE(QFile::copy(settingsPath(), path("program2/Cyclomarkator.INI")));
-    QProcess first, sameFolder, sameTemp, otherRig;
-    start(first);
-    QString output;
-    ASSERT_TRUE(waitFor(first, output, "Status: Dummy A/D").hasMatch()) << output.toStdString();
     start(sameFolder, Fast, "program", "tmp2");
     start(sameTemp, Fast, "program2", "tmp");
     for (QProcess* refused : {&sameFolder, &sameTemp}) {
-        ASSERT_TRUE(refused->waitForFinished(10000));
-        EXPECT_EQ(refused->exitCode(), 1);
+        expectEnds(*refused, 1);
         EXPECT_TRUE(errorsOf(*refused).contains("Cyclomarkator is already running!"));
     }
     start(otherRig, Fast, "program2", "tmp2");
     QString other;
     EXPECT_TRUE(waitFor(otherRig, other, "Count 2 ").hasMatch()) << other.toStdString();
-    stop(otherRig);
+    stop(otherRig, SIGINT);
     stop(first);
+    EXPECT_EQ(errorsOf(first).count("No session bus"), 1);
+    EXPECT_GE(saved(), 45);
+    EXPECT_EQ(saved("General", "AlwaysOnTop"), -1);
+    EXPECT_EQ(contents(path("tmp/~ADC.txt")).size(), 32);
+    const QStringList aside = QDir(path("program")).entryList({"Data.dat.invalid-version-*"});
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(contents(path("program/" + aside[0])), later);
+    EXPECT_EQ(QFileInfo(dataPath()).size(), RecorderDataFile::FileSize);
 }
 
-// A mistyped option must stop with code 2 and say why, not start counting.
-TEST_F(Program, BadArgumentsAndHelp) {
-    QProcess bad, help;
-    bad.start(PROGRAM_PATH, {"--test-tick-ms", "0"});
-    help.start(PROGRAM_PATH, {"--help"});
-    ASSERT_TRUE(bad.waitForFinished(5000) && help.waitForFinished(5000));
-    EXPECT_EQ(bad.exitCode(), 2);
-    EXPECT_TRUE(errorsOf(bad).contains("--test-tick-ms"));
-    EXPECT_EQ(help.exitCode(), 0);
-    const QString usage = QString::fromUtf8(help.readAllStandardOutput());
-    EXPECT_TRUE(usage.contains("--headless"));
-    EXPECT_TRUE(usage.contains("A/D-Converter")); // how a run without a window picks its A/D
+// Whatever shows a count must find it saved: a process killed right after a
+// "Count N" line has N in its settings file, and the next start resumes there.
+TEST_F(Program, ACountThatWasShownWasSavedAndResumes) {
+    for (int round = 0; round < 5; ++round) {
+        const int32_t before = std::max(saved(), 0);
+        QProcess counting;
+        start(counting);
+        QString output;
+        const QRegularExpressionMatch shown =
+            waitFor(counting, output, QStringLiteral("Count (%1) ").arg(before + 3));
+        ::kill(static_cast<pid_t>(counting.processId()), SIGKILL);
+        ASSERT_TRUE(counting.waitForFinished(10000));
+        ASSERT_TRUE(shown.hasMatch()) << output.toStdString();
+        EXPECT_EQ(QRegularExpression("Count (\\d+) ").match(output).captured(1).toInt(), before);
+        EXPECT_GE(saved(), shown.captured(1).toInt()) << round;
+    }
 }
 
-// A settings file that exists but cannot be read stops the start with code 3
-// and its name, and is left exactly as it was.
-TEST_F(Program, AnUnreadableSettingsFileStopsTheStart) {
+// A mistyped option stops with code 2 and says why, not start counting. A
+// settings file that exists but cannot be read (here too large) stops the
+// start with code 3 and its name, and is left exactly as it was.
+TEST_F(Program, ExitCodesOfRunsThatDoNotCount) {
     QByteArray big = "[Cyclomarkator]\nValue=54321\n";
     big.append(ProfileFile::MaxFileSize, ';');
     writeSettings(big);
-    QProcess refused;
+    QProcess bad, help, refused;
+    bad.start(PROGRAM_PATH, {"--test-tick-ms", "0"});
+    help.start(PROGRAM_PATH, {"--help"});
     start(refused);
-    ASSERT_TRUE(refused.waitForFinished(10000));
-    EXPECT_EQ(refused.exitCode(), 3);
+    expectEnds(bad, 2);
+    EXPECT_TRUE(errorsOf(bad).contains("--test-tick-ms"));
+    expectEnds(help, 0);
+    const QString usage = QString::fromUtf8(help.readAllStandardOutput());
+    EXPECT_TRUE(usage.contains("--headless"));
+    EXPECT_TRUE(usage.contains("A/D-Converter")); // how a run without a window picks its A/D
+    expectEnds(refused, 3);
     EXPECT_TRUE(errorsOf(refused).contains(settingsPath()));
-    QFile file(settingsPath());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), big);
+    EXPECT_EQ(contents(settingsPath()), big);
 }
 
-// The same, for another user who may not read the file (root reads it
-// anyway): at the start, and when it becomes unreadable while counting. Then
-// the count goes on, the file is written again readable with everything in
-// it, the unreadable one is kept aside, and the next start resumes.
+// A settings file that another user's program may no longer read (root reads
+// it anyway) while counting: the count goes on, the file is written again
+// readable with everything in it, and the unreadable one is kept aside.
 TEST_F(Program, AnotherUserWhoCannotReadTheSettingsFile) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to run the program as another user with setpriv";
@@ -173,18 +140,9 @@ TEST_F(Program, AnotherUserWhoCannotReadTheSettingsFile) {
                   "[Recorder]\nHeight=300\n");
     for (const char* name : {"program", "tmp", "config", "program/Cyclomarkator.INI"})
         ASSERT_EQ(::chown(QFile::encodeName(path(name)).constData(), 65534, 65534), 0);
-    const QStringList asNobody{"--reuid=65534", "--regid=65534", "--clear-groups", copy};
-    const auto run = [&](QProcess& process) { start(process, Fast, "program", "tmp", asNobody); };
-
-    ASSERT_EQ(::chmod(QFile::encodeName(settingsPath()).constData(), 0), 0);
-    QProcess refused;
-    run(refused);
-    ASSERT_TRUE(refused.waitForFinished(10000));
-    EXPECT_EQ(refused.exitCode(), 3) << errorsOf(refused).toStdString();
-
-    ASSERT_EQ(::chmod(QFile::encodeName(settingsPath()).constData(), 0600), 0);
     QProcess counting;
-    run(counting);
+    start(counting, Fast, "program", "tmp",
+          {"--reuid=65534", "--regid=65534", "--clear-groups", copy});
     QString output;
     ASSERT_TRUE(waitFor(counting, output, "Count 54323 ").hasMatch()) << output.toStdString();
     ASSERT_EQ(::chmod(QFile::encodeName(settingsPath()).constData(), 0), 0);
@@ -194,40 +152,12 @@ TEST_F(Program, AnotherUserWhoCannotReadTheSettingsFile) {
     EXPECT_GE(saved(), later.captured(1).toInt());
     EXPECT_EQ(saved("Recorder", "Height"), 300);
     EXPECT_EQ(QDir(path("program")).entryList({"Cyclomarkator.INI.unreadable-*"}).size(), 1);
-    QProcess next;
-    run(next);
-    QString resumed;
-    EXPECT_TRUE(waitFor(next, resumed, QStringLiteral("Count %1 ").arg(saved())).hasMatch());
-    stop(next);
 }
 
-// The USB-AD and PCI-Base on the simulated box of the [Devices] section open,
-// count and end in order (the USB-AD16f does so below); the PCI-Base is found
-// under its other name too.
-TEST_F(Program, EachDeviceInterfaceCountsOnTheSimulatedBox) {
-    const char* const cases[][3] = {
-        {"LIBADX.OCX", "usb-ad:0", "USB-AD:0"},
-        {"BMC Messsysteme: PCI-Base300/1000 + MADx", "pci300:0", "PCI-Base300/1000 \\+ MADx"},
-    };
-    for (const auto& [name, device, status] : cases) {
-        writeSettings(QStringLiteral("[HARDWARE]\nA/D-Converter=%1\n[Devices]\n%2=sim:\n"
-                                     "[Cyclomarkator]\nCountMode=1\n[Trigger]\nADthreshold=10\n")
-                          .arg(name, device)
-                          .toUtf8());
-        QProcess counting;
-        start(counting, {"--test-clock-rate", "100", "--test-tick-ms", "2"});
-        QString output;
-        EXPECT_TRUE(waitFor(counting, output, QStringLiteral("Status: BMC[^\n]*%1\n").arg(status))
-                        .hasMatch());
-        EXPECT_TRUE(waitFor(counting, output, "Count 3 ").hasMatch()) << output.toStdString();
-        stop(counting);
-    }
-}
-
-// The box stops answering after 200 ticks and for 5000 more (a tick then
-// tries one reading): nothing is counted or recorded meanwhile, the problem
-// and the recovery are told once each, and counting goes on by itself. The
-// [Devices] section survives every save of the count.
+// A box of the [Devices] section stops answering after 200 ticks and for 5000
+// more (a tick then tries one reading): nothing is counted meanwhile, the
+// problem and the recovery are told once each, and counting goes on by
+// itself. The [Devices] section survives every save of the count.
 TEST_F(Program, ADeviceGoneForThousandsOfTicksPausesOnlyTheCounting) {
     const QByteArray devices = "usbbase:0=sim:period_ms=200,fail_after=1800,recover_after=5000\n";
     writeSettings("[HARDWARE]\nA/D-Converter=BMC Messsysteme: USB-AD16f:0\n[Devices]\n" + devices +
@@ -237,7 +167,7 @@ TEST_F(Program, ADeviceGoneForThousandsOfTicksPausesOnlyTheCounting) {
     QString output;
     const QString back = "Recovered: BMC Messsysteme: USB-AD16f:0 answers again after 5000 "
                          "missed readings; counting goes on.";
-    ASSERT_TRUE(waitFor(counting, output, back, 1, 180000).hasMatch()) << output.toStdString();
+    ASSERT_TRUE(waitFor(counting, output, back, 180000).hasMatch()) << output.toStdString();
     const QString before = output.left(output.indexOf(back));
     const qsizetype gone = before.indexOf("Problem: BMC Messsysteme: USB-AD16f:0 does not answer");
     ASSERT_GT(gone, 0) << output.toStdString();
@@ -245,29 +175,12 @@ TEST_F(Program, ADeviceGoneForThousandsOfTicksPausesOnlyTheCounting) {
     const int reached = before.mid(before.lastIndexOf("Count ") + 6).section(' ', 0, 0).toInt();
     EXPECT_TRUE(waitFor(counting, output, QStringLiteral("Count %1 ").arg(reached + 2)).hasMatch());
     stop(counting);
-    EXPECT_EQ(output.count("does not answer") + output.count("answers again after"), 2);
-    QFile settings(settingsPath());
-    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(settings.readAll().contains(devices));
-
-    // No sample in the chart while the box was silent: 5000 ticks of 10 ms of
-    // the test clock leave a gap of at least half that.
-    QFile data(path("program/Data.dat"));
-    XtRecording chart;
-    ASSERT_TRUE(data.open(QIODevice::ReadOnly));
-    ASSERT_EQ(RecorderDataFile::decode(data.readAll(), chart), RecorderDataFile::Verdict::Ok);
-    ASSERT_TRUE(chart.SampleCount > 200 && chart.SampleCount < XtRecording::RingSize);
-    int32_t widestGap = 0;
-    for (size_t i = 1; i < static_cast<size_t>(chart.SampleCount); ++i) {
-        EXPECT_LE(std::abs(chart.SampleRing[i].Value), 1.0f) << i;
-        widestGap = std::max(widestGap, chart.SampleRing[i].Time - chart.SampleRing[i - 1].Time);
-    }
-    EXPECT_GE(widestGap, 25000);
+    EXPECT_TRUE(contents(settingsPath()).contains(devices));
 }
 
 // A recorded signal replayed through the whole program counts exactly what
 // the offline counter counts in the same file with the same settings; its
-// end is told once, as of a device that stopped answering.
+// end is told as of a device that stopped answering.
 TEST_F(Program, AReplayedFileCountsAsTheOfflineCounterCountsIt) {
     QByteArray signal = "time,load\n";
     for (int i = 0; i < 2400; ++i) {
@@ -277,10 +190,7 @@ TEST_F(Program, AReplayedFileCountsAsTheOfflineCounterCountsIt) {
         signal += QByteArray::number(i) + ',' + (i == 700 ? "" : QByteArray::number(value, 'f', 4));
         signal += '\n';
     }
-    QFile file(path("signal.csv"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(signal);
-    file.close();
+    writeFile(path("signal.csv"), signal);
     const QByteArray counting =
         "[Cyclomarkator]\nValue=5\n[Trigger]\nADthreshold=0.9\nHysterese=0.25\n";
     writeSettings("[HARDWARE]\nA/D-Converter=Recorded signal (replay)\nDevice=replay:" +
@@ -303,16 +213,11 @@ TEST_F(Program, AReplayedFileCountsAsTheOfflineCounterCountsIt) {
     ASSERT_TRUE(waitFor(replay, output,
                         "Problem: Recorded signal \\(replay\\) does not answer: "
                         "signal.csv ended after 2399 samples",
-                        1, 60000)
+                        60000)
                     .hasMatch())
         << output.toStdString();
     stop(replay);
     EXPECT_EQ(saved(), counted.captured(1).toInt()) << output.toStdString();
-    EXPECT_EQ(output.count("does not answer"), 1);
-    EXPECT_TRUE(output.contains("Status: Recorded signal (replay)"));
-    QFile kept(settingsPath());
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(kept.readAll().contains("\nDevice=replay:"));
 }
 
 // Output never stops the counting: a reader that stops reading (a pipe of
@@ -356,6 +261,7 @@ TEST_F(Program, TheExchangeFileComesBackAfterAFullDisk) {
         GTEST_SKIP() << "needs root and unshare -m to mount a small full filesystem";
     const QString script = QStringLiteral(R"(
         set -e
+        T=$1 D=$2 P=$3
         mount -t tmpfs -o size=64k tmpfs "$T"
         dd if=/dev/zero of="$T/filler" bs=4k 2>/dev/null || true
         TMPDIR="$T" "$P" --headless --config-dir "$D" --test-clock-rate 1000 --test-tick-ms 2 \
@@ -367,12 +273,9 @@ TEST_F(Program, TheExchangeFileComesBackAfterAFullDisk) {
         cat "$D/errors"; stat -c 'size %s' "$T/~ADC.txt"
     )");
     QProcess shell;
-    QProcessEnvironment variables = environment();
-    variables.insert("T", path("tmp"));
-    variables.insert("D", path("program"));
-    variables.insert("P", PROGRAM_PATH);
-    shell.setProcessEnvironment(variables);
-    shell.start("unshare", {"-m", "sh", "-c", script});
+    shell.setProcessEnvironment(environment());
+    shell.start("unshare",
+                {"-m", "sh", "-c", script, "sh", path("tmp"), path("program"), PROGRAM_PATH});
     ASSERT_TRUE(shell.waitForFinished(60000));
     const QString output = QString::fromUtf8(shell.readAllStandardOutput());
     EXPECT_EQ(shell.exitCode(), 0) << errorsOf(shell).toStdString();

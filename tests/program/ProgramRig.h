@@ -24,10 +24,15 @@ protected:
     QString path(const QString& name) const { return dir.filePath(name); }
     QString settingsPath() const { return path("program/Cyclomarkator.INI"); }
     QString dataPath() const { return path("program/Data.dat"); }
-    void writeSettings(const QByteArray& text) {
-        QFile file(settingsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
+    void writeFile(const QString& file, const QByteArray& bytes) {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    out.write(bytes) == bytes.size());
+    }
+    void writeSettings(const QByteArray& text) { writeFile(settingsPath(), text); }
+    static QByteArray contents(const QString& file) {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(cannot be read)");
     }
     int32_t saved(const char* section = "Cyclomarkator", const char* key = "Value") const {
         ProfileFile file(settingsPath());
@@ -48,26 +53,23 @@ protected:
     void start(QProcess& process, const QString& tool, const QStringList& arguments,
                const QString& tmp = "tmp", const QStringList& runAs = {}) {
         process.setProcessEnvironment(environment(tmp));
-        if (runAs.isEmpty())
-            process.start(tool, arguments);
-        else
-            process.start("setpriv", runAs + arguments);
+        process.start(runAs.isEmpty() ? tool : QStringLiteral("setpriv"), runAs + arguments);
         ASSERT_TRUE(process.waitForStarted(5000));
     }
-    // Collects stdout into `seen` until `pattern` has matched `times` times or
-    // the time is up; its first match, or an empty one.
+    // Collects stdout into `seen` until `pattern` matches or the time is up;
+    // its first match, or an empty one.
     static QRegularExpressionMatch waitFor(QProcess& process, QString& seen, const QString& pattern,
-                                           int times = 1, int ms = 20000) {
+                                           int ms = 20000) {
         const QRegularExpression wanted(pattern);
         const QDeadlineTimer deadline(ms);
-        while (seen.count(wanted) < times && !deadline.hasExpired() &&
+        while (!seen.contains(wanted) && !deadline.hasExpired() &&
                process.state() != QProcess::NotRunning) {
             process.waitForReadyRead(
                 static_cast<int>(std::min<qint64>(deadline.remainingTime(), 200)));
             seen += QString::fromUtf8(process.readAllStandardOutput());
         }
         seen += QString::fromUtf8(process.readAllStandardOutput());
-        return seen.count(wanted) >= times ? wanted.match(seen) : QRegularExpressionMatch();
+        return wanted.match(seen);
     }
     static void expectEnds(QProcess& process, int code) {
         ASSERT_TRUE(process.waitForFinished(15000));

@@ -7,12 +7,12 @@
 #include "adc/LibadxDevices.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
-#include "platform/Prompts.h"
 #include "recording/RecorderDataFile.h"
 #include "support/FileSizeLimit.h"
 #include "support/ManualClock.h"
 #include "support/ProblemLog.h"
 #include "support/RecordingCoreView.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,31 +23,12 @@
 
 namespace {
 
-// Message boxes are for a person who just asked for something; one opened
-// while the counting timer runs would stop the counting until somebody clicks.
-class NoBoxInTheTick final : public Prompts {
-public:
-    bool inTick = false;
-    QStringList shown;
-    PromptAnswer messageBox(const QString& text, const QString&, PromptIcon,
-                            PromptButtons) override {
-        if (inTick)
-            ADD_FAILURE() << "a box in the counting tick: " << text.toStdString();
-        shown << text;
-        return PromptAnswer::Ok;
-    }
-    QString inputBox(const QString& prompt, const QString&, const QString& text) override {
-        if (inTick)
-            ADD_FAILURE() << "an input box in the counting tick: " << prompt.toStdString();
-        return text;
-    }
-};
-
 class Session : public testing::Test {
 protected:
     Session() {
         QDir().mkpath(path("program"));
         QDir().mkpath(path("temp"));
+        writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString settingsPath() const { return path("program/Cyclomarkator.INI"); }
@@ -60,31 +41,32 @@ protected:
         file.load();
         return file.readString(section, key, "<missing>");
     }
-    // A session over the folders, settings loaded; `temp` may name a missing folder.
-    CounterSession& start(const QString& temp = "temp") {
+    // A session over the folders, settings loaded.
+    void start() {
         ProgramFolderChoice folder;
         folder.folder = path("program");
         folder.baseName = QStringLiteral("Cyclomarkator");
         session = std::make_unique<CounterSession>(
-            CounterSession::Environment{folder, path(temp), path("config"), "Cyclomarkator"},
+            CounterSession::Environment{folder, path("temp"), path("config"), "Cyclomarkator"},
             prompts, clock, devices);
         EXPECT_TRUE(session->LoadSettings()) << session->settingsError().toStdString();
         session->Form_Load(view);
         session->start();
-        return *session;
     }
-    // One counting tick at `ms`, as the counting timer runs it.
+    // One counting tick at `ms`, as the counting timer runs it. Message boxes
+    // are for a person who just asked for something; one opened here would
+    // stop the counting until somebody clicks.
     void tickAt(int32_t ms) {
         clock.set(ms);
-        prompts.inTick = true;
+        const qsizetype boxes = prompts.shown.size();
         ASSERT_TRUE(QMetaObject::invokeMethod(&session->countingTimer(), "timeout"));
-        prompts.inTick = false;
+        EXPECT_EQ(prompts.shown.size(), boxes) << "a box in the counting tick";
     }
     void end() { session->Form_Unload(session->general()); }
 
     QTemporaryDir dir;
     ManualClock clock{0};
-    NoBoxInTheTick prompts;
+    ScriptedPrompts prompts;
     NoLibadxDevices devices;
     RecordingMainView view;
     std::unique_ptr<CounterSession> session;
@@ -94,7 +76,6 @@ protected:
 // at every tick (a file size limit makes them fail as a full disk would) go to
 // the status line once each; no box waits for a click and the counting goes on.
 TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
-    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
     start();
     {
         const FileSizeLimit full(0);
@@ -113,22 +94,9 @@ TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
-// Without its temporary folder the program cannot publish the exchange and
-// flag files where peers look for them; it says so and counts on.
-TEST_F(Session, AMissingTemporaryFolderIsReportedAndCountingGoesOn) {
-    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
-    start("gone");
-    tickAt(5000);
-    tickAt(15000);
-    EXPECT_EQ(saved("Cyclomarkator", "Value"), "1");
-    ASSERT_FALSE(view.problems.isEmpty());
-    EXPECT_TRUE(view.problems[0].contains(path("gone/~ADC.txt")));
-}
-
 // An end in the first moments (a signal, a logout) saves the chart of the last
 // run with what came since, never a near-empty chart over it.
 TEST_F(Session, AnEarlyEndKeepsTheChartOfTheLastRun) {
-    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
     auto last = std::make_unique<XtRecording>();
     for (int n = 0; n < 31; ++n)
         last->addSample(n * 40, 1.0f);
@@ -142,21 +110,17 @@ TEST_F(Session, AnEarlyEndKeepsTheChartOfTheLastRun) {
     EXPECT_EQ(chart->SampleCount, 33); // 31, the start-up reading and one tick
 }
 
-// A problem found while loading (here a chart that cannot be read) stays in
-// the status line after the start-up has written the interface's name there.
-TEST_F(Session, AProblemFoundWhileLoadingStaysInSight) {
-    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
+// A device missing today must not erase the rig's configuration: a name the
+// catalogue does not know opens nothing and is written back as it was. A
+// problem found while loading (here a chart that cannot be read) stays in the
+// status line after the start-up has written the interface's name there.
+TEST_F(Session, StartUpKeepsAnUnknownInterfaceAndALoadingProblemInSight) {
+    writeSettings("[HARDWARE]\nA/D-Converter=Keithley KUSB-3100\n");
     ASSERT_TRUE(QDir().mkdir(dataPath()));
     start();
-    EXPECT_TRUE(view.status.startsWith("Dummy A/D - Load Data: ")) << view.status.toStdString();
-}
-
-// A device missing today must not erase the rig's configuration: a name the
-// catalogue does not know opens nothing and is written back as it was.
-TEST_F(Session, AnUnknownInterfaceNameIsKeptInTheSettingsFile) {
-    writeSettings("[HARDWARE]\nA/D-Converter=Keithley KUSB-3100\n");
-    start();
     EXPECT_FALSE(session->adc().ready());
+    EXPECT_TRUE(view.status.startsWith(session->adc().ADC_catalogue_name(0) + " - Load Data: "))
+        << view.status.toStdString();
     end();
     EXPECT_EQ(saved("HARDWARE", "A/D-Converter"), "Keithley KUSB-3100");
 }
