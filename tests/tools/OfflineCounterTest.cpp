@@ -2,8 +2,8 @@
 // recorded signal, and its flags.
 #include "OfflineCounter.h"
 #include "CountOptions.h"
+#include "ToolRun.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -81,7 +81,6 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
         {{"a.txt", "b.txt"}, "Only one input file"},
         {{"--format", "f16le"}, "--format"},
         {{"--delimiter", "5"}, "--delimiter"},
-        {{"--delimiter", "-"}, "--delimiter"},
         {{"--gaps", "fill"}, "--gaps"},
         {{"--scale", "0", "--format", "i16le"}, "--scale"},
         {{"--scale", "2"}, "for binary input"},
@@ -91,9 +90,7 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
         {{"--column", "2", "--time-column", "1", "--interval-ms", "5"}, "exclude each other"},
         {{"--plot", "count.jpg"}, "--plot"},
         {{"--plot", "p.png", "--plot-size", "100x100"}, "--plot-size"},
-        {{"--plot", "p.png", "--from", "1.5"}, "--from"},
         {{"--plot", "p.png", "--from", "-3"}, "--from"},
-        {{"--plot", "p.png", "--from", "9s", "--to", "2s"}, "after"},
         {{"--plot", "p.png", "--from", "1000", "--to", "39s"}, "after"},
         {{"--from", "12.5s"}, "is for --plot"},
     };
@@ -109,12 +106,10 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
 // commas included.
 TEST(OfflineCounter, FlagsOverrideTheSettingsFile) {
     QTemporaryDir dir;
-    QFile file(dir.filePath("Cyclomarkator.INI"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Cyclomarkator]\nValue=500\nPeriodizitaet=3\n[Trigger]\nHysterese=0,5\n"
-               "ADthreshold=1\n");
-    file.close();
-    const CountOptions options = parse({"--threshold", "0,25", "--settings", file.fileName()});
+    const QString file = dir.filePath("Cyclomarkator.INI");
+    writeFile(file, "[Cyclomarkator]\nValue=500\nPeriodizitaet=3\n[Trigger]\nHysterese=0,5\n"
+                    "ADthreshold=1\n");
+    const CountOptions options = parse({"--threshold", "0,25", "--settings", file});
     EXPECT_EQ(options.state.CycleCount, 500);
     EXPECT_EQ(options.state.ExtremaPerCycle, 3);
     EXPECT_FLOAT_EQ(options.state.Hysteresis, 0.5f);
