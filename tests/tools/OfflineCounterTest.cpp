@@ -1,7 +1,6 @@
 // The offline counter: the same counting and triggers as the program on a
 // recorded signal, and its flags.
 #include "OfflineCounter.h"
-#include "CountOptions.h"
 #include "ToolRun.h"
 
 #include <QTemporaryDir>
@@ -9,15 +8,6 @@
 
 #include <cmath>
 #include <cstdio>
-
-namespace {
-CountOptions parse(const QStringList& arguments) {
-    CountOptions options;
-    QString error;
-    EXPECT_TRUE(parseCountOptions(arguments, options, error)) << error.toStdString();
-    return options;
-}
-} // namespace
 
 // 100 periods of a 2 V sine, 50 samples each: every flag must reach the count
 // (--extrema-per-cycle, --threshold and --profile do so in the tool's runs).

@@ -22,10 +22,7 @@
 namespace {
 // Runs the counter over `values` with a picture report, as the tool does.
 QImage draw(const std::vector<float>& values, const QStringList& arguments) {
-    CountOptions o;
-    QString error;
-    EXPECT_TRUE(parseCountOptions(arguments + QStringList{"--plot", "unused.png"}, o, error))
-        << error.toStdString();
+    const CountOptions o = parse(arguments + QStringList{"--plot", "unused.png"});
     std::FILE* sink = std::tmpfile();
     OfflineCounter counter(o.state, o.intervalMs, OfflineCounter::Format::Text, sink);
     PlotReport plot(o, "test");

@@ -1,5 +1,8 @@
 #pragma once
-// The offline counter run as a process, and the files it reads.
+// The offline counter's flags read as the tool reads them, the tool run as a
+// process, and the files it reads.
+#include "CountOptions.h"
+
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -24,4 +27,11 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+inline CountOptions parse(const QStringList& arguments) {
+    CountOptions options;
+    QString error;
+    EXPECT_TRUE(parseCountOptions(arguments, options, error)) << error.toStdString();
+    return options;
 }
