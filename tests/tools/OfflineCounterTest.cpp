@@ -1,37 +1,25 @@
 // The offline counter: the same counting and triggers as the program on a
 // recorded signal, and its flags.
 #include "OfflineCounter.h"
-#include "CountOptions.h"
+#include "ToolRun.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 
-namespace {
-CountOptions parse(const QStringList& arguments) {
-    CountOptions options;
-    QString error;
-    EXPECT_TRUE(parseCountOptions(arguments, options, error)) << error.toStdString();
-    return options;
-}
-} // namespace
-
-// 100 periods of a 2 V sine, 50 samples each: every flag must reach the count.
+// 100 periods of a 2 V sine, 50 samples each: every flag must reach the count
+// (--extrema-per-cycle, --threshold and --profile do so in the tool's runs).
 TEST(OfflineCounter, CountsGeneratedSignals) {
     const struct {
         QStringList flags;
         int32_t cycles;
         int64_t triggers;
     } cases[] = {
-        {{}, 100, 100},                         // every maximum, trigger every cycle
-        {{"--extrema-per-cycle", "2"}, 50, 50}, // two maxima a cycle
+        {{}, 100, 100}, // every maximum, trigger every cycle
         {{"--mode", "min", "--threshold", "-1"}, 100, 100},
-        {{"--threshold", "2.5"}, 0, 0},          // maxima never reach the gate
-        {{"--hysteresis", "5"}, 0, 0},           // swing smaller than hysteresis
-        {{"--profile", "10:2,20:5,40"}, 100, 9}, // 2..10, 15, 20, 40, 80
+        {{"--hysteresis", "5"}, 0, 0}, // swing smaller than hysteresis
         {{"--triggers", "off"}, 100, 0},
         {{"--start-count", "1000", "--profile", "100"}, 1100, 1},
     };
@@ -81,7 +69,6 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
         {{"a.txt", "b.txt"}, "Only one input file"},
         {{"--format", "f16le"}, "--format"},
         {{"--delimiter", "5"}, "--delimiter"},
-        {{"--delimiter", "-"}, "--delimiter"},
         {{"--gaps", "fill"}, "--gaps"},
         {{"--scale", "0", "--format", "i16le"}, "--scale"},
         {{"--scale", "2"}, "for binary input"},
@@ -91,9 +78,7 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
         {{"--column", "2", "--time-column", "1", "--interval-ms", "5"}, "exclude each other"},
         {{"--plot", "count.jpg"}, "--plot"},
         {{"--plot", "p.png", "--plot-size", "100x100"}, "--plot-size"},
-        {{"--plot", "p.png", "--from", "1.5"}, "--from"},
         {{"--plot", "p.png", "--from", "-3"}, "--from"},
-        {{"--plot", "p.png", "--from", "9s", "--to", "2s"}, "after"},
         {{"--plot", "p.png", "--from", "1000", "--to", "39s"}, "after"},
         {{"--from", "12.5s"}, "is for --plot"},
     };
@@ -109,12 +94,10 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
 // commas included.
 TEST(OfflineCounter, FlagsOverrideTheSettingsFile) {
     QTemporaryDir dir;
-    QFile file(dir.filePath("Cyclomarkator.INI"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Cyclomarkator]\nValue=500\nPeriodizitaet=3\n[Trigger]\nHysterese=0,5\n"
-               "ADthreshold=1\n");
-    file.close();
-    const CountOptions options = parse({"--threshold", "0,25", "--settings", file.fileName()});
+    const QString file = dir.filePath("Cyclomarkator.INI");
+    writeFile(file, "[Cyclomarkator]\nValue=500\nPeriodizitaet=3\n[Trigger]\nHysterese=0,5\n"
+                    "ADthreshold=1\n");
+    const CountOptions options = parse({"--threshold", "0,25", "--settings", file});
     EXPECT_EQ(options.state.CycleCount, 500);
     EXPECT_EQ(options.state.ExtremaPerCycle, 3);
     EXPECT_FLOAT_EQ(options.state.Hysteresis, 0.5f);

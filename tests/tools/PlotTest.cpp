@@ -4,13 +4,12 @@
 #include "OfflineCounter.h"
 #include "PlotReport.h"
 #include "PlotScale.h"
+#include "ToolRun.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
-#include <QProcess>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -21,17 +20,9 @@
 #include <vector>
 
 namespace {
-CountOptions options(const QStringList& arguments) {
-    CountOptions o;
-    QString error;
-    EXPECT_TRUE(parseCountOptions(arguments + QStringList{"--plot", "unused.png"}, o, error))
-        << error.toStdString();
-    return o;
-}
-
 // Runs the counter over `values` with a picture report, as the tool does.
 QImage draw(const std::vector<float>& values, const QStringList& arguments) {
-    const CountOptions o = options(arguments);
+    const CountOptions o = parse(arguments + QStringList{"--plot", "unused.png"});
     std::FILE* sink = std::tmpfile();
     OfflineCounter counter(o.state, o.intervalMs, OfflineCounter::Format::Text, sink);
     PlotReport plot(o, "test");
@@ -46,14 +37,16 @@ QImage draw(const std::vector<float>& values, const QStringList& arguments) {
     return plot.render();
 }
 
-// Centres of the runs of image columns (inside the plot area) holding `colour`.
-std::vector<double> columnsWith(const QImage& image, QRgb colour) {
+// Centres of the runs of image columns holding `colour` in the plot area, or
+// in its upper `share`.
+std::vector<double> columnsWith(const QImage& image, QRgb colour, double share = 1.0) {
     const QRect area = PlotScale::plotArea(image.size());
+    const int bottom = area.top() + static_cast<int>(area.height() * share) - 1;
     std::vector<double> centres;
     int runStart = -1;
     for (int x = area.left(); x <= area.right() + 1; ++x) {
         bool found = false;
-        for (int y = area.top(); y <= area.bottom() && x <= area.right() && !found; ++y)
+        for (int y = area.top(); y <= bottom && x <= area.right() && !found; ++y)
             found = image.pixel(x, y) == colour;
         if (found && runStart < 0)
             runStart = x;
@@ -146,39 +139,23 @@ TEST(PlotColumns, NoSampleIsLostWhenTenMillionShareTheColumns) {
 }
 
 // In the drawn picture, the one sample in ten million that stands out still
-// colours a pixel at its height, far above the rest of the signal.
+// colours a pixel at its height, far above the rest of the signal: the
+// voltage axis spans -1..6 V padded by 5 %, so 3 V lies well below 6 V.
 TEST(PlotReport, ASpikeOfOneSampleInTenMillionIsVisible) {
-    const CountOptions o = options({});
-    PlotReport plot(o, "spike");
-    std::vector<float> block(1 << 16);
-    for (int64_t start = 0; start < 10'000'000; start += int64_t(block.size())) {
-        for (size_t i = 0; i < block.size(); ++i)
-            block[i] = static_cast<float>(std::sin(double(start + int64_t(i)) * 0.001));
-        if (start == 5'046'272)
-            block[777] = 6.0f;
-        plot.addSamples(block.data(), nullptr, block.size(), start);
-    }
-    const QImage image = plot.render();
-    const QRect area = PlotScale::plotArea(image.size());
-    // The voltage axis spans -1..6 V padded by 5 %: 3 V lies well below 6 V.
-    const int above = area.top() + area.height() * 35 / 100;
-    std::vector<int> columns;
-    for (int x = area.left(); x <= area.right(); ++x) {
-        for (int y = area.top(); y < above; ++y) {
-            if (image.pixel(x, y) == PlotColors::Signal) {
-                columns.push_back(x);
-                break;
-            }
-        }
-    }
-    // A column of samples takes one or two pixels.
-    ASSERT_GE(columns.size(), 1u);
-    ASSERT_LE(columns.back() - columns.front(), 1);
-    EXPECT_NEAR(columns.front(), pixelOf(image, 5'047'049, 0, 10'027'007), 2.0);
+    std::vector<float> values(10'000'000);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<float>(std::sin(double(i) * 0.001));
+    values[5'047'049] = 6.0f;
+    const QImage image = draw(values, {});
+    const std::vector<double> spike = columnsWith(image, PlotColors::Signal, 0.35);
+    ASSERT_EQ(spike.size(), 1u);
+    EXPECT_NEAR(spike[0], pixelOf(image, 5'047'049, 0, 9'999'999), 2.0);
 }
 
 // Every counted maximum of a triangle wave gets its mark above its peak, every
-// trigger its line, at the columns where they happened.
+// trigger its line, at the columns where they happened. A zoom shows the
+// marks of its stretch, and only those, across the width. Degenerate
+// histories draw without marks but with their signal.
 TEST(PlotReport, MarksStandWhereExtremaAndTriggersHappened) {
     const QImage image = draw(triangle(10), {"--threshold", "1", "--profile", "3:1,4"});
     const std::vector<double> marks = columnsWith(image, PlotColors::Extremum);
@@ -190,28 +167,19 @@ TEST(PlotReport, MarksStandWhereExtremaAndTriggersHappened) {
     ASSERT_EQ(triggers.size(), 5u);
     EXPECT_NEAR(triggers[4], pixelOf(image, 753 * 0.04, 0, 999 * 0.04), 2.0);
     EXPECT_FALSE(columnsWith(image, PlotColors::Count).empty());
-}
-
-// A zoom shows the marks of its stretch, and only those, across the width.
-TEST(PlotReport, ZoomShowsTheMarksOfItsStretch) {
-    const std::vector<float> wave = triangle(50);
-    const QImage bySample = draw(wave, {"--from", "1000", "--to", "1400"});
-    const QImage byTime = draw(wave, {"--from", "40s", "--to", "56s"});
-    for (const QImage& image : {bySample, byTime}) {
-        const std::vector<double> marks = columnsWith(image, PlotColors::Extremum);
-        ASSERT_EQ(marks.size(), 4u);
-        EXPECT_NEAR(marks[0], pixelOf(image, 1050, 1000, 1400), 2.0);
-        EXPECT_NEAR(marks[3], pixelOf(image, 1350, 1000, 1400), 2.0);
+    for (const QStringList& zoom : {QStringList{"--from", "1000", "--to", "1400"},
+                                    QStringList{"--from", "40s", "--to", "56s"}}) {
+        const QImage zoomed = draw(triangle(50), zoom);
+        const std::vector<double> shown = columnsWith(zoomed, PlotColors::Extremum);
+        ASSERT_EQ(shown.size(), 4u) << zoom.join(' ').toStdString();
+        EXPECT_NEAR(shown[0], pixelOf(zoomed, 1050, 1000, 1400), 2.0);
+        EXPECT_NEAR(shown[3], pixelOf(zoomed, 1350, 1000, 1400), 2.0);
     }
-}
-
-// Degenerate histories draw without marks but with their signal.
-TEST(PlotReport, OneSampleAndConstantHistoriesDraw) {
     for (const std::vector<float>& values :
          {std::vector<float>{1.5f}, std::vector<float>(100000, -0.5f)}) {
-        const QImage image = draw(values, {});
-        EXPECT_FALSE(columnsWith(image, PlotColors::Signal).empty()) << values.size();
-        EXPECT_TRUE(columnsWith(image, PlotColors::Extremum).empty()) << values.size();
+        const QImage degenerate = draw(values, {});
+        EXPECT_FALSE(columnsWith(degenerate, PlotColors::Signal).empty()) << values.size();
+        EXPECT_TRUE(columnsWith(degenerate, PlotColors::Extremum).empty()) << values.size();
     }
 }
 
@@ -219,21 +187,19 @@ TEST(PlotReport, OneSampleAndConstantHistoriesDraw) {
 // numbers agree with the count; a bad input or output path writes nothing.
 TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
     QTemporaryDir dir;
-    QFile input(dir.filePath("wave.txt"));
-    ASSERT_TRUE(input.open(QIODevice::WriteOnly));
+    const QString wave = dir.filePath("wave.txt");
+    QByteArray text;
     for (const float v : triangle(12))
-        input.write(QByteArray::number(v) + "\n");
-    input.close();
-    const auto run = [&](const QStringList& arguments) {
-        QProcess tool;
-        tool.start(COUNT_TOOL_PATH, QStringList{"--threshold", "1"} + arguments);
-        EXPECT_TRUE(tool.waitForFinished(60000));
-        return tool.exitCode();
+        text += QByteArray::number(v) + "\n";
+    writeFile(wave, text);
+    writeFile(dir.filePath("nan.txt"), "1\n2\nNaN\n3\n");
+    const auto run = [](const QStringList& arguments) {
+        return runTool(QStringList{"--threshold", "1"} + arguments).exitCode;
     };
     ASSERT_EQ(run({"--plot", dir.filePath("w.png"), "--plot-size", "800x500", "--summary-json",
-                   dir.filePath("w.json"), input.fileName()}),
+                   dir.filePath("w.json"), wave}),
               0);
-    ASSERT_EQ(run({"--plot", dir.filePath("w.svg"), input.fileName()}), 0);
+    ASSERT_EQ(run({"--plot", dir.filePath("w.svg"), wave}), 0);
     const QImage png(dir.filePath("w.png"));
     EXPECT_EQ(png.size(), QSize(800, 500));
     EXPECT_EQ(columnsWith(png.convertToFormat(QImage::Format_RGB32), PlotColors::Extremum).size(),
@@ -252,14 +218,10 @@ TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
     EXPECT_EQ(summary["extrema"]["maxima"]["at_or_above_threshold"].toInt(), 12);
     EXPECT_EQ(summary["signal"]["max"].toDouble(), 2.0);
     EXPECT_EQ(summary["settings"]["threshold"].toDouble(), 1.0);
-    QFile nan(dir.filePath("nan.txt"));
-    ASSERT_TRUE(nan.open(QIODevice::WriteOnly));
-    nan.write("1\n2\nNaN\n3\n");
-    nan.close();
     EXPECT_EQ(run({"--plot", dir.filePath("n.png"), "--summary-json", dir.filePath("n.json"),
-                   nan.fileName()}),
+                   dir.filePath("nan.txt")}),
               1);
-    EXPECT_EQ(run({"--plot", input.fileName() + "/x.png", input.fileName()}), 2);
-    EXPECT_EQ(run({"--summary-json", dir.filePath("no/such/x.json"), input.fileName()}), 2);
+    EXPECT_EQ(run({"--plot", wave + "/x.png", wave}), 2);
+    EXPECT_EQ(run({"--summary-json", dir.filePath("no/such/x.json"), wave}), 2);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 5); // inputs, w.png/svg/json
 }
