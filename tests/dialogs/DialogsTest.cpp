@@ -11,7 +11,6 @@
 
 #include <QComboBox>
 #include <QFile>
-#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -22,13 +21,9 @@ protected:
     CountingState& state = rig.state;
     RecordingCoreView& view = rig.view;
     ScriptedPrompts prompts; // the dialogs' message boxes
-    using DialogDriver<Dialog>::dialog;
-    using DialogDriver<Dialog>::child;
-    using DialogDriver<Dialog>::click;
-    using DialogDriver<Dialog>::type;
 
     void reopen() { this->open(*rig.core, prompts); }
-    QLineEdit* box(const char* name) const { return child(QLatin1String(name)); }
+    QLineEdit* box(const char* name) const { return this->child(QLatin1String(name)); }
     QAbstractButton* button(const char* name) const {
         return this->template child<QAbstractButton>(QLatin1String(name));
     }
@@ -75,15 +70,12 @@ TEST_F(TriggerDialog, RefusedValueIsReplacedInItsBoxAndNothingIsApplied) {
         size_t box;
         const char* replacement;
     } cases[] = {
-        {{"", "-1", "-1", "0", "1"}, OK, 0, "0"},     {{"1e99", "0", "0", "1", "1"}, OK, 0, "0"},
-        {{"-1e99", "0", "0", "1", "1"}, OK, 0, "0"},  {{"1", "-0,1", "-1", "0", "1"}, OK, 1, "0"},
-        {{"1", "", "5", "1", "1"}, OK, 1, "0"},       {{"1", "1e99", "5", "1", "1"}, OK, 1, "0"},
-        {{"1", "0", "-1", "0", "1"}, OK, 2, "0"},     {{"1", "0", "", "1", "1"}, OK, 2, "0"},
-        {{"0", "0", "1e99", "1", "1"}, OK, 2, "0"},   {{"1", "0", "0", "0", "1"}, OK, 3, "1"},
-        {{"1", "0", "0", "", "1"}, OK, 3, "1"},       {{"1", "0", "0", "0,9", "1"}, OK, 3, "1"},
-        {{"1", "0", "0", "0", "-1"}, Set, 4, "0"},    {{"1", "0", "0", "1", ""}, Set, 4, "0"},
-        {{"1", "0", "0", "1", "-1e99"}, Set, 4, "0"}, {{"1", "0", "0", "0,4", "5"}, Set, 3, "1"},
-        {{"1", "0", "0", "", "5"}, Set, 3, "1"}};
+        {{"", "-1", "-1", "0", "1"}, OK, 0, "0"},    {{"1e99", "0", "0", "1", "1"}, OK, 0, "0"},
+        {{"1", "-0,1", "-1", "0", "1"}, OK, 1, "0"}, {{"1", "", "5", "1", "1"}, OK, 1, "0"},
+        {{"1", "1e99", "5", "1", "1"}, OK, 1, "0"},  {{"1", "0", "-1", "0", "1"}, OK, 2, "0"},
+        {{"1", "0", "0", "", "1"}, OK, 3, "1"},      {{"1", "0", "0", "0,9", "1"}, OK, 3, "1"},
+        {{"1", "0", "0", "0", "-1"}, Set, 4, "0"},   {{"1", "0", "0", "1", ""}, Set, 4, "0"},
+        {{"1", "0", "0", "0,4", "5"}, Set, 3, "1"},  {{"1", "0", "0", "", "5"}, Set, 3, "1"}};
     const CountingState before = state;
     for (const auto& c : cases) {
         SCOPED_TRACE(QStringList({c.texts.begin(), c.texts.end()}).join(u'|').toStdString());
@@ -102,9 +94,8 @@ TEST_F(TriggerDialog, RefusedValueIsReplacedInItsBoxAndNothingIsApplied) {
 
 // Letters read as 0, halves round to even and huge values stop at the limit.
 // Under OK a comma ends the extrema ("2,5" is 2), under Set it is a decimal
-// comma (2.5, so 2 again); a count keeps every digit, which a single would
-// lose. OK takes all but the counter, Set only the counter and the extrema,
-// and both save before anything shows.
+// comma (2.5, so 2 again). OK takes all but the counter, Set only the counter
+// and the extrema, and both save before anything shows.
 TEST_F(TriggerDialog, OkAndSetTakeTheirValuesAndSaveThem) {
     const struct {
         std::array<const char*, 5> texts; // as Boxes
@@ -112,10 +103,8 @@ TEST_F(TriggerDialog, OkAndSetTakeTheirValuesAndSaveThem) {
         const char* saved;
     } cases[] = {{{"volts", "0,1", "12.5", "2,5", "7"}, OK, "0 0.1 12 2 40"},
                  {{"-1,25", "0", "13.5", "3.5", "7"}, OK, "-1.25 0 14 4 40"},
-                 {{"0", "0", "1e20", "1", "7"}, OK, "0 0 2147483647 1 40"},
                  {{"7", "0,5", "1", "1e99", "1e99"}, OK, "7 0.5 1 2147483647 40"},
                  {{"7", "0,5", "1", "2,5", "1,5"}, Set, "1.5 0.2 250 2 2"},
-                 {{"7", "0,5", "1", ",7", "16777217"}, Set, "1.5 0.2 250 1 16777217"},
                  {{"7", "0,5", "1", "3,5", "0"}, Set, "1.5 0.2 250 4 0"},
                  {{"7", "0,5", "1", "1e99", "1e99"}, Set, "1.5 0.2 250 2147483647 2147483647"}};
     for (const auto& c : cases) {
@@ -130,7 +119,8 @@ TEST_F(TriggerDialog, OkAndSetTakeTheirValuesAndSaveThem) {
     }
 }
 
-// Set shows the count and the next trigger (interval 100) at once; OK takes
+// Set shows the count, every digit of it (a single would lose the last), and
+// the next trigger (interval 100) at once; OK takes
 // the options, and a trigger that is off shows so.
 TEST_F(TriggerDialog, SetShowsTheCountAndOkTakesTheOptions) {
     fill({"1", "0", "0", "1", "16777217"});
@@ -270,14 +260,9 @@ TEST_F(ProfileDialog, RefusedProfileEmptiesFromTheFailingRowAndAppliesNothing) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         // rows, fallback, the boxes after the message
         {"10/2 10/5", "200", "10/2 / / / / / 200"},
-        {"10/2 20/5 15/1", "200", "10/2 20/5 / / / / 200"},
         {"0/2", "200", "/ / / / / / 200"},
-        {"-5/2", "200", "/ / / / / / 200"},
-        {"ten/2", "200", "/ / / / / / 200"},
         {"1e99/1 1e98/1", "200", "1e99/1 / / / / / 200"}, // both stop at the limit
-        {"10/", "200", "/ / / / / / 200"},
         {"10/0.5", "200", "/ / / / / / 200"},
-        {"10/2", "0", "10/2 / / / / / 0"},
         {"10/2 / 30/x", "often", "10/2 / / / / / often"}, // rows after an empty bound go too
         {"1/1 2/1 3/1 4/1 5/1 6/1", "", "1/1 2/1 3/1 4/1 5/1 6/1 "},
     };
@@ -296,14 +281,13 @@ TEST_F(ProfileDialog, RefusedProfileEmptiesFromTheFailingRowAndAppliesNothing) {
     EXPECT_TRUE(view.events.isEmpty() && view.nextTrigger.isEmpty());
 }
 
-// The rows end at the first empty bound, whatever follows; halves round to
-// even and a comma ends a number.
+// The rows end at the first empty bound, whatever follows; numbers are
+// rounded and a comma ends one.
 TEST_F(ProfileDialog, ValidProfileIsApplied) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"10/2 20/5 / 5/0 x/", "200", "10/2 20/5 200"},
         {"/x 10/2", "1", "1"},
         {"10,7/2 10.7/2", "200", "10/2 11/2 200"},
-        {"10.5/1.5", "199.5", "10/2 200"},
         {"1/1 2/1 3/1 4/1 5/1 6/1", "9", "1/1 2/1 3/1 4/1 5/1 6/1 9"},
     };
     for (const auto& [rows, fallback, taken] : cases) {
