@@ -89,11 +89,8 @@ TEST_F(SetupDialog, OpensOnTheSimulatedConverter) {
 // and with 16 channels, two ranges and differential inputs. The detector is
 // never usable; "Cali&brated" only goes with mV and says that it corrects nothing.
 TEST_F(SetupDialog, ControlsOpenToTheUserFollowTheConverterAndTheMode) {
-    const struct {
-        int channels; // 0: the simulated converter; -1: nothing open
-        bool change;
-        const char* greyed;
-    } cases[] = {
+    // Channels (0: the simulated converter; -1: nothing open), change mode, greyed.
+    const std::tuple<int, bool, const char*> cases[] = {
         {0, false,
          "Check_More Combo_Name Combo_Range Command_Accept Frame_Auger Option_Input_mode_1"},
         {-1, false,
@@ -104,20 +101,20 @@ TEST_F(SetupDialog, ControlsOpenToTheUserFollowTheConverterAndTheMode) {
          "Frame_Auger Frame_NameOfChannel Frame_Reading Frame_Settings"},
         {16, false, "Combo_Name Command_Accept Frame_Auger"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [channels, change, off] : cases) {
         rig.adc.setReady(false);
-        if (c.channels == 0)
+        if (channels == 0)
             rig.openSimulated();
-        if (c.channels > 0) {
-            rig.offer(c.channels).ranges = {{-1.0f, 1.0f}, {-10.0f, 10.0f}};
+        if (channels > 0) {
+            rig.offer(channels).ranges = {{-1.0f, 1.0f}, {-10.0f, 10.0f}};
             rig.backend->differential = -1;
             rig.open(SetupRig::VendorDevice);
         }
         show();
-        if (c.change)
+        if (change)
             click("Command_Change");
-        EXPECT_EQ(greyed(), c.greyed) << c.channels;
-        EXPECT_EQ(timerOn(), !c.change) << c.channels;
+        EXPECT_EQ(greyed(), off) << channels;
+        EXPECT_EQ(timerOn(), !change) << channels;
     }
     click("Option_Display_1");
     EXPECT_FALSE(w("Check_Calibration")->isEnabled());
@@ -151,25 +148,20 @@ TEST_F(SetupDialog, SettingsTakeEffectAtOnce) {
 TEST_F(SetupDialog, LiveReadingsInTheFourDisplayModes) {
     SetBackend& backend = rig.openSet(10);
     show();
-    const struct {
-        const char* option;
-        int32_t raw;
-        float volts;
-        const char* shown;
-    } cases[] = {
+    // The option, the raw count and the volts read, and what shows.
+    const std::tuple<const char*, int32_t, float, const char*> cases[] = {
         {"Option_Display_2", -91, 0.0f, "...1010.0101  "},
         {"Option_Display_1", -2, 0.0f, "0xFFFFFFFE  "},
         {"Option_Display_0", 0, 1.2345f, "1234.5 mV  "},
         {"Option_Display_0", 0, -0.00001f, "0.0 mV  "},
         {"Option_Display_0", 0, NAN, "-----"},
-        {"Option_Display_3", 0, 123456789.0f, "1.234568E+08  "},
-    };
-    for (const auto& c : cases) {
-        click(c.option);
-        backend.raw = c.raw;
-        backend.voltages[0] = c.volts;
+        {"Option_Display_3", 0, 123456789.0f, "1.234568E+08  "}};
+    for (const auto& [option, raw, volts, shown] : cases) {
+        click(option);
+        backend.raw = raw;
+        backend.voltages[0] = volts;
         tick();
-        EXPECT_EQ(text("Label_Voltage_0"), QLatin1String(c.shown)) << c.option;
+        EXPECT_EQ(text("Label_Voltage_0"), QLatin1String(shown)) << option;
     }
     backend.voltages[8] = 8.0f;
     click("Check_More");
@@ -250,29 +242,24 @@ TEST_F(SetupDialog, AConverterIsTakenOnlyAtAnAddressThatFindsIt) {
     EXPECT_TRUE(w("Text_Device")->isVisible() && w("Text_Device")->isEnabled());
     QTest::keyClick(dialog.get(), Qt::Key_D, Qt::AltModifier);
     EXPECT_TRUE(w("Text_Device")->hasFocus());
-    const struct {
-        const char* typed;
-        const char* status;
-        std::string prompt;
-        int result;
-    } steps[] = {
+    // What is typed, what the status says, the message on Accept, the dialog's result.
+    const std::tuple<const char*, const char*, std::string, int> steps[] = {
         {"signal.csv", "replay: the address names no file",
          "Cyclomarkator|Critical|Device: replay: the address names no file", 0},
         {"replay:signal.csv", "signal.csv, 3 samples",
          "Cyclomarkator|Critical|You must Restart Cyclomarkator.exe to use the new hardware!",
-         Form_ADSetup::Restart},
-    };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.typed);
+         Form_ADSetup::Restart}};
+    for (const auto& [typed, status, prompt, result] : steps) {
+        SCOPED_TRACE(typed);
         rig.prompts.shown.clear();
         rig.prompts.answers = {PromptAnswer::Ok};
-        paste("Text_Device", step.typed);
+        paste("Text_Device", typed);
         Q_EMIT w<QLineEdit>("Text_Device")->editingFinished();
-        EXPECT_EQ(text("Label_DeviceStatus"), step.status);
+        EXPECT_EQ(text("Label_DeviceStatus"), status);
         click("Command_Accept");
-        EXPECT_EQ(onlyPrompt(rig.prompts), step.prompt);
-        EXPECT_EQ(dialog->result(), step.result);
-        EXPECT_TRUE(step.result != 0 || w("Command_Accept")->isEnabled());
+        EXPECT_EQ(onlyPrompt(rig.prompts), prompt);
+        EXPECT_EQ(dialog->result(), result);
+        EXPECT_TRUE(result != 0 || w("Command_Accept")->isEnabled());
     }
     EXPECT_EQ(rig.adc.interfaceName(), "Recorded signal (replay)");
     EXPECT_EQ(rig.adc.deviceAddress(), "replay:signal.csv");

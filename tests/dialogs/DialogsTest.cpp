@@ -44,9 +44,11 @@ protected:
         state.TriggerProfile[6].Every = 100;
         reopen();
     }
-    void fill(const std::array<const char*, 5>& texts) {
-        for (size_t i = 0; i < texts.size(); ++i)
-            type(box(Boxes[i]), QString::fromUtf8(texts[i]));
+    // `texts` as "threshold|hysteresis|delay|extrema|counter", in the order of Boxes.
+    void fill(const char* texts) {
+        const QStringList given = QString::fromUtf8(texts).split(u'|');
+        for (qsizetype i = 0; i < given.size(); ++i)
+            type(box(Boxes[i]), given[i]);
     }
     // What the settings file holds, in the order of Boxes.
     QString saved() const {
@@ -64,27 +66,21 @@ protected:
 // the first case of a box every later one is invalid too, so a wrong order
 // names the wrong box. No infinite volts reach counting.
 TEST_F(TriggerDialog, RefusedValueIsReplacedInItsBoxAndNothingIsApplied) {
-    const struct {
-        std::array<const char*, 5> texts; // as Boxes
-        const char* button;
-        size_t box;
-        const char* replacement;
-    } cases[] = {
-        {{"", "-1", "-1", "0", "1"}, OK, 0, "0"},    {{"1e99", "0", "0", "1", "1"}, OK, 0, "0"},
-        {{"1", "-0,1", "-1", "0", "1"}, OK, 1, "0"}, {{"1", "", "5", "1", "1"}, OK, 1, "0"},
-        {{"1", "1e99", "5", "1", "1"}, OK, 1, "0"},  {{"1", "0", "-1", "0", "1"}, OK, 2, "0"},
-        {{"1", "0", "0", "", "1"}, OK, 3, "1"},      {{"1", "0", "0", "0,9", "1"}, OK, 3, "1"},
-        {{"1", "0", "0", "0", "-1"}, Set, 4, "0"},   {{"1", "0", "0", "1", ""}, Set, 4, "0"},
-        {{"1", "0", "0", "0,4", "5"}, Set, 3, "1"},  {{"1", "0", "0", "", "5"}, Set, 3, "1"}};
+    // The texts, the button, the box refused (in Boxes) and its replacement.
+    const std::tuple<const char*, const char*, size_t, const char*> cases[] = {
+        {"|-1|-1|0|1", OK, 0, "0"}, {"1e99|0|0|1|1", OK, 0, "0"}, {"1|-0,1|-1|0|1", OK, 1, "0"},
+        {"1||5|1|1", OK, 1, "0"},   {"1|1e99|5|1|1", OK, 1, "0"}, {"1|0|-1|0|1", OK, 2, "0"},
+        {"1|0|0||1", OK, 3, "1"},   {"1|0|0|0,9|1", OK, 3, "1"},  {"1|0|0|0|-1", Set, 4, "0"},
+        {"1|0|0|1|", Set, 4, "0"},  {"1|0|0|0,4|5", Set, 3, "1"}, {"1|0|0||5", Set, 3, "1"}};
     const CountingState before = state;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(QStringList({c.texts.begin(), c.texts.end()}).join(u'|').toStdString());
+    for (const auto& [texts, button, refused, replacement] : cases) {
+        SCOPED_TRACE(texts);
         prompts.shown.clear();
-        fill(c.texts);
-        click(c.button);
+        fill(texts);
+        click(button);
         EXPECT_EQ(onlyPrompt(prompts), "Cyclomarkator|None|Invalid value!");
-        EXPECT_EQ(box(Boxes[c.box])->text(), QLatin1String(c.replacement));
-        EXPECT_TRUE(box(Boxes[c.box])->hasFocus());
+        EXPECT_EQ(box(Boxes[refused])->text(), QLatin1String(replacement));
+        EXPECT_TRUE(box(Boxes[refused])->hasFocus());
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(state, before);
     }
@@ -93,28 +89,25 @@ TEST_F(TriggerDialog, RefusedValueIsReplacedInItsBoxAndNothingIsApplied) {
 }
 
 // Letters read as 0 and halves round to even (the number readers' own tests
-// pin the rest of the reading). Under OK a comma ends the extrema ("2,5" is 2), under Set it is a
-// decimal comma (2.5, so 2 again). OK takes all but the counter, Set only the counter and the
-// extrema, and both save before anything shows.
+// pin the rest of the reading). Under OK a comma ends the extrema ("2,5" is
+// 2), under Set it is a decimal comma (2.5, so 2 again). OK takes all but the
+// counter, Set only the counter and the extrema, and both save before
+// anything shows.
 TEST_F(TriggerDialog, OkAndSetTakeTheirValuesAndSaveThem) {
-    const struct {
-        std::array<const char*, 5> texts; // as Boxes
-        const char* button;
-        const char* saved;
-    } cases[] = {
-        {{"volts", "0,1", "12.5", "2,5", "7"}, OK, "0 0.1 12 2 40"},
-        {{"-1,25", "0", "13.5", "3.5", "7"}, OK, "-1.25 0 14 4 40"},
-        {{"7", "0,5", "1", "2,5", "1,5"}, Set, "1.5 0.2 250 2 2"},
-        {{"7", "0,5", "1", "3,5", "0"}, Set, "1.5 0.2 250 4 0"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(QStringList({c.texts.begin(), c.texts.end()}).join(u'|').toStdString());
+    // The texts, the button and what is saved then, in the order of Boxes.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"volts|0,1|12.5|2,5|7", OK, "0 0.1 12 2 40"},
+        {"-1,25|0|13.5|3.5|7", OK, "-1.25 0 14 4 40"},
+        {"7|0,5|1|2,5|1,5", Set, "1.5 0.2 250 2 2"},
+        {"7|0,5|1|3,5|0", Set, "1.5 0.2 250 4 0"}};
+    for (const auto& [texts, button, taken] : cases) {
+        SCOPED_TRACE(texts);
         start();
-        fill(c.texts);
-        click(c.button);
+        fill(texts);
+        click(button);
         EXPECT_TRUE(prompts.shown.isEmpty());
-        EXPECT_EQ(dialog->isVisible(), c.button == Set);
-        EXPECT_EQ(saved(), QLatin1String(c.saved));
+        EXPECT_EQ(dialog->isVisible(), button == Set);
+        EXPECT_EQ(saved(), QLatin1String(taken));
         EXPECT_EQ(view.extremaPerCycle, saved().section(u' ', 3, 3));
     }
 }
@@ -122,7 +115,7 @@ TEST_F(TriggerDialog, OkAndSetTakeTheirValuesAndSaveThem) {
 // Set shows the count, every digit of it (a single would lose the last), and
 // the next trigger (interval 100) at once; OK takes the options.
 TEST_F(TriggerDialog, SetShowsTheCountAndOkTakesTheOptions) {
-    fill({"1", "0", "0", "1", "16777217"});
+    fill("1|0|0|1|16777217");
     click(Set);
     EXPECT_EQ(QStringList({view.count, view.nextTrigger}), QStringList({"16777217", "16777300"}));
     click("Option_CountMode_1");
@@ -140,7 +133,7 @@ TEST_F(TriggerDialog, SetShowsTheCountAndOkTakesTheOptions) {
 TEST_F(TriggerDialog, ClosingKeepsASetCountAndOnlyEnterTakesTheRest) {
     for (const bool enter : {false, true}) { // Cancel, and so Escape, rejects
         reopen();
-        fill({"1", "0", "0", "3", "500"});
+        fill("1|0|0|3|500");
         click(Set);
         type(box("Text_Delay"), QStringLiteral("30"));
         if (enter)

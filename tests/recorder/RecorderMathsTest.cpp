@@ -97,27 +97,23 @@ TEST(XtScales, EveryMenuItemSetsWhatItsCaptionSays) {
 // -1 when none was saved) and the frame around the window.
 TEST(RecorderPlacement, KeepsTheWindowOnTheScreen) {
     constexpr float Big = 2147483647.0f;
-    const struct {
-        float left, top, height;
-        QSize frameExtra;
-        QPoint topLeft;
-        int innerHeight;
-    } cases[] = {
+    // The saved left, top and height, the frame, where the window opens and its height.
+    const std::tuple<float, float, float, QSize, QPoint, int> cases[] = {
         {-1, -1, -1, {4, 30}, {1069, 24}, 970},     // defaults: flush right, screen tall
         {1500, 3000, 0, {0, 0}, {100, 24}, 1000},   // a zero height is screen tall
         {1500, 0, 99999, {0, 0}, {100, 24}, 1000},  // taller than the screen
         {0, 15000, 6000, {0, 0}, {0, 624}, 400},    // past the bottom
         {Big, -Big, Big, {0, 0}, {1073, 24}, 1000}, // the extremes a settings file holds
     };
-    for (const auto& c : cases) {
+    for (const auto& [left, top, height, frameExtra, topLeft, innerHeight] : cases) {
+        SCOPED_TRACE(testing::Message() << left << ' ' << top << ' ' << height);
         RecorderSettings saved;
-        saved.Left = c.left;
-        saved.Top = c.top;
-        saved.Height = c.height;
-        const RecorderPlacement::Place place =
-            RecorderPlacement::place(saved, c.frameExtra, QRect(0, 24, 1280, 1000));
-        EXPECT_EQ(place.topLeft, c.topLeft) << c.left << ' ' << c.top << ' ' << c.height;
-        EXPECT_EQ(place.height, c.innerHeight) << c.left << ' ' << c.top << ' ' << c.height;
+        saved.Left = left;
+        saved.Top = top;
+        saved.Height = height;
+        const auto place = RecorderPlacement::place(saved, frameExtra, QRect(0, 24, 1280, 1000));
+        EXPECT_EQ(place.topLeft, topLeft);
+        EXPECT_EQ(place.height, innerHeight);
     }
 }
 

@@ -37,30 +37,29 @@ const QColor Red(255, 0, 0);
 TEST(WindowStartUp, ShowsTheInterfaceAndCountsOnlyWhenItOpened) {
     const QString failing = QStringLiteral("National Instruments: 6023E/6024E/6025E");
     const QStringList cannotOpen{"Cannot initialize A/D-Interface\n\"" + failing + '"'};
-    const struct {
-        QString configured; // null: no settings file at all
-        QString status;
-        bool counting; // and so green with 8 channels, or red with none
-        QStringList messages;
-    } cases[] = {{{}, "(none)", false, {}},
-                 {"Dummy A/D", "Dummy A/D", true, {}},
-                 {failing, failing, false, cannotOpen}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.configured.toStdString());
+    // The interface configured (null: no settings file at all), the status,
+    // whether it counts (and so is green with 8 channels, or red with none)
+    // and the messages shown.
+    const std::tuple<QString, QString, bool, QStringList> cases[] = {
+        {{}, "(none)", false, {}},
+        {"Dummy A/D", "Dummy A/D", true, {}},
+        {failing, failing, false, cannotOpen}};
+    for (const auto& [configured, status, counting, messages] : cases) {
+        SCOPED_TRACE(configured.toStdString());
         WindowHarness h;
-        if (!c.configured.isNull())
-            h.writeSettings("[HARDWARE]\nA/D-Converter=" + c.configured +
+        if (!configured.isNull())
+            h.writeSettings("[HARDWARE]\nA/D-Converter=" + configured +
                             "\n[Cyclomarkator]\nValue=41\n");
         h.startWindow();
-        EXPECT_EQ(h.text("Label_Status"), c.status);
-        EXPECT_EQ(h.colour("Label_Status", QPalette::Window), c.counting ? QColor(0, 255, 0) : Red);
-        EXPECT_EQ(h.find<QComboBox>("Combo_AD_channel")->count(), c.counting ? 8 : 0);
-        EXPECT_EQ(h.session->countingTimer().isActive(), c.counting);
+        EXPECT_EQ(h.text("Label_Status"), status);
+        EXPECT_EQ(h.colour("Label_Status", QPalette::Window), counting ? QColor(0, 255, 0) : Red);
+        EXPECT_EQ(h.find<QComboBox>("Combo_AD_channel")->count(), counting ? 8 : 0);
+        EXPECT_EQ(h.session->countingTimer().isActive(), counting);
         QStringList shown;
         for (const auto& prompt : h.prompts.shown)
             shown << prompt.text;
-        EXPECT_EQ(shown, c.messages);
-        EXPECT_EQ(h.text("Label_AD_get_cyclomarkator"), c.configured.isNull() ? "0" : "41");
+        EXPECT_EQ(shown, messages);
+        EXPECT_EQ(h.text("Label_AD_get_cyclomarkator"), configured.isNull() ? "0" : "41");
     }
 }
 
@@ -255,13 +254,8 @@ TEST(WindowPlacement, SavedPositionIsRoundedAndKeptInReach) {
     const QSize window(300, 200);
     const QRect screen(0, 0, 1280, 800);
     const QRect rightMonitor(1280, 0, 1920, 1080);
-    const struct {
-        const char* what;
-        double left, top; // twips
-        QSize window;
-        QRect area;
-        QPoint expected;
-    } cases[] = {
+    // What the case is, the saved place in twips, the window, the area, where it opens.
+    const std::tuple<const char*, double, double, QSize, QRect, QPoint> cases[] = {
         {"to the nearest pixel", 1234.5, 7.5, window, screen, {82, 1}},
         {"just fits", 14700, 9000, window, screen, {980, 600}},
         {"past the bottom goes flush", 0, 75000, window, screen, {0, 600}},
@@ -274,9 +268,8 @@ TEST(WindowPlacement, SavedPositionIsRoundedAndKeptInReach) {
         {"monitor left of the first", -15082.5, 0, window, QRect(-1920, 0, 1920, 1080), {-1006, 0}},
         {"under a top panel", 0, 0, window, QRect(0, 32, 1280, 768), {0, 32}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(WindowPlacement::placeOnScreen(c.left, c.top, c.window, c.area), c.expected)
-            << c.what;
+    for (const auto& [what, left, top, size, area, expected] : cases)
+        EXPECT_EQ(WindowPlacement::placeOnScreen(left, top, size, area), expected) << what;
 }
 
 Form_MainCyclomarkator* shownWindow() {
