@@ -183,48 +183,41 @@ TEST_F(SetupDialog, LiveReadingsInTheFourDisplayModes) {
 TEST_F(SetupDialog, AcceptingAnInterface) {
     const std::string question =
         "Cyclomarkator|Critical|You must Restart Cyclomarkator.exe to use the new hardware!";
-    const struct {
-        int entry;
-        PromptAnswer answer;
-        std::string prompt;
-        int result;         // of the dialog; 0 while it stays open
-        const char* stored; // the interface for the next start
-        bool ready;
-        const char* selected;
-    } cases[] = {
-        {1, PromptAnswer::Ok, "0 messages", 0, "Dummy A/D", true, "Dummy A/D (running)"},
-        {0, PromptAnswer::Ok, "0 messages", 0, "(none)", false, "(none)"},
-        {2, PromptAnswer::Cancel, question, 0, "Dummy A/D", true, "Dummy A/D (running)"},
-        {4, PromptAnswer::Ok, question, Form_ADSetup::Restart,
-         "BMC Messsysteme: PCI-Base300/1000 + MADx", true,
-         "BMC Messsysteme: PCI-Base300/1000 + MADx"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.entry);
+    const QString pci = QStringLiteral("BMC Messsysteme: PCI-Base300/1000 + MADx");
+    using enum PromptAnswer;
+    // The entry accepted, the answer to the question, the message, the dialog's
+    // result (0 while it stays open), the interface for the next start, whether
+    // the converter is ready, and the entry shown.
+    const std::tuple<int, PromptAnswer, std::string, int, QString, bool, QString> cases[] = {
+        {1, Ok, "0 messages", 0, "Dummy A/D", true, "Dummy A/D (running)"},
+        {0, Ok, "0 messages", 0, "(none)", false, "(none)"},
+        {2, Cancel, question, 0, "Dummy A/D", true, "Dummy A/D (running)"},
+        {4, Ok, question, Form_ADSetup::Restart, pci, true, pci}};
+    for (const auto& [entry, answer, prompt, result, stored, ready, selected] : cases) {
+        SCOPED_TRACE(entry);
         rig.prompts.shown.clear();
-        rig.prompts.answers = {c.answer};
+        rig.prompts.answers = {answer};
         rig.openSimulated();
         show();
         click("Command_Change");
-        choose("Combo_Name", c.entry);
-        EXPECT_EQ(w<QLabel>("Picture_AD")->pixmap().isNull(), c.entry < 2);
+        choose("Combo_Name", entry);
+        EXPECT_EQ(w<QLabel>("Picture_AD")->pixmap().isNull(), entry < 2);
         click("Command_Accept");
-        EXPECT_EQ(onlyPrompt(rig.prompts), c.prompt);
-        EXPECT_EQ(dialog->result(), c.result);
-        EXPECT_EQ(rig.adc.interfaceName(), QLatin1String(c.stored));
-        EXPECT_EQ(rig.adc.ready(), c.ready);
-        EXPECT_EQ(w<QComboBox>("Combo_Name")->currentText(), QLatin1String(c.selected));
-        if (c.result != 0)
+        EXPECT_EQ(onlyPrompt(rig.prompts), prompt);
+        EXPECT_EQ(dialog->result(), result);
+        EXPECT_EQ(rig.adc.interfaceName(), stored);
+        EXPECT_EQ(rig.adc.ready(), ready);
+        EXPECT_EQ(w<QComboBox>("Combo_Name")->currentText(), selected);
+        if (result != 0)
             continue;
         EXPECT_TRUE(w("Command_OK")->isEnabled() && !w("Combo_Name")->isEnabled());
         tick();
-        EXPECT_EQ(text("Label_Voltage_0").isEmpty(), !c.ready);
-        EXPECT_EQ(timerOn(), c.ready);
-        EXPECT_EQ(items("Combo_Name").contains("(running)"), c.ready);
+        EXPECT_EQ(text("Label_Voltage_0").isEmpty(), !ready);
+        EXPECT_EQ(timerOn(), ready);
+        EXPECT_EQ(items("Combo_Name").contains("(running)"), ready);
     }
     // The restart stored the new interface's export; closing wrote the one in use.
-    EXPECT_EQ(exported("Hardware22", "ADC: BMC Messsysteme: PCI-Base300/1000 + MADx", "Range"),
-              "0");
+    EXPECT_EQ(exported("Hardware22", "ADC: " + pci, "Range"), "0");
     EXPECT_EQ(exported("Hardware9", "ADC: DummyAD", "Averaging"), "1");
 }
 

@@ -203,29 +203,27 @@ TEST(WindowRecorder, ShownAsSavedRecordsAndKeepsTheChartAcrossRuns) {
 // stops the counting and says so; a new interface accepted for a restart is
 // stored and ends the run.
 TEST(WindowSetup, CountingPausesWhileTheSetupDialogIsOpen) {
-    const struct {
-        int entry; // accepted in the dialog; -1: closed at once
-        bool counting;
-        const char* status; // null: the run has ended
-        const char* stored; // the interface for the next start
-    } cases[] = {{-1, true, "Dummy A/D", "Dummy A/D"},
-                 {0, false, "(none)", "(none)"},
-                 {2, false, nullptr, "BMC Messsysteme: USB-AD16f:0"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.entry);
+    // The entry accepted in the dialog (-1: closed at once), whether it counts
+    // then, the status (null: the run has ended), the interface for the next start.
+    const std::tuple<int, bool, const char*, const char*> cases[] = {
+        {-1, true, "Dummy A/D", "Dummy A/D"},
+        {0, false, "(none)", "(none)"},
+        {2, false, nullptr, "BMC Messsysteme: USB-AD16f:0"}};
+    for (const auto& [entry, counting, status, stored] : cases) {
+        SCOPED_TRACE(entry);
         WindowHarness h;
         h.writeSettings(dummySettings());
         h.startWindow();
         bool pausedWhileOpen = false;
-        QTimer::singleShot(0, h.form.get(), [&] {
+        QTimer::singleShot(0, h.form.get(), [&, entry = entry] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             pausedWhileOpen = !h.session->countingTimer().isActive();
-            if (c.entry >= 0) {
+            if (entry >= 0) {
                 dialog->findChild<QAbstractButton*>(QStringLiteral("Command_Change"))->click();
                 auto* names = dialog->findChild<QComboBox*>(QStringLiteral("Combo_Name"));
-                names->setCurrentIndex(c.entry);
-                Q_EMIT names->activated(c.entry);
+                names->setCurrentIndex(entry);
+                Q_EMIT names->activated(entry);
                 dialog->findChild<QAbstractButton*>(QStringLiteral("Command_Accept"))->click();
             }
             if (dialog->isVisible())
@@ -233,13 +231,13 @@ TEST(WindowSetup, CountingPausesWhileTheSetupDialogIsOpen) {
         });
         h.action("mnuSetup")->trigger();
         EXPECT_TRUE(pausedWhileOpen);
-        EXPECT_EQ(h.session->countingTimer().isActive(), c.counting);
-        EXPECT_EQ(h.form->isVisible(), c.status != nullptr);
-        if (c.status) {
-            EXPECT_EQ(h.text("Label_Status"), QLatin1String(c.status));
+        EXPECT_EQ(h.session->countingTimer().isActive(), counting);
+        EXPECT_EQ(h.form->isVisible(), status != nullptr);
+        if (status) {
+            EXPECT_EQ(h.text("Label_Status"), QLatin1String(status));
             h.form->close();
         }
-        EXPECT_EQ(h.settings({"HARDWARE/A/D-Converter"}), QStringList({c.stored}));
+        EXPECT_EQ(h.settings({"HARDWARE/A/D-Converter"}), QStringList({stored}));
         EXPECT_TRUE(QFileInfo::exists(h.folder("config") + "/Hardware9"));
     }
 }
