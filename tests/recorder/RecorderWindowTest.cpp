@@ -159,9 +159,9 @@ protected:
 
 // Vertical lines at i/22 of the width for odd i, black at full scale and zero,
 // grey horizontal lines every 20 rows. A trigger mark is a line across the
-// width with "Counter = n" above it. One scroll step moves the
-// picture down by one row; the new top row is blank but for the vertical
-// lines, and every 20th step it is a grid line again.
+// width with "Counter = n" above it. One scroll step moves the picture down
+// by one row; the new top row is blank but for the vertical lines, and every
+// 20th step it is a grid line again.
 TEST_F(XtPicture, GridMarksAndScrolling) {
     for (const int x : {9, 103, 197})
         EXPECT_EQ(pixel(x, 57), XtPlotImage::GridBlack) << x;
