@@ -51,44 +51,33 @@ QString summary(const char* offset, const char* gain) {
 TEST_F(Calibrating, TwoPointsGiveGainAndOffsetOrAreRefused) {
     const QString reset = QStringLiteral("A/D Calibration: Reset to Default values?");
     const QString refused = QStringLiteral("Cyclomarkator: Calibration Error");
+    using enum PromptAnswer;
     const std::pair<float, float> unchanged{0.25f, 2.0f};
-    const struct {
-        QStringList answers;
-        std::deque<float> readings;
-        PromptAnswer accept;
-        QString last; // the last question or message
-        std::pair<float, float> stored;
-    } cases[] = {
-        {{"1", "0", "4"}, LowThenHigh, PromptAnswer::Ok, summary("-0.1", "1"), {-0.1f, 1.0f}},
-        {{"1", "0,5", "4,5"},
-         {0.5f, 0.5f, 4.5f, 4.5f},
-         PromptAnswer::Ok,
-         summary("0.", "1"),
-         {0.0f, 1.0f}},
-        {{"8", "-1", "1"},
-         {0.3f, 0.5f, 0.0f, 0.0f},
-         PromptAnswer::Ok,
-         summary("1.", "-4"),
-         {1.0f, -4.0f}},
-        {{"1", ""}, {1.0f}, PromptAnswer::Ok, summary("0.", "1"), {0.0f, 1.0f}},
-        {{"1", "0", "4"}, LowThenHigh, PromptAnswer::Cancel, summary("-0.1", "1"), unchanged},
-        {{""}, {}, PromptAnswer::Yes, reset, {0.0f, 1.0f}},
-        {{""}, {}, PromptAnswer::No, reset, unchanged},
-        {{"1", "0", "4"}, {1.0f, 1.0f, 1.0f, 1.0f}, PromptAnswer::Ok, refused, unchanged},
-        {{"1", "2", "2,005"}, LowThenHigh, PromptAnswer::Ok, refused, unchanged},
-        {{"1", "0", "1e30"}, {0.1f, 0.1f, 0.2f, 0.2f}, PromptAnswer::Ok, refused, unchanged},
-        {{"1", "0", "1e99"}, LowThenHigh, PromptAnswer::Ok, refused, unchanged},
-        {{"1", "0", "0,01"}, {0.0f, 0.0f, 1e5f, 1e5f}, PromptAnswer::Ok, refused, unchanged},
-        {{"1", "0", "4"}, {0.1f, 0.1f, NAN, NAN}, PromptAnswer::Ok, refused, unchanged},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.answers.join(u'|').toStdString());
+    // The answers typed, the readings, the answer to the last question, that
+    // question or message, and the offset and gain stored.
+    const std::tuple<QStringList, std::deque<float>, PromptAnswer, QString, std::pair<float, float>>
+        cases[] = {
+            {{"1", "0", "4"}, LowThenHigh, Ok, summary("-0.1", "1"), {-0.1f, 1.0f}},
+            {{"1", "0,5", "4,5"}, {0.5f, 0.5f, 4.5f, 4.5f}, Ok, summary("0.", "1"), {0.0f, 1.0f}},
+            {{"8", "-1", "1"}, {0.3f, 0.5f, 0.0f, 0.0f}, Ok, summary("1.", "-4"), {1.0f, -4.0f}},
+            {{"1", ""}, {1.0f}, Ok, summary("0.", "1"), {0.0f, 1.0f}},
+            {{"1", "0", "4"}, LowThenHigh, Cancel, summary("-0.1", "1"), unchanged},
+            {{""}, {}, Yes, reset, {0.0f, 1.0f}},
+            {{""}, {}, No, reset, unchanged},
+            {{"1", "0", "4"}, {1.0f, 1.0f, 1.0f, 1.0f}, Ok, refused, unchanged},
+            {{"1", "2", "2,005"}, LowThenHigh, Ok, refused, unchanged},
+            {{"1", "0", "1e30"}, {0.1f, 0.1f, 0.2f, 0.2f}, Ok, refused, unchanged},
+            {{"1", "0", "0,01"}, {0.0f, 0.0f, 1e5f, 1e5f}, Ok, refused, unchanged},
+            {{"1", "0", "4"}, {0.1f, 0.1f, NAN, NAN}, Ok, refused, unchanged},
+        };
+    for (const auto& [answers, readings, accept, last, taken] : cases) {
+        SCOPED_TRACE(answers.join(u'|').toStdString());
         rig.prompts.shown.clear();
-        rig.prompts.answers = {c.accept};
-        run(8, c.answers, c.readings);
+        rig.prompts.answers = {accept};
+        run(8, answers, readings);
         ASSERT_FALSE(rig.prompts.shown.isEmpty());
-        EXPECT_EQ(asked().last(), c.last);
-        EXPECT_EQ(stored(), c.stored);
+        EXPECT_EQ(asked().last(), last);
+        EXPECT_EQ(stored(), taken);
     }
 }
 

@@ -11,7 +11,6 @@
 
 #include <QComboBox>
 #include <QFile>
-#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -22,13 +21,9 @@ protected:
     CountingState& state = rig.state;
     RecordingCoreView& view = rig.view;
     ScriptedPrompts prompts; // the dialogs' message boxes
-    using DialogDriver<Dialog>::dialog;
-    using DialogDriver<Dialog>::child;
-    using DialogDriver<Dialog>::click;
-    using DialogDriver<Dialog>::type;
 
     void reopen() { this->open(*rig.core, prompts); }
-    QLineEdit* box(const char* name) const { return child(QLatin1String(name)); }
+    QLineEdit* box(const char* name) const { return this->child(QLatin1String(name)); }
     QAbstractButton* button(const char* name) const {
         return this->template child<QAbstractButton>(QLatin1String(name));
     }
@@ -49,9 +44,11 @@ protected:
         state.TriggerProfile[6].Every = 100;
         reopen();
     }
-    void fill(const std::array<const char*, 5>& texts) {
-        for (size_t i = 0; i < texts.size(); ++i)
-            type(box(Boxes[i]), QString::fromUtf8(texts[i]));
+    // `texts` as "threshold|hysteresis|delay|extrema|counter", in the order of Boxes.
+    void fill(const char* texts) {
+        const QStringList given = QString::fromUtf8(texts).split(u'|');
+        for (qsizetype i = 0; i < given.size(); ++i)
+            type(box(Boxes[i]), given[i]);
     }
     // What the settings file holds, in the order of Boxes.
     QString saved() const {
@@ -69,30 +66,21 @@ protected:
 // the first case of a box every later one is invalid too, so a wrong order
 // names the wrong box. No infinite volts reach counting.
 TEST_F(TriggerDialog, RefusedValueIsReplacedInItsBoxAndNothingIsApplied) {
-    const struct {
-        std::array<const char*, 5> texts; // as Boxes
-        const char* button;
-        size_t box;
-        const char* replacement;
-    } cases[] = {
-        {{"", "-1", "-1", "0", "1"}, OK, 0, "0"},     {{"1e99", "0", "0", "1", "1"}, OK, 0, "0"},
-        {{"-1e99", "0", "0", "1", "1"}, OK, 0, "0"},  {{"1", "-0,1", "-1", "0", "1"}, OK, 1, "0"},
-        {{"1", "", "5", "1", "1"}, OK, 1, "0"},       {{"1", "1e99", "5", "1", "1"}, OK, 1, "0"},
-        {{"1", "0", "-1", "0", "1"}, OK, 2, "0"},     {{"1", "0", "", "1", "1"}, OK, 2, "0"},
-        {{"0", "0", "1e99", "1", "1"}, OK, 2, "0"},   {{"1", "0", "0", "0", "1"}, OK, 3, "1"},
-        {{"1", "0", "0", "", "1"}, OK, 3, "1"},       {{"1", "0", "0", "0,9", "1"}, OK, 3, "1"},
-        {{"1", "0", "0", "0", "-1"}, Set, 4, "0"},    {{"1", "0", "0", "1", ""}, Set, 4, "0"},
-        {{"1", "0", "0", "1", "-1e99"}, Set, 4, "0"}, {{"1", "0", "0", "0,4", "5"}, Set, 3, "1"},
-        {{"1", "0", "0", "", "5"}, Set, 3, "1"}};
+    // The texts, the button, the box refused (in Boxes) and its replacement.
+    const std::tuple<const char*, const char*, size_t, const char*> cases[] = {
+        {"|-1|-1|0|1", OK, 0, "0"}, {"1e99|0|0|1|1", OK, 0, "0"}, {"1|-0,1|-1|0|1", OK, 1, "0"},
+        {"1||5|1|1", OK, 1, "0"},   {"1|1e99|5|1|1", OK, 1, "0"}, {"1|0|-1|0|1", OK, 2, "0"},
+        {"1|0|0||1", OK, 3, "1"},   {"1|0|0|0,9|1", OK, 3, "1"},  {"1|0|0|0|-1", Set, 4, "0"},
+        {"1|0|0|1|", Set, 4, "0"},  {"1|0|0|0,4|5", Set, 3, "1"}, {"1|0|0||5", Set, 3, "1"}};
     const CountingState before = state;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(QStringList({c.texts.begin(), c.texts.end()}).join(u'|').toStdString());
+    for (const auto& [texts, button, refused, replacement] : cases) {
+        SCOPED_TRACE(texts);
         prompts.shown.clear();
-        fill(c.texts);
-        click(c.button);
+        fill(texts);
+        click(button);
         EXPECT_EQ(onlyPrompt(prompts), "Cyclomarkator|None|Invalid value!");
-        EXPECT_EQ(box(Boxes[c.box])->text(), QLatin1String(c.replacement));
-        EXPECT_TRUE(box(Boxes[c.box])->hasFocus());
+        EXPECT_EQ(box(Boxes[refused])->text(), QLatin1String(replacement));
+        EXPECT_TRUE(box(Boxes[refused])->hasFocus());
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(state, before);
     }
@@ -100,40 +88,34 @@ TEST_F(TriggerDialog, RefusedValueIsReplacedInItsBoxAndNothingIsApplied) {
     EXPECT_TRUE(view.count.isEmpty() && view.extremaPerCycle.isEmpty());
 }
 
-// Letters read as 0, halves round to even and huge values stop at the limit.
-// Under OK a comma ends the extrema ("2,5" is 2), under Set it is a decimal
-// comma (2.5, so 2 again); a count keeps every digit, which a single would
-// lose. OK takes all but the counter, Set only the counter and the extrema,
-// and both save before anything shows.
+// Letters read as 0 and halves round to even (the number readers' own tests
+// pin the rest of the reading). Under OK a comma ends the extrema ("2,5" is
+// 2), under Set it is a decimal comma (2.5, so 2 again). OK takes all but the
+// counter, Set only the counter and the extrema, and both save before
+// anything shows.
 TEST_F(TriggerDialog, OkAndSetTakeTheirValuesAndSaveThem) {
-    const struct {
-        std::array<const char*, 5> texts; // as Boxes
-        const char* button;
-        const char* saved;
-    } cases[] = {{{"volts", "0,1", "12.5", "2,5", "7"}, OK, "0 0.1 12 2 40"},
-                 {{"-1,25", "0", "13.5", "3.5", "7"}, OK, "-1.25 0 14 4 40"},
-                 {{"0", "0", "1e20", "1", "7"}, OK, "0 0 2147483647 1 40"},
-                 {{"7", "0,5", "1", "1e99", "1e99"}, OK, "7 0.5 1 2147483647 40"},
-                 {{"7", "0,5", "1", "2,5", "1,5"}, Set, "1.5 0.2 250 2 2"},
-                 {{"7", "0,5", "1", ",7", "16777217"}, Set, "1.5 0.2 250 1 16777217"},
-                 {{"7", "0,5", "1", "3,5", "0"}, Set, "1.5 0.2 250 4 0"},
-                 {{"7", "0,5", "1", "1e99", "1e99"}, Set, "1.5 0.2 250 2147483647 2147483647"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(QStringList({c.texts.begin(), c.texts.end()}).join(u'|').toStdString());
+    // The texts, the button and what is saved then, in the order of Boxes.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"volts|0,1|12.5|2,5|7", OK, "0 0.1 12 2 40"},
+        {"-1,25|0|13.5|3.5|7", OK, "-1.25 0 14 4 40"},
+        {"7|0,5|1|2,5|1,5", Set, "1.5 0.2 250 2 2"},
+        {"7|0,5|1|3,5|0", Set, "1.5 0.2 250 4 0"}};
+    for (const auto& [texts, button, taken] : cases) {
+        SCOPED_TRACE(texts);
         start();
-        fill(c.texts);
-        click(c.button);
+        fill(texts);
+        click(button);
         EXPECT_TRUE(prompts.shown.isEmpty());
-        EXPECT_EQ(dialog->isVisible(), c.button == Set);
-        EXPECT_EQ(saved(), QLatin1String(c.saved));
+        EXPECT_EQ(dialog->isVisible(), button == Set);
+        EXPECT_EQ(saved(), QLatin1String(taken));
         EXPECT_EQ(view.extremaPerCycle, saved().section(u' ', 3, 3));
     }
 }
 
-// Set shows the count and the next trigger (interval 100) at once; OK takes
-// the options, and a trigger that is off shows so.
+// Set shows the count, every digit of it (a single would lose the last), and
+// the next trigger (interval 100) at once; OK takes the options.
 TEST_F(TriggerDialog, SetShowsTheCountAndOkTakesTheOptions) {
-    fill({"1", "0", "0", "1", "16777217"});
+    fill("1|0|0|1|16777217");
     click(Set);
     EXPECT_EQ(QStringList({view.count, view.nextTrigger}), QStringList({"16777217", "16777300"}));
     click("Option_CountMode_1");
@@ -144,26 +126,23 @@ TEST_F(TriggerDialog, SetShowsTheCountAndOkTakesTheOptions) {
     EXPECT_EQ(QStringList({rig.saved("Cyclomarkator", "CountMode"), rig.saved("Trigger", "Source"),
                            rig.saved("Trigger", "Enabled")}),
               QStringList({"1", "2", "0"}));
-    EXPECT_EQ(view.nextTrigger, QStringLiteral("Trigger off"));
 }
 
 // A count taken by Set stays, however the dialog closes; of the rest only
 // Enter (OK is the default button) takes anything.
 TEST_F(TriggerDialog, ClosingKeepsASetCountAndOnlyEnterTakesTheRest) {
-    for (const auto& [key, delay] : {std::pair{Qt::Key_unknown, 250}, // the Cancel button
-                                     {Qt::Key_Escape, 250},
-                                     {Qt::Key_Return, 30}}) {
+    for (const bool enter : {false, true}) { // Cancel, and so Escape, rejects
         reopen();
-        fill({"1", "0", "0", "3", "500"});
+        fill("1|0|0|3|500");
         click(Set);
         type(box("Text_Delay"), QStringLiteral("30"));
-        if (key == Qt::Key_unknown)
-            click("Command_Cancel");
+        if (enter)
+            QTest::keyClick(box("Text_Delay"), Qt::Key_Return);
         else
-            QTest::keyClick(box("Text_Delay"), key);
-        EXPECT_FALSE(dialog->isVisible()) << key;
-        EXPECT_EQ(state.CycleCount, 500) << key;
-        EXPECT_EQ(state.TriggerDelayMs, delay) << key;
+            click("Command_Cancel");
+        EXPECT_FALSE(dialog->isVisible()) << enter;
+        EXPECT_EQ(state.CycleCount, 500) << enter;
+        EXPECT_EQ(state.TriggerDelayMs, enter ? 30 : 250) << enter;
     }
 }
 
@@ -270,14 +249,9 @@ TEST_F(ProfileDialog, RefusedProfileEmptiesFromTheFailingRowAndAppliesNothing) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         // rows, fallback, the boxes after the message
         {"10/2 10/5", "200", "10/2 / / / / / 200"},
-        {"10/2 20/5 15/1", "200", "10/2 20/5 / / / / 200"},
         {"0/2", "200", "/ / / / / / 200"},
-        {"-5/2", "200", "/ / / / / / 200"},
-        {"ten/2", "200", "/ / / / / / 200"},
         {"1e99/1 1e98/1", "200", "1e99/1 / / / / / 200"}, // both stop at the limit
-        {"10/", "200", "/ / / / / / 200"},
         {"10/0.5", "200", "/ / / / / / 200"},
-        {"10/2", "0", "10/2 / / / / / 0"},
         {"10/2 / 30/x", "often", "10/2 / / / / / often"}, // rows after an empty bound go too
         {"1/1 2/1 3/1 4/1 5/1 6/1", "", "1/1 2/1 3/1 4/1 5/1 6/1 "},
     };
@@ -296,14 +270,13 @@ TEST_F(ProfileDialog, RefusedProfileEmptiesFromTheFailingRowAndAppliesNothing) {
     EXPECT_TRUE(view.events.isEmpty() && view.nextTrigger.isEmpty());
 }
 
-// The rows end at the first empty bound, whatever follows; halves round to
-// even and a comma ends a number.
+// The rows end at the first empty bound, whatever follows; numbers are
+// rounded and a comma ends one.
 TEST_F(ProfileDialog, ValidProfileIsApplied) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"10/2 20/5 / 5/0 x/", "200", "10/2 20/5 200"},
         {"/x 10/2", "1", "1"},
         {"10,7/2 10.7/2", "200", "10/2 11/2 200"},
-        {"10.5/1.5", "199.5", "10/2 200"},
         {"1/1 2/1 3/1 4/1 5/1 6/1", "9", "1/1 2/1 3/1 4/1 5/1 6/1 9"},
     };
     for (const auto& [rows, fallback, taken] : cases) {
@@ -318,8 +291,7 @@ TEST_F(ProfileDialog, ValidProfileIsApplied) {
 
 // The dialog opens on the rows in use, the fallback and the extra events (its
 // list reached by Alt+N); Default fills the boxes only, and OK then applies
-// them, saved before they show; with extra events the next trigger from a
-// count of 0 is 1.
+// them and saves them.
 TEST_F(ProfileDialog, OpensOnTheProfileAndDefaultThenOkAppliesTheDefaults) {
     EXPECT_EQ(shown(), QStringLiteral("5/1 50/7 500/9 / / / 1000"));
     auto* events = child<QComboBox>(QStringLiteral("Combo_TriggerEvents"));
@@ -334,23 +306,21 @@ TEST_F(ProfileDialog, OpensOnTheProfileAndDefaultThenOkAppliesTheDefaults) {
     events->setCurrentIndex(2);
     click("Command_OK");
     EXPECT_EQ(applied(), QStringLiteral("10/2 20/5 50/10 100/20 200/50 500/100 200"));
-    EXPECT_EQ(QStringList({view.events, view.nextTrigger}), QStringList({"3x", "1"}));
     EXPECT_EQ(QStringList({rig.saved("Profile", "Profiles"), rig.saved("Trigger", "Events")}),
               QStringList({"6", "2"}));
 }
 
-// Enter is OK (the default button); Cancel and Escape take nothing.
-TEST_F(ProfileDialog, EnterTakesTheProfileCancelAndEscapeDoNot) {
-    for (const Qt::Key key : {Qt::Key_unknown, Qt::Key_Escape, Qt::Key_Return}) {
+// Enter is OK (the default button); Cancel (and so Escape) takes nothing.
+TEST_F(ProfileDialog, EnterTakesTheProfileCancelDoesNot) {
+    for (const bool enter : {false, true}) {
         reopen();
         fill("10/2", "200");
-        if (key == Qt::Key_unknown) // the Cancel button
-            click("Command_Cancel");
+        if (enter)
+            QTest::keyClick(every(6), Qt::Key_Return);
         else
-            QTest::keyClick(every(6), key);
-        const bool taken = key == Qt::Key_Return;
-        EXPECT_EQ(dialog->result(), taken ? QDialog::Accepted : QDialog::Rejected) << key;
-        EXPECT_EQ(state.ProfileRows, taken ? 1 : 3) << key;
+            click("Command_Cancel");
+        EXPECT_EQ(dialog->result(), enter ? QDialog::Accepted : QDialog::Rejected) << enter;
+        EXPECT_EQ(state.ProfileRows, enter ? 1 : 3) << enter;
     }
 }
 

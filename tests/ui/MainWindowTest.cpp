@@ -1,17 +1,10 @@
 // The main window through its real session: start-up, the menus, counting,
 // the recorder hooks, where the window opens and how a run ends.
 #include "WindowHarness.h"
-#include "adc/LibadxDevices.h"
-#include "counting/TriggerFile.h"
-#include "platform/ProfileFile.h"
 #include "platform/UnixSignalWatcher.h"
 #include "recorder/Form_Xt_Recorder.h"
 #include "recording/RecorderDataFile.h"
-#include "session/CounterSession.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedPrompts.h"
 #include "ui/ActivityLine.h"
-#include "ui/Form_MainCyclomarkator.h"
 #include "ui/WindowPlacement.h"
 #include "ui/WindowRun.h"
 
@@ -19,19 +12,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <csignal>
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -50,31 +37,29 @@ const QColor Red(255, 0, 0);
 TEST(WindowStartUp, ShowsTheInterfaceAndCountsOnlyWhenItOpened) {
     const QString failing = QStringLiteral("National Instruments: 6023E/6024E/6025E");
     const QStringList cannotOpen{"Cannot initialize A/D-Interface\n\"" + failing + '"'};
-    const struct {
-        QString configured; // null: no settings file at all
-        QString status;
-        bool counting; // and so green with 8 channels, or red with none
-        QStringList messages;
-    } cases[] = {{{}, "(none)", false, {}},
-                 {"Acme 3000", "(none)", false, {}},
-                 {"Dummy A/D", "Dummy A/D", true, {}},
-                 {failing, failing, false, cannotOpen}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.configured.toStdString());
+    // The interface configured (null: no settings file at all), the status,
+    // whether it counts (and so is green with 8 channels, or red with none)
+    // and the messages shown.
+    const std::tuple<QString, QString, bool, QStringList> cases[] = {
+        {{}, "(none)", false, {}},
+        {"Dummy A/D", "Dummy A/D", true, {}},
+        {failing, failing, false, cannotOpen}};
+    for (const auto& [configured, status, counting, messages] : cases) {
+        SCOPED_TRACE(configured.toStdString());
         WindowHarness h;
-        if (!c.configured.isNull())
-            h.writeSettings("[HARDWARE]\nA/D-Converter=" + c.configured +
+        if (!configured.isNull())
+            h.writeSettings("[HARDWARE]\nA/D-Converter=" + configured +
                             "\n[Cyclomarkator]\nValue=41\n");
         h.startWindow();
-        EXPECT_EQ(h.text("Label_Status"), c.status);
-        EXPECT_EQ(h.colour("Label_Status", QPalette::Window), c.counting ? QColor(0, 255, 0) : Red);
-        EXPECT_EQ(h.find<QComboBox>("Combo_AD_channel")->count(), c.counting ? 8 : 0);
-        EXPECT_EQ(h.session->countingTimer().isActive(), c.counting);
+        EXPECT_EQ(h.text("Label_Status"), status);
+        EXPECT_EQ(h.colour("Label_Status", QPalette::Window), counting ? QColor(0, 255, 0) : Red);
+        EXPECT_EQ(h.find<QComboBox>("Combo_AD_channel")->count(), counting ? 8 : 0);
+        EXPECT_EQ(h.session->countingTimer().isActive(), counting);
         QStringList shown;
         for (const auto& prompt : h.prompts.shown)
             shown << prompt.text;
-        EXPECT_EQ(shown, c.messages);
-        EXPECT_EQ(h.text("Label_AD_get_cyclomarkator"), c.configured.isNull() ? "0" : "41");
+        EXPECT_EQ(shown, messages);
+        EXPECT_EQ(h.text("Label_AD_get_cyclomarkator"), configured.isNull() ? "0" : "41");
     }
 }
 
@@ -197,8 +182,8 @@ TEST(WindowRecorder, ShownAsSavedRecordsAndKeepsTheChartAcrossRuns) {
     const int32_t samples = recording.SampleCount;
     EXPECT_GE(samples, 30);
     EXPECT_EQ(recording.MarkCount, 2); // the start-up's own flag write leaves one too
-    EXPECT_FALSE(recorder->close());   // only hidden
-    EXPECT_FALSE(recorder->isVisible() || shown->isChecked());
+    EXPECT_FALSE(recorder->close());   // only hidden; the chart scrolls on
+    EXPECT_TRUE(!recorder->isVisible() && !shown->isChecked() && recorder->scrolling());
     h.endRun();
     EXPECT_EQ(h.settings({"General/ShowRecorder"}), QStringList({"0"}));
     EXPECT_EQ(QFileInfo(h.folder("program") + "/Data.dat").size(), RecorderDataFile::FileSize);
@@ -218,29 +203,27 @@ TEST(WindowRecorder, ShownAsSavedRecordsAndKeepsTheChartAcrossRuns) {
 // stops the counting and says so; a new interface accepted for a restart is
 // stored and ends the run.
 TEST(WindowSetup, CountingPausesWhileTheSetupDialogIsOpen) {
-    const struct {
-        int entry; // accepted in the dialog; -1: closed at once
-        bool counting;
-        const char* status; // null: the run has ended
-        const char* stored; // the interface for the next start
-    } cases[] = {{-1, true, "Dummy A/D", "Dummy A/D"},
-                 {0, false, "(none)", "(none)"},
-                 {2, false, nullptr, "BMC Messsysteme: USB-AD16f:0"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.entry);
+    // The entry accepted in the dialog (-1: closed at once), whether it counts
+    // then, the status (null: the run has ended), the interface for the next start.
+    const std::tuple<int, bool, const char*, const char*> cases[] = {
+        {-1, true, "Dummy A/D", "Dummy A/D"},
+        {0, false, "(none)", "(none)"},
+        {2, false, nullptr, "BMC Messsysteme: USB-AD16f:0"}};
+    for (const auto& [entry, counting, status, stored] : cases) {
+        SCOPED_TRACE(entry);
         WindowHarness h;
         h.writeSettings(dummySettings());
         h.startWindow();
         bool pausedWhileOpen = false;
-        QTimer::singleShot(0, h.form.get(), [&] {
+        QTimer::singleShot(0, h.form.get(), [&, entry = entry] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
             pausedWhileOpen = !h.session->countingTimer().isActive();
-            if (c.entry >= 0) {
+            if (entry >= 0) {
                 dialog->findChild<QAbstractButton*>(QStringLiteral("Command_Change"))->click();
                 auto* names = dialog->findChild<QComboBox*>(QStringLiteral("Combo_Name"));
-                names->setCurrentIndex(c.entry);
-                Q_EMIT names->activated(c.entry);
+                names->setCurrentIndex(entry);
+                Q_EMIT names->activated(entry);
                 dialog->findChild<QAbstractButton*>(QStringLiteral("Command_Accept"))->click();
             }
             if (dialog->isVisible())
@@ -248,13 +231,13 @@ TEST(WindowSetup, CountingPausesWhileTheSetupDialogIsOpen) {
         });
         h.action("mnuSetup")->trigger();
         EXPECT_TRUE(pausedWhileOpen);
-        EXPECT_EQ(h.session->countingTimer().isActive(), c.counting);
-        EXPECT_EQ(h.form->isVisible(), c.status != nullptr);
-        if (c.status) {
-            EXPECT_EQ(h.text("Label_Status"), QLatin1String(c.status));
+        EXPECT_EQ(h.session->countingTimer().isActive(), counting);
+        EXPECT_EQ(h.form->isVisible(), status != nullptr);
+        if (status) {
+            EXPECT_EQ(h.text("Label_Status"), QLatin1String(status));
             h.form->close();
         }
-        EXPECT_EQ(h.settings({"HARDWARE/A/D-Converter"}), QStringList({c.stored}));
+        EXPECT_EQ(h.settings({"HARDWARE/A/D-Converter"}), QStringList({stored}));
         EXPECT_TRUE(QFileInfo::exists(h.folder("config") + "/Hardware9"));
     }
 }
@@ -269,32 +252,22 @@ TEST(WindowPlacement, SavedPositionIsRoundedAndKeptInReach) {
     const QSize window(300, 200);
     const QRect screen(0, 0, 1280, 800);
     const QRect rightMonitor(1280, 0, 1920, 1080);
-    const struct {
-        const char* what;
-        double left, top; // twips
-        QSize window;
-        QRect area;
-        QPoint expected;
-    } cases[] = {
-        {"inside stays", 1500, 750, window, screen, {100, 50}},
+    // What the case is, the saved place in twips, the window, the area, where it opens.
+    const std::tuple<const char*, double, double, QSize, QRect, QPoint> cases[] = {
         {"to the nearest pixel", 1234.5, 7.5, window, screen, {82, 1}},
-        {"just fits", 980 * 15, 600 * 15, window, screen, {980, 600}},
-        {"past the right edge goes flush", 1200 * 15, 0, window, screen, {980, 0}},
-        {"past the bottom goes flush", 0, 5000 * 15, window, screen, {0, 600}},
-        {"negative goes to the edge", -3000, -15, window, screen, {0, 0}},
+        {"just fits", 14700, 9000, window, screen, {980, 600}},
+        {"past the bottom goes flush", 0, 75000, window, screen, {0, 600}},
         // The title bar must stay in reach.
         {"window larger than the screen", 15, 15, QSize(1400, 900), screen, {0, 0}},
         {"absurd values", 1e99, -1e99, window, screen, {980, 0}},
         {"not a number", std::nan(""), std::nan(""), window, screen, {0, 0}},
-        {"second monitor keeps its place", 2000 * 15, 100 * 15, window, rightMonitor, {2000, 100}},
-        {"gone monitor falls onto this one", 2000 * 15, 100 * 15, window, screen, {980, 100}},
-        {"left of a second monitor", 0, 0, window, rightMonitor, {1280, 0}},
+        {"second monitor keeps its place", 30000, 1500, window, rightMonitor, {2000, 100}},
+        {"gone monitor falls onto this one", 30000, 1500, window, screen, {980, 100}},
         {"monitor left of the first", -15082.5, 0, window, QRect(-1920, 0, 1920, 1080), {-1006, 0}},
         {"under a top panel", 0, 0, window, QRect(0, 32, 1280, 768), {0, 32}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(WindowPlacement::placeOnScreen(c.left, c.top, c.window, c.area), c.expected)
-            << c.what;
+    for (const auto& [what, left, top, size, area, expected] : cases)
+        EXPECT_EQ(WindowPlacement::placeOnScreen(left, top, size, area), expected) << what;
 }
 
 Form_MainCyclomarkator* shownWindow() {
