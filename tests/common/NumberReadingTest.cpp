@@ -39,11 +39,8 @@ TEST(ParseNumber, ReadsTheLeadingNumber) {
         {"&O17", 15.0f},
         {"&HA:", 10.0f}, // only 0-9, A-F and a-f are hex digits
         {"&Z1", 0.0f},
-        {"abc", 0.0f},
         {"", 0.0f},
-        {".", 0.0f},
         {"-", 0.0f},
-        {"12abc", 12.0f},
         {".5", 0.5f},
         {"1e-60", 0.0f},
         {"1e99", Inf},
