@@ -147,7 +147,7 @@ TEST_F(Facade, InterfacesThatCannotBeOpenedLeaveThePlaceholder) {
 
 // The range the user chose last time wins over the one in memory (1); what is
 // not a 32-bit number, as anyone may edit the registry, keeps that one instead
-// of overflowing. The range in use at the end is kept for next time.
+// of overflowing. The range in use at the end is kept on disk for next time.
 TEST_F(Facade, RestoresTheRangeAtOpenAndSavesItAtClose) {
     const std::pair<const char*, int32_t> cases[] = {
         {"3", 3},   {" 0 ", 0},         {"2.5", 2},         {"", 1},    {"three", 1},
@@ -162,8 +162,7 @@ TEST_F(Facade, RestoresTheRangeAtOpenAndSavesItAtClose) {
     }
     facade.setRange(3);
     facade.ADC_close();
-    EXPECT_EQ(registry.value(QStringLiteral("ADC"), QStringLiteral("Range"), {}),
-              QStringLiteral("3"));
+    EXPECT_EQ(RegistryArea(registry.path()).value("ADC", "Range", {}), QStringLiteral("3"));
     EXPECT_EQ(devices.released, (QList<int32_t>{20}));
 }
 

@@ -1,7 +1,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ProgramHome.h"
-#include "platform/RegistryArea.h"
 #include "platform/RigLock.h"
 #include "platform/TempFile.h"
 #include "support/TestFiles.h"
@@ -140,15 +139,6 @@ TEST(ProgramFolder, FallsBackAndTheNewerSettingsWin) {
     choice = ProgramFolder::choose(prog, config, Name);
     EXPECT_TRUE(fileBytes(choice.settingsPath()).contains("Value=790"));
     EXPECT_TRUE(choice.message.isEmpty());
-}
-
-// A value set is there for the next start.
-TEST(RegistryArea, KeepsValuesBySectionAndKey) {
-    QTemporaryDir dir;
-    RegistryArea area(RegistryArea::defaultPath(dir.path(), "Cyclomarkator"));
-    EXPECT_EQ(area.value("ADC", "Range", "3"), QStringLiteral("3"));
-    area.setValue("ADC", "Range", "2");
-    EXPECT_EQ(RegistryArea(area.path()).value("ADC", "Range", "3"), QStringLiteral("2"));
 }
 
 // A rig's folders take one copy at a time; a private temporary folder is
