@@ -169,7 +169,8 @@ TEST_F(Facade, RestoresTheRangeAtOpenAndSavesItAtClose) {
 // Calls before start-up has reset the facade meet the placeholder, never null
 // (winrt asks without creating one); without channels read_all leaves the
 // values as they are. A reading the device does not answer is no number that
-// could pass for a voltage: read_all fails and leaves the values alone.
+// could pass for a voltage: read_all fails and leaves the values alone (the
+// tick's use of the failure is checked with the counting core).
 TEST_F(Facade, CallsBeforeAResetMeetThePlaceholderAndReadAllFollowsTheChannels) {
     EXPECT_EQ(facade.ADC_winrt_device(), -1);
     std::vector<float> values{9.0f};
@@ -182,8 +183,6 @@ TEST_F(Facade, CallsBeforeAResetMeetThePlaceholderAndReadAllFollowsTheChannels) 
     EXPECT_EQ(values, (std::vector<float>{0.0f, 0.5f, 1.0f}));
 
     fake->failure = "cable pulled";
-    EXPECT_FALSE(facade.readVoltage(1).has_value());
-    EXPECT_EQ(facade.readFailure(), QStringLiteral("cable pulled"));
     EXPECT_TRUE(std::isnan(facade.ADC_get_voltage(1)));
     EXPECT_FALSE(facade.ADC_read_all(values));
     EXPECT_EQ(values, (std::vector<float>{0.0f, 0.5f, 1.0f}));
