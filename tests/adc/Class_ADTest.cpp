@@ -1,8 +1,13 @@
+// The two backends without hardware: the library placeholder and the
+// simulated device.
 #include "adc/Class_AD.h"
+#include "adc/Class_AD_Dummy.h"
+#include "support/ManualClock.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -33,24 +38,19 @@ Class_AD::Exports fakeExports() {
     return exports;
 }
 
-// The library is loaded once, at creation, with an empty name.
-TEST(Class_AD, CreationLoadsTheLibraryOnceWithAnEmptyName) {
-    lib = Library{};
+// The library is loaded once, at creation, with an empty name; 16-bit answers
+// keep their sign (65535 arrives as -1). The library reports how many
+// characters it wrote: a count beyond the buffer or below 1 must never make us
+// read past it or show garbage.
+TEST(Class_AD, LoadsOnceAndKeepsAnswersWithinTheirRange) {
     Class_AD backend(fakeExports());
     EXPECT_EQ(lib.loads, 1);
     EXPECT_EQ(lib.loadedName, "");
-    // 16-bit answers keep their sign: 65535 arrives as -1.
     EXPECT_EQ(backend.AD_get(0), -1);
     EXPECT_EQ(backend.AD_init(0), -1);
-}
-
-// The library reports how many characters it wrote; a count beyond the buffer
-// or below 1 must never make us read past it or show garbage.
-TEST(Class_AD, KeepsTheReportedCharactersWithinTheBuffer) {
     const std::string full(Class_AD::TextBufferSize, 'x');
     const std::tuple<std::string, int32_t, std::string> cases[] = {
         {"abc", 0, ""}, {"USB-AD", 3, "USB"}, {"abc", -5, ""}, {full, 100000, full}};
-    Class_AD backend(fakeExports());
     for (const auto& [written, count, expected] : cases) {
         lib.text = written;
         lib.count = count;
@@ -58,6 +58,56 @@ TEST(Class_AD, KeepsTheReportedCharactersWithinTheBuffer) {
         EXPECT_EQ(backend.AD_dll_date().toStdString(), expected) << count;
         EXPECT_EQ(backend.AD_interface_name().toStdString(), expected) << count;
     }
+}
+
+// Readings must match the counts other programs recorded from this device. At
+// 0 ms the exact quotient is 32767.5000076, so it must not round down; three
+// equal samples must average back to the exact volts.
+TEST(Class_AD_Dummy, MatchesTheRecordedCountsAndVolts) {
+    const struct {
+        int32_t ms;
+        int32_t raw;
+        float volts; // NaN: not a worked value
+    } cases[] = {{0, 32768, 0.000152587890625f},
+                 {2500, 55937, NAN},
+                 {5000, 65535, 10.0f},
+                 {15000, 0, -10.0f}};
+    for (const auto& c : cases) {
+        ManualClock clock(c.ms);
+        Class_AD_Dummy dummy(clock);
+        QString name = QStringLiteral("DummyAD");
+        ASSERT_EQ(dummy.AD_load(name), -1);
+        dummy.AD_set_averaging(3);
+        EXPECT_EQ(dummy.AD_get(0), c.raw) << c.ms;
+        if (!std::isnan(c.volts)) {
+            EXPECT_EQ(dummy.AD_get_voltage(0), c.volts) << c.ms;
+        }
+    }
+}
+
+// Chosen counts through the object's own AD_get, as a derived device would feed them.
+class ScriptedDummy : public Class_AD_Dummy {
+public:
+    using Class_AD_Dummy::Class_AD_Dummy;
+    std::vector<int32_t> raws{0, 0, 0, 65535};
+    size_t next = 0;
+    int32_t AD_get(int32_t) override { return raws.at(next++ % raws.size()); }
+};
+
+// Before AD_load and before any averaging is set, and for averaging <= 0, one
+// sample is read: never a division by zero.
+TEST(Class_AD_Dummy, AveragesTheCountOfSamplesInForce) {
+    ManualClock clock;
+    ScriptedDummy dummy(clock);
+    EXPECT_EQ(dummy.AD_get_voltage(0), -10.0f);
+    dummy.AD_set_averaging(3);
+    EXPECT_EQ(dummy.AD_get_voltage(0), -10.0f / 3.0f);
+    for (const int32_t requested : {0, -1, INT32_MIN})
+        EXPECT_EQ(dummy.AD_set_averaging(requested), 1) << requested;
+    EXPECT_EQ(dummy.AD_get_voltage(0), -10.0f);
+    EXPECT_EQ(dummy.next, 5u);
+    // Channels beyond the eight of the record still get a name.
+    EXPECT_EQ(dummy.AD_channel_name(8), QStringLiteral("AD_8"));
 }
 
 } // namespace

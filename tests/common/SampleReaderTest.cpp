@@ -81,27 +81,26 @@ bool sameBits(float a, float b) {
 // drop nor shift a sample, whichever delimiter the file uses; a time column
 // hands out each sample's time.
 TEST(SampleReader, ReadsLinesAndColumnsAfterTheirHeader) {
-    EXPECT_EQ(readAll("1.5\r\n  -2,25 \n\n+3e-1\t\n4").values,
-              (std::vector<float>{1.5f, -2.25f, 0.3f, 4.0f}));
-    const Read csv = readAll("time,load,stroke\nms,V,mm\n0,1.5,9\n40,2.5,9\n", column(2, ','));
-    EXPECT_EQ(csv.values, (std::vector<float>{1.5f, 2.5f}));
-    EXPECT_EQ(csv.headerLines, 2);
+    EXPECT_EQ(readAll("time,load,stroke\nms,V,mm\n0,1.5,9\n", column(2, ',')).headerLines, 2);
     const struct {
         std::string text;
         SampleReader::Options options;
         std::vector<float> values;
-        char delimiter;
-    } cases[] = {{"t;U\n0;1,5\n1;-0,5\n", column(2), {1.5f, -0.5f}, ';'},
-                 {"1,2,3\n", column(3), {3.0f}, ','},
-                 {"1\t\t3\n", column(3), {3.0f}, '\t'},
-                 {"% t  U\n   5.0e-02  -1.2e+00\n\t1.0e-01 2\n", column(2), {-1.2f, 2.0f}, ' '},
-                 {"1,5 2,5\n", column(2), {2.5f}, ' '}, // a decimal comma, not a delimiter
-                 {"a b\n 1  2 \r\n", column(2, SampleReader::Blanks), {2.0f}, ' '}};
+        char delimiter; // 0: whole lines
+    } cases[] = {
+        {"1.5\r\n  -2,25 \n\n+3e-1\t\n4", {}, {1.5f, -2.25f, 0.3f, 4.0f}, 0},
+        {"time,load,stroke\nms,V,mm\n0,1.5,9\n40,2.5,9\n", column(2, ','), {1.5f, 2.5f}, ','},
+        {"t;U\n0;1,5\n1;-0,5\n", column(2), {1.5f, -0.5f}, ';'},
+        {"1,2,3\n", column(3), {3.0f}, ','},
+        {"1\t\t3\n", column(3), {3.0f}, '\t'},
+        {"% t  U\n   5.0e-02  -1.2e+00\n\t1.0e-01 2\n", column(2), {-1.2f, 2.0f}, ' '},
+        {"1,5 2,5\n", column(2), {2.5f}, ' '}, // a decimal comma, not a delimiter
+        {"a b\n 1  2 \r\n", column(2, SampleReader::Blanks), {2.0f}, ' '}};
     for (const auto& c : cases) {
         const Read r = readAll(c.text, c.options);
         EXPECT_EQ(r.values, c.values) << c.text;
         EXPECT_EQ(r.status, SampleReader::Status::End) << c.text << r.error;
-        EXPECT_EQ(r.delimiter, c.delimiter) << c.text;
+        EXPECT_TRUE(c.delimiter == 0 || r.delimiter == c.delimiter) << c.text;
     }
     const Read timed = readAll("t U\n0.000 1\n0.0005 2\n0.0005 3\n1e6 4\n", column(2, ' ', 1));
     EXPECT_EQ(timed.values, (std::vector<float>{1, 2, 3, 4}));
@@ -151,7 +150,6 @@ TEST(SampleReader, BadInputStopsWithWhereAndWhy) {
         {"1\n1.5.2\n", {}, "line 2: \"1.5.2\" is not a number", 1},
         {"1\nnan\n", {}, "line 2: \"nan\" is not a number", 1},
         {"1\ninf\n", {}, "line 2: \"inf\" is not a number", 1},
-        {"1\n1e99\n", {}, "line 2: \"1e99\" is out of range", 1},
         {"1\n3.5e38\n", {}, "line 2: \"3.5e38\" is out of range", 1},
         {"1\n\x1b]0;pwned\x07\n", {}, "line 2: \"\\x1B]0;pwned\\x07\" is not a number", 1},
         {"1\n\xff\xfe\xc2\x9b\xc3\xa9\n",
@@ -210,31 +208,30 @@ TEST(SampleReader, LinesSpanningReadBlocksAreReadWhole) {
     EXPECT_EQ(readAll(gzip(text.substr(0, 1000)) + gzip(text.substr(1000))).values, r.values);
 }
 
-// The quick reading must give, bit for bit, what the careful reading gives,
-// on numbers of every shape: random digits and exponents, the float limits,
-// values halfway between two floats (where reading in double and then
-// rounding to single differs from rounding once).
-TEST(SampleReader, QuickReadingAgreesWithCarefulReadingOnMillionsOfNumbers) {
+// The quick reading may decline a line, never disagree with the careful one.
+// On numbers of every shape (random digits and exponents, the float limits,
+// values halfway between two floats, where reading in double and then
+// rounding to single differs from rounding once) it must give the same bits;
+// on random characters, in every layout, it may not accept what the careful
+// reading refuses.
+TEST(SampleReader, QuickReadingNeverDisagreesWithTheCarefulReading) {
     std::mt19937_64 random(17);
     const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     std::istringstream edges("3.40282347e38 3.4028235e38 3.40282357e38 -3.4028236e38 "
                              "1.17549435e-38 1.4e-45 7e-46 0.000 -0 +.5 5. 9007199254740993 "
                              "9007199254740992 1e22 1e23 123456789e-22");
-    std::vector<std::string> numbers{std::istream_iterator<std::string>(edges), {}};
+    std::vector<std::string> lines{std::istream_iterator<std::string>(edges), {}};
     char text[64];
     for (int i = 0; i < 2'000'000; ++i) {
         const uint32_t bits = static_cast<uint32_t>(random());
         float f = 0.0f;
         std::memcpy(&f, &bits, sizeof f);
-        switch (i % 4) {
-        case 0: // a float's neighbourhood: halfway to the next float, in double
+        if (i % 4 == 0) // halfway to the next float, in double
             std::snprintf(text, sizeof text, "%.17g",
                           (double(f) + double(std::nextafter(f, INFINITY))) / 2);
-            break;
-        case 1:
+        else if (i % 4 == 1)
             std::snprintf(text, sizeof text, "%.*g", 1 + pick(12), double(f));
-            break;
-        default: { // random digits, point, exponent
+        else { // random digits, point, exponent
             std::string s = pick(3) == 0 ? "-" : "";
             for (int d = pick(12); d >= 0; --d)
                 s += char('0' + pick(10));
@@ -244,53 +241,36 @@ TEST(SampleReader, QuickReadingAgreesWithCarefulReadingOnMillionsOfNumbers) {
                 s.append("e").append(std::to_string(pick(90) - 45));
             std::snprintf(text, sizeof text, "%s", s.c_str());
         }
-        }
-        numbers.emplace_back(text);
+        lines.emplace_back(text);
     }
-    std::string file;
-    std::vector<float> expected;
-    for (const std::string& n : numbers) {
-        float value = 0.0f;
-        std::string why;
-        if (SampleLine::parseValue(n.data(), n.data() + n.size(), true, value, why)) {
-            file += n + "\n";
-            expected.push_back(value);
-        }
-    }
-    ASSERT_GT(expected.size(), 1'500'000u);
-    const Read r = readAll(file);
-    ASSERT_EQ(r.values.size(), expected.size()) << r.error;
-    for (size_t i = 0; i < expected.size(); ++i)
-        ASSERT_TRUE(sameBits(r.values[i], expected[i])) << i << " " << expected[i];
-}
-
-// On lines of random characters, the quick reading either declines or agrees
-// with the careful one, for every layout: it may never accept what the
-// careful reading refuses.
-TEST(SampleReader, QuickReadingNeverAcceptsWhatTheCarefulReadingRefuses) {
-    std::mt19937_64 random(15);
+    const size_t numbers = lines.size();
     const char alphabet[] = "0123456789012345678901234567890123456789..,,;;  \t\t\r-+eEnaNx";
-    const SampleLine::Fields layouts[] = {{0, 0, ','},  {2, 0, ','}, {2, 1, ';'},
-                                          {1, 3, '\t'}, {2, 0, ' '}, {3, 1, ' '}};
-    int accepted = 0;
     for (int i = 0; i < 300'000; ++i) {
         std::string line;
-        for (int n = static_cast<int>(random() % 24); n > 0; --n)
+        for (int n = pick(24); n > 0; --n)
             line += alphabet[random() % (sizeof alphabet - 1)];
+        lines.push_back(line);
+    }
+    const SampleLine::Fields layouts[] = {{0, 0, ','},  {2, 0, ','}, {2, 1, ';'},
+                                          {1, 3, '\t'}, {2, 0, ' '}, {3, 1, ' '}};
+    size_t accepted = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
         const std::string terminated = line + "\n";
-        for (const SampleLine::Fields& fields : layouts) {
+        // Numbers as whole lines only; the random lines in every layout.
+        for (size_t l = 0; l < (i < numbers ? 1 : std::size(layouts)); ++l) {
+            const SampleLine::Fields& fields = layouts[l];
             float quick = 0.0f, careful = 0.0f;
             double quickTime = 0.0, carefulTime = 0.0;
-            const char* next = nullptr;
-            if (fields.column == 0)
-                next = SampleLine::quick<SampleLine::Layout::Whole>(terminated.data(), fields,
-                                                                    quick, quickTime);
-            else if (fields.delimiter == ' ')
-                next = SampleLine::quick<SampleLine::Layout::BlankSeparated>(
-                    terminated.data(), fields, quick, quickTime);
-            else
-                next = SampleLine::quick<SampleLine::Layout::Delimited>(terminated.data(), fields,
-                                                                        quick, quickTime);
+            using SampleLine::Layout;
+            const char* next =
+                fields.column == 0
+                    ? SampleLine::quick<Layout::Whole>(terminated.data(), fields, quick, quickTime)
+                : fields.delimiter == ' '
+                    ? SampleLine::quick<Layout::BlankSeparated>(terminated.data(), fields, quick,
+                                                                quickTime)
+                    : SampleLine::quick<Layout::Delimited>(terminated.data(), fields, quick,
+                                                           quickTime);
             if (!next)
                 continue;
             ++accepted;
@@ -303,5 +283,5 @@ TEST(SampleReader, QuickReadingNeverAcceptsWhatTheCarefulReadingRefuses) {
             ASSERT_EQ(next, terminated.data() + terminated.size());
         }
     }
-    EXPECT_GT(accepted, 1000);
+    EXPECT_GT(accepted, 1'000'000u); // most numbers take the quick path
 }

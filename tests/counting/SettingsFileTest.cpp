@@ -47,8 +47,9 @@ QString written(const CountingState& state, const QLocale& locale = QLocale::c()
 }
 
 // A value edited by hand or left by an older version must be brought into
-// the range the counting relies on, key by key. The state is written back to
-// read the value (the writer is pinned by SaveWritesEveryKeyInOrder).
+// the range the counting relies on, key by key (the plain clamps are checked
+// with the hostile files). The state is written back to read the value (the
+// writer is pinned by SaveWritesEveryKeyInOrder).
 TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
     const struct {
         const char *text, *key, *expected;
@@ -56,8 +57,6 @@ TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
         // The minor count is checked against the extrema per cycle stored after it.
         {"[Cyclomarkator]\nValue2=2\nPeriodizitaet=2", "Value2", "0"},
         {"[Cyclomarkator]\nValue2=1\nPeriodizitaet=2", "Value2", "1"},
-        {"[Cyclomarkator]\nValue=-7", "Value", "0"},
-        {"[Cyclomarkator]\nPeriodizitaet=0", "Periodizitaet", "1"},
         // The next trigger always lies ahead of the count, or at the limit.
         {"[Cyclomarkator]\nValue=150\n[Trigger]\nTrigCount=150", "TrigCount", "151"},
         {"[Cyclomarkator]\nValue=150\n[Trigger]\nTrigCount=200", "TrigCount", "200"},
@@ -68,12 +67,10 @@ TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
         {"[Trigger]\nSource=3", "Source", "3"},
         {"[Trigger]\nEnabled=5", "Enabled", "1"},
         {"[Cyclomarkator]\nCountMode=7", "CountMode", "0"}, // would count nothing at all
-        {"[Profile]\nProfiles=9", "Profiles", "6"},
         {"[Profile]\nProfiles=-2", "Profiles", "0"},
         {"[Trigger]\nEvents=3", "Events", "0"},
         {"[Trigger]\nEvents=2", "Events", "2"},
         {"[Trigger]\nHysterese=-0.3", "Hysterese", "0.2"},
-        {"[Trigger]\nTrigDelay=-5", "TrigDelay", "0"},
         {"[Trigger]\nADchannel=-3", "ADchannel", "0"},
     };
     for (const auto& c : cases) {
@@ -85,18 +82,14 @@ TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
 
 // With no file the loader's own defaults must be the program's: count 0, one
 // extremum per cycle, maxima, triggers on at source 0, 0 V, 0.2 V, no delay,
-// next trigger 1, no interface, not on top.
-TEST(SettingsFile, NoFileGivesTheDefaults) {
+// next trigger 1, no interface, not on top. A damaged or hostile file must
+// neither crash the loader nor leave a value outside the ranges the rest of
+// the program relies on.
+TEST(SettingsFile, NoFileGivesTheDefaultsAndHostileFilesSaneValues) {
     QString name = QStringLiteral("old");
     bool onTop = true;
     EXPECT_EQ(load({}, &name, &onTop), CountingState());
-    EXPECT_EQ(name, QString());
-    EXPECT_FALSE(onTop);
-}
-
-// A damaged or hostile file must neither crash the loader nor leave a value
-// outside the ranges the rest of the program relies on.
-TEST(SettingsFile, HostileFilesLoadSaneValues) {
+    EXPECT_TRUE(name.isEmpty() && !onTop) << name.toStdString();
     QByteArray junk(4096, '\0');
     QRandomGenerator random(1234);
     for (char& c : junk)

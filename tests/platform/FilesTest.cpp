@@ -1,8 +1,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/ProgramFolder.h"
-#include "platform/RegistryArea.h"
+#include "platform/ProgramHome.h"
+#include "platform/RigLock.h"
 #include "platform/TempFile.h"
-#include "platform/ZR2010.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -22,23 +22,14 @@ unsigned modeOf(const QString& path) {
 }
 } // namespace
 
-// A rewrite of the exchange file must not truncate it under a reader, and
-// nobody else may read it.
-TEST(TempFile, WritesInPlaceWithoutTruncating) {
+// Nobody else may read a temporary file (writing in place is checked with the
+// exchange and flag files). Something planted under its name is never written
+// through, and the refusal says why.
+TEST(TempFile, IsPrivateAndRefusesLinksFoldersFifosAndOtherOwners) {
     QTemporaryDir dir;
-    TempFile file;
-    ASSERT_TRUE(file.open(dir.path(), "~Trigger.tmp")) << file.errorText().toStdString();
-    ASSERT_TRUE(file.writeAt(0, "ABCDEFGH", 8));
-    ASSERT_TRUE(file.writeAt(0, "xy", 2));
-    EXPECT_EQ(file.size(), 8);
-    EXPECT_EQ(fileBytes(dir.filePath("~Trigger.tmp")), QByteArray("xyCDEFGH"));
-    EXPECT_EQ(modeOf(dir.filePath("~Trigger.tmp")), 0600u);
-}
-
-// Something planted under a temporary file's name is never written through,
-// and the refusal says why.
-TEST(TempFile, RefusesLinksFoldersFifosAndOtherOwners) {
-    QTemporaryDir dir;
+    TempFile own;
+    ASSERT_TRUE(own.open(dir.path(), "own")) << own.errorText().toStdString();
+    EXPECT_EQ(modeOf(dir.filePath("own")), 0600u);
     const QString victim = dir.filePath("victim");
     ASSERT_TRUE(AtomicFile::write(victim, "precious"));
     ASSERT_TRUE(QFile::link(victim, dir.filePath("~ADC.txt")));
@@ -56,9 +47,7 @@ TEST(TempFile, RefusesLinksFoldersFifosAndOtherOwners) {
     for (const QString& name : names) {
         TempFile file;
         EXPECT_FALSE(file.open(dir.path(), name)) << name.toStdString();
-        EXPECT_FALSE(file.errorText().isEmpty());
-        EXPECT_NE(file.errorNumber(), 0);
-        EXPECT_FALSE(file.writeAt(0, "x", 1));
+        EXPECT_NE(file.errorNumber(), 0) << name.toStdString();
     }
     EXPECT_EQ(fileBytes(victim), QByteArray("precious"));
 }
@@ -73,7 +62,6 @@ TEST(AtomicFile, WritesThroughLinksAndRefusesWhatIsNoFile) {
     ASSERT_TRUE(AtomicFile::write(link, "second"));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(fileBytes(target), QByteArray("second"));
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).contains("C.INI"));
     const QString toDevice = dir.filePath("D.INI");
     ASSERT_TRUE(QFile::link("/dev/null", toDevice));
     QString error;
@@ -151,19 +139,68 @@ TEST(ProgramFolder, FallsBackAndTheNewerSettingsWin) {
     EXPECT_TRUE(choice.message.isEmpty());
 }
 
-// A value set is there for the next start.
-TEST(RegistryArea, KeepsValuesBySectionAndKey) {
-    QTemporaryDir dir;
-    RegistryArea area(RegistryArea::defaultPath(dir.path(), "Cyclomarkator"));
-    EXPECT_EQ(area.value("ADC", "Range", "3"), QStringLiteral("3"));
-    area.setValue("ADC", "Range", "2");
-    EXPECT_EQ(RegistryArea(area.path()).value("ADC", "Range", "3"), QStringLiteral("2"));
+// A rig's folders take one copy at a time; a private temporary folder is
+// locked itself (no lock file a cleaner could delete); in a shared one a
+// link or another user's file under the lock file's name is refused, not
+// written through.
+TEST(RigLock, OneCopyPerFolderWhateverHappensToLockFiles) {
+    QTemporaryDir dir, temp;
+    RigLock first, second, oneFolder;
+    ASSERT_EQ(first.lockProgramFolder(dir.path()), RigLock::Outcome::Held);
+    EXPECT_EQ(second.lockProgramFolder(dir.path()), RigLock::Outcome::HeldByAnotherCopy);
+    ASSERT_EQ(first.lockTempFolder(temp.path(), "Cyclomarkator"), RigLock::Outcome::Held);
+    EXPECT_EQ(second.lockTempFolder(temp.path(), "Cyclomarkator"),
+              RigLock::Outcome::HeldByAnotherCopy);
+    ASSERT_EQ(oneFolder.lockProgramFolder(temp.path() + "/rig"), RigLock::Outcome::NotPossible);
+    ASSERT_TRUE(QDir().mkdir(temp.path() + "/rig"));
+    ASSERT_EQ(oneFolder.lockProgramFolder(temp.path() + "/rig"), RigLock::Outcome::Held);
+    EXPECT_EQ(oneFolder.lockTempFolder(temp.path() + "/rig", "Cyclomarkator"),
+              RigLock::Outcome::Held);
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"rig"});
+
+    QTemporaryDir shared;
+    ASSERT_EQ(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+    const QString lockFile = shared.filePath(RigLock::lockFileName("Cyclomarkator"));
+    ASSERT_TRUE(QFile::link(shared.filePath("elsewhere"), lockFile));
+    RigLock planted;
+    EXPECT_EQ(planted.lockTempFolder(shared.path(), "Cyclomarkator"),
+              RigLock::Outcome::NotPossible);
+    EXPECT_TRUE(planted.why().contains(lockFile));
+    EXPECT_FALSE(QFile::exists(shared.filePath("elsewhere")));
+    ASSERT_TRUE(QFile::remove(lockFile));
+    RigLock third, fourth;
+    EXPECT_EQ(third.lockTempFolder(shared.path(), "Cyclomarkator"), RigLock::Outcome::Held);
+    EXPECT_EQ(fourth.lockTempFolder(shared.path(), "Cyclomarkator"),
+              RigLock::Outcome::HeldByAnotherCopy);
 }
 
-// Time differences across the wrap of the millisecond clock (the overlapping
-// move of ZR_memcpy is checked through the recorder's marks).
-TEST(ZR2010, SubTimeAcrossAClockWrap) {
-    EXPECT_EQ(ZR2010::ZR_SubTime(1040, 1000), 40);
-    EXPECT_EQ(ZR2010::ZR_SubTime(INT32_MIN + 5, INT32_MAX - 4), 10);
-    EXPECT_EQ(ZR2010::ZR_SubTime(5, -5), 10);
+// An installed program that wrote beside itself would write into /usr as
+// root, or warn at every start as anybody else; one run from its build
+// folder keeps its files there. A relative XDG_DATA_HOME would name a folder
+// below wherever the program was started, so the XDG rules ignore it.
+TEST(ProgramHome, InstalledExecutablesKeepTheirFilesInTheDataFolder) {
+    const QByteArray home = qgetenv("HOME"), data = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", "/home/lab");
+    const struct {
+        const char* executable;
+        const char* dataHome;
+        const char* folder;
+    } cases[] = {
+        {"/usr/bin/cyclomarkator", "/srv/data/", "/srv/data/cyclomarkator"},
+        {"/usr/local/bin/cyclomarkator", "", "/home/lab/.local/share/cyclomarkator"},
+        {"/opt/cyclomarkator/Cyclomarkator", "relative", "/home/lab/.local/share/cyclomarkator"},
+        {"/tmp/prefix/bin/cyclomarkator", "/srv/data", "/srv/data/cyclomarkator"},
+        {"/home/lab/sbin/Cyclomarkator", "/srv/data", "/srv/data/cyclomarkator"},
+        {"/home/lab/src/build/Cyclomarkator", "/srv/data", "/home/lab/src/build"},
+        {"/home/lab/binaries/Cyclomarkator", "/srv/data", "/home/lab/binaries"},
+        {"/usr2/Cyclomarkator", "/srv/data", "/usr2"},
+        {"/optical/Cyclomarkator", "/srv/data", "/optical"},
+    };
+    for (const auto& c : cases) {
+        qputenv("XDG_DATA_HOME", c.dataHome);
+        EXPECT_EQ(ProgramHome::defaultFolder(c.executable), c.folder) << c.executable;
+    }
+    qputenv("HOME", home);
+    qputenv("XDG_DATA_HOME", data);
 }

@@ -1,5 +1,6 @@
-// The recorder data file: its layout, the trip through it, damaged and
-// hostile files, failed saves and loads, and a save killed half-way.
+// The recording's ring and marks, and its data file: the layout, the trip
+// through it, damaged and hostile files, failed saves and loads, and a save
+// killed half-way.
 #include "recording/RecorderDataFile.h"
 #include "recording/XtRecording.h"
 #include "support/ProblemLog.h"
@@ -14,6 +15,7 @@
 #include <memory>
 #include <random>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -24,9 +26,10 @@ int32_t int32At(const QByteArray& bytes, qsizetype offset) {
 }
 
 // A recording with distinct values everywhere, so that a field read from the
-// wrong offset shows.
-std::unique_ptr<XtRecording> sampleRecording(int samples, int marks) {
+// wrong offset shows; the first sample goes into the slot after `index`.
+std::unique_ptr<XtRecording> sampleRecording(int samples, int marks, int32_t index = -1) {
     auto recording = std::make_unique<XtRecording>();
+    recording->SampleIndex = index;
     for (int n = 0; n < samples; ++n)
         recording->addSample(1000 + n * 40, static_cast<float>(n) / 8.0f - 3.0f);
     for (int n = 0; n < marks; ++n)
@@ -86,7 +89,6 @@ TEST_F(DataFile, RoundTripRestoresTheRingAndAnEmptyRecorderKeepsTheIndex) {
     empty.addMark(77, 4242);
     ASSERT_TRUE(RecorderDataFile::save(path(), empty, log));
     ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, log));
-    EXPECT_EQ(int32At(fileBytes(path()), 21), -1);
     auto expected = sampleRecording(12345, 0);
     expected->SampleCount = 0;
     expected->addMark(77, 4242);
@@ -106,9 +108,8 @@ TEST_F(DataFile, DamagedFilesAreRefusedWithTheirReasonAndChangeNothing) {
     } cases[] = {
         {0, qFromLittleEndian<qint32>("CYCL"), FileSize, Format}, // magic differs in case only
         {13, 2, FileSize, "Invalid version"},
-        {13, 2, 17, "Invalid version"},  // cut after the version
-        {13, 2, 100, "Invalid version"}, // a later version may have another length
-        {-1, 0, 15, Format},             // only the magic
+        {13, 2, 17, "Invalid version"}, // cut after the version
+        {-1, 0, 15, Format},            // only the magic
         {-1, 0, FileSize - 1, Format},
         {-1, 0, FileSize + 1, Format},
         {17, 10001, FileSize, Format}, // count above the ring
@@ -207,6 +208,57 @@ TEST_F(DataFile, AKilledSaveLeavesAWholeFile) {
         ASSERT_TRUE(RecorderDataFile::load(path(), *loaded, log));
         const float newest = loaded->SampleRing[static_cast<size_t>(loaded->SampleIndex)].Value;
         EXPECT_GE(newest, static_cast<float>(*reported));
+    }
+}
+
+// A full ring takes the next sample in place of the oldest, and only that;
+// after 999 marks the oldest drop out and the count stays.
+TEST(XtRecording, AFullRingOrMarkListDropsTheOldestOnly) {
+    auto recording = sampleRecording(10000, 0);
+    recording->addSample(123, -2.5f);
+    EXPECT_EQ(recording->SampleIndex, 0);
+    EXPECT_EQ(recording->SampleCount, 10000);
+    EXPECT_EQ(recording->SampleRing[0].Value, -2.5f);
+    EXPECT_EQ(recording->SampleRing[1].Value, -2.875f); // the next oldest is still there
+    for (int32_t n = 1; n <= 1005; ++n)
+        recording->addMark(n * 10, n);
+    EXPECT_EQ(recording->MarkCount, 999);
+    for (int32_t k = 1; k <= 999; ++k) // the 999 newest, 7..1005, the newest last
+        ASSERT_EQ(recording->TriggerMarks[static_cast<size_t>(k)].Counter, 6 + k) << k;
+}
+
+// The redraw draws the newest sample and walks back from it one slot at a
+// time, wrapping from 0 to 9999, through `visited` slots, `first` to `last`.
+TEST(XtRecording, TheRedrawWalksTheRingFromTheNewestBackAndLeavesOutTheOldest) {
+    const struct {
+        int32_t index; // before the first sample
+        int samples;
+        size_t visited;
+        int32_t first, last;
+    } cases[] = {
+        {-1, 5, 4, 3, 0},
+        {-1, 9999, 9998, 9997, 0},
+        // 9 999 of the 10 000 drawn: the newest in slot 9999, then 9998 down
+        // to 1; the oldest (slot 0) is left out.
+        {-1, 10000, 9998, 9998, 1},
+        // Newest in slot 0: wraps to 9999 and stops before slot 1.
+        {-1, 10001, 9998, 9999, 2},
+        // A count below what the index implies (after loading a file without
+        // samples into a running recorder): stale slots of an earlier run are
+        // never drawn.
+        {500, 2, 1, 501, 501},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.samples);
+        std::vector<int32_t> slots;
+        sampleRecording(c.samples, 0, c.index)->forEachRedrawSlot([&](int32_t s) {
+            slots.push_back(s);
+        });
+        ASSERT_EQ(slots.size(), c.visited);
+        EXPECT_EQ(slots.front(), c.first);
+        EXPECT_EQ(slots.back(), c.last);
+        for (size_t n = 1; n < slots.size(); ++n)
+            ASSERT_EQ((slots[n - 1] - slots[n] + 10000) % 10000, 1) << "at " << n;
     }
 }
 

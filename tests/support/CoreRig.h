@@ -23,8 +23,7 @@
 class CoreRig {
 public:
     explicit CoreRig(const QLocale& locale = QLocale::c()) {
-        FakeBackend* fake = devices.offer();
-        backend = fake;
+        backend = devices.offer();
         QString name = QStringLiteral("BMC Messsysteme: USB-AD:0");
         EXPECT_TRUE(adc.ADC_open(name));
         adc.setReady(true);

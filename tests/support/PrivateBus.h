@@ -19,10 +19,8 @@ public:
         QStringList arguments{"--session", "--nofork", "--print-address"};
         if (!m_socketPath.isEmpty())
             arguments << "--address=unix:path=" + m_socketPath;
-        m_daemon.setProgram("dbus-daemon");
-        m_daemon.setArguments(arguments);
         m_daemon.setStandardErrorFile(QProcess::nullDevice());
-        m_daemon.start();
+        m_daemon.start("dbus-daemon", arguments);
         if (!m_daemon.waitForStarted(5000)) {
             error = "dbus-daemon did not start: " + m_daemon.errorString();
             return false;
