@@ -97,18 +97,20 @@ TEST(PlotScale, TicksPixelsAndRanges) {
 // Ten million samples into 1432 columns: the columns merge, memory stays
 // fixed, and every sample that stands out is still its column's extreme.
 TEST(PlotColumns, NoSampleIsLostWhenTenMillionShareTheColumns) {
-    const std::map<int64_t, float> spikes = {{123, -3.0f},       {6'553'723, 9.5f},
-                                             {6'553'724, -7.0f}, {7'000'001, 4.0f},
-                                             {9'999'998, -1.0f}, {65'537, 2.0f}};
+    const std::map<int64_t, float> spikes = {
+        {123, -3.0f},       {6'553'723, 9.5f}, {6'553'724, -7.0f}, {7'000'001, 4.0f},
+        {9'999'998, -1.0f}, {65'537, 2.0f},    {5'000'001, -2.0f}};
     constexpr int64_t Samples = 10'000'000;
     std::vector<float> values(Samples, 0.25f);
     for (const auto& [index, value] : spikes)
         values[size_t(index)] = value;
-    // In blocks of 64 Ki samples, so that some columns span two blocks.
+    // In blocks of 10 000 samples, which the power-of-two columns do not
+    // divide: columns span two blocks, and the spikes at 5 000 001 and
+    // 7 000 001 stand in the second part of one.
     PlotColumns columns(1432, true);
-    for (int64_t start = 0; start < Samples; start += 1 << 16)
+    for (int64_t start = 0; start < Samples; start += 10'000)
         columns.addSamples(double(start), 1.0, values.data() + start,
-                           size_t(std::min<int64_t>(Samples - start, 1 << 16)));
+                           size_t(std::min<int64_t>(Samples - start, 10'000)));
     columns.addExtremum(6'553'723, 9.5f);
     columns.addExtremum(6'553'900, 3.0f);
     ASSERT_LE(columns.used(), 1432);
