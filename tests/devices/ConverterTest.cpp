@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <tuple>
 
 namespace {
 
@@ -30,12 +30,15 @@ void write(const QString& path, const QByteArray& text) {
     file.write(text);
 }
 
-TEST(ConverterAddress, EveryWrongPartIsNamed) {
-    const struct {
-        int32_t number;
-        const char* address;
-        const char* why; // a part of the message; null: the address is fine
-    } cases[] = {
+// Every wrong part of an address is named before anything opens. Of the
+// recorded signal, the start-up reading and the first tick see the first
+// sample, every reading of a tick the same one; gaps are skipped. Without a
+// loop the end fails every reading; with one the file starts again, and a
+// file that is gone at the start of a round fails until it is back. Files
+// that cannot be played are refused when they open, saying why.
+TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTick) {
+    // The interface, the address and a part of the message (null: the address is fine).
+    const std::tuple<int32_t, const char*, const char*> cases[] = {
         {23, "iio:iio:device0?root=/tmp/x", nullptr},
         {24,
          "modbus-tcp://192.0.2.10:502?unit=1&register=0&channels=8&kind=holding&format="
@@ -61,30 +64,20 @@ TEST(ConverterAddress, EveryWrongPartIsNamed) {
     };
     ManualClock clock;
     const DeviceTransports transports(clock);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.address);
+    for (const auto& [number, address, part] : cases) {
+        SCOPED_TRACE(address);
         QString why;
         try {
-            EXPECT_NE(transports.createConverter(c.number, QString::fromUtf8(c.address)), nullptr);
+            EXPECT_NE(transports.createConverter(number, QString::fromUtf8(address)), nullptr);
         } catch (const DeviceError& error) {
             why = error.why();
         }
-        EXPECT_TRUE(c.why ? why.contains(QString::fromUtf8(c.why)) : why.isEmpty())
+        EXPECT_TRUE(part ? why.contains(QString::fromUtf8(part)) : why.isEmpty())
             << why.toStdString();
     }
-}
-
-// The start-up reading and the first tick see the first sample, every
-// reading of a tick the same one; gaps are skipped. Without a loop the end
-// fails every reading; with one the file starts again, and a file that is
-// gone at the start of a round fails until it is back. Files that cannot be
-// played are refused when they open, saying why.
-TEST(Replay, OneSamplePerTickToTheEndOrRoundAgain) {
     QTemporaryDir dir;
     const QString path = dir.filePath("signal.csv");
     write(path, "time;load\n0;0.5\n1;-1.5\n2;\n3;nan\n4;1.75\n");
-    ManualClock clock;
-    const DeviceTransports transports(clock);
     for (const bool loop : {false, true}) {
         SCOPED_TRACE(loop);
         const auto control = transports.createConverter(

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 // A facade over hosts whose controls all record into `script`; the settings
@@ -44,8 +46,12 @@ struct Rig {
 // reads once at init, readings come in the restored range, the close step
 // closes (no side holds the device any more) and so does the end of the run.
 // Interface 22 opens "pcibase:0", whichever of its names the rig uses; a
-// device held open answers the probe without a call.
-TEST(LibadxSteps, ProbeOpenReadAndCloseOfUsbAd16fAndPciBase) {
+// device held open answers the probe without a call. Interface 21 reads all
+// channels in one block, each value the mean of its samples (averaging 0
+// takes one rather than dividing by zero), and keeps the device open until
+// the end of the run. A block the device does not answer fails the read and
+// says why.
+TEST(LibadxSteps, ProbeOpenReadAndCloseOfEachDevice) {
     Rig rig;
     rig.registry.setValue("ADC", "Range", "2");
     ASSERT_TRUE(rig.open("BMC Messsysteme: USB-AD16f:0"));
@@ -60,13 +66,6 @@ TEST(LibadxSteps, ProbeOpenReadAndCloseOfUsbAd16fAndPciBase) {
     EXPECT_EQ(pci.script.calls,
               (QStringList{"open pcibase:0", "close", "open pcibase:0", "read 1 0", "close"}));
     EXPECT_EQ(rig.addresses + pci.addresses, (QStringList{"20", "22"}));
-}
-
-// Interface 21 reads all channels in one block, each value the mean of its
-// samples (averaging 0 takes one rather than dividing by zero), and keeps the
-// device open until the end of the run. A block the device does not answer
-// fails the read and says why.
-TEST(LibadxSteps, UsbAdReadsAllChannelsInOneBlock) {
     for (const int32_t averaging : {3, 0}) {
         SCOPED_TRACE(averaging);
         Rig rig;
@@ -102,12 +101,8 @@ TEST(LibadxSteps, UsbAdReadsAllChannelsInOneBlock) {
 // which key of which file and why. Keys are found regardless of case, and the
 // PCI-Base under either name, its own first.
 TEST(DevicesSection, EntriesFindTheirTransportOrSayWhyNot) {
-    const struct {
-        const char* text;
-        int32_t interfaceNumber;
-        bool found;
-        const char* why; // the end of the message, if any
-    } cases[] = {
+    // The settings, the interface, whether it is found and the end of the message, if any.
+    const std::tuple<const char*, int32_t, bool, const char*> cases[] = {
         {"", 20, false, nullptr},
         {"[Devices]\nusbbase:0=\n", 20, false, nullptr},
         {"[devices]\nUSBBASE:0 = sim:\n", 20, true, nullptr},
@@ -124,16 +119,16 @@ TEST(DevicesSection, EntriesFindTheirTransportOrSayWhyNot) {
     };
     QTemporaryDir dir;
     ManualClock clock;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+    for (const auto& [text, interfaceNumber, found, why] : cases) {
+        SCOPED_TRACE(text);
         ProfileFile settings(dir.filePath("Cyclomarkator.INI"));
-        settings.loadText(QString::fromUtf8(c.text));
+        settings.loadText(QString::fromUtf8(text));
         ScriptedPrompts prompts;
         DeviceHosts hosts(settings, prompts, clock);
-        EXPECT_EQ(hosts.probe(c.interfaceNumber), c.found);
-        ASSERT_EQ(prompts.shown.size(), c.why ? 1 : 0);
-        if (c.why) {
-            EXPECT_TRUE(prompts.shown[0].text.endsWith(QString(c.why).arg(settings.path())))
+        EXPECT_EQ(hosts.probe(interfaceNumber), found);
+        ASSERT_EQ(prompts.shown.size(), why ? 1 : 0);
+        if (why) {
+            EXPECT_TRUE(prompts.shown[0].text.endsWith(QString(why).arg(settings.path())))
                 << prompts.shown[0].text.toStdString();
         }
     }

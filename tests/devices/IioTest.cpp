@@ -55,10 +55,8 @@ protected:
 };
 
 TEST_F(Iio, DevicesAreFoundByNameOrNodeOrToldWhyNot) {
-    const struct {
-        const char* target;
-        const char* said; // the description, or a part of why it does not open
-    } cases[] = {
+    // The target, and the description or a part of why it does not open.
+    const std::pair<const char*, const char*> cases[] = {
         {"ads1115", "ads1115, 4 channels (iio:device0)"},
         {"iio:device0", "ads1115, 4 channels (iio:device0)"},
         {"mcp3008", "in_voltage0_raw holds \"12x\", not a whole number"},
@@ -67,12 +65,12 @@ TEST_F(Iio, DevicesAreFoundByNameOrNodeOrToldWhyNot) {
         {"ads1015", "no Industrial I/O device is named \"ads1015\" in"},
         {"iio:device7", "there is no iio:device7 in"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.target);
-        IioControl iio = control(QString::fromUtf8(c.target));
+    for (const auto& [target, part] : cases) {
+        SCOPED_TRACE(target);
+        IioControl iio = control(QString::fromUtf8(target));
         const bool opened = iio.open(QStringLiteral("iio"));
         const QString said = opened ? iio.found().description : iio.openError();
-        EXPECT_TRUE(said.contains(QString::fromUtf8(c.said))) << said.toStdString();
+        EXPECT_TRUE(said.contains(QString::fromUtf8(part))) << said.toStdString();
     }
     put("iio:device4/name", "ads1115");
     put("iio:device4/in_voltage0_raw", "1");
@@ -129,10 +127,9 @@ TEST_F(Iio, ASlowDeviceReadsTheCountedChannelEveryTickAndTheOthersInTurn) {
         iio.beginTick(2);
         int fresh = 0;
         for (int32_t channel = 1; channel <= 4; ++channel) {
-            if (iio.readRaw(channel) == tick * 8 + channel - 1) {
-                ++fresh;
-                ++freshTicks[static_cast<size_t>(channel - 1)];
-            }
+            const bool isFresh = iio.readRaw(channel) == tick * 8 + channel - 1;
+            fresh += isFresh;
+            freshTicks[static_cast<size_t>(channel - 1)] += isFresh;
         }
         EXPECT_EQ(iio.readRaw(2), tick * 8 + 1);
         EXPECT_LE(fresh, 2) << tick;

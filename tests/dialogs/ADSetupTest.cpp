@@ -22,13 +22,8 @@ protected:
 
     void show() { open(rig.adc, rig.prompts); }
     template <class T = QWidget> T* w(const QString& name) const { return child<T>(name); }
-    QString text(const QString& name) const {
-        if (auto* box = dialog->findChild<QLineEdit*>(name))
-            return box->text();
-        if (auto* button = dialog->findChild<QAbstractButton*>(name))
-            return button->text();
-        return w<QLabel>(name)->text();
-    }
+    // The text of a box, button or label.
+    QString text(const QString& name) const { return w(name)->property("text").toString(); }
     // The texts of the eight rows of Label_CH, Text_Label or Label_Voltage.
     QString rows(const char* name) const {
         QStringList texts;
@@ -65,14 +60,17 @@ protected:
 };
 
 // The simulated converter as the dialog opens on it, with the access keys
-// the user works with.
-TEST_F(SetupDialog, OpensOnTheSimulatedConverter) {
+// the user works with. Names typed or restored by a double-click are the
+// channels' names, whole in the export (that no line break bends it, the
+// settings file's own tests show); giving the converter up keeps the names;
+// closing, even by Escape, exports.
+TEST_F(SetupDialog, OpensOnTheSimulatedConverterAndNamesReachTheExportWhole) {
     rig.openSimulated();
     show();
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("A/D-Converter [Dummy A/D]"));
-    EXPECT_EQ(w<QComboBox>("Combo_Name")->currentText(), QStringLiteral("Dummy A/D (running)"));
-    EXPECT_EQ(QStringList({text("Label_Status"), items("Combo_Range"), text("Text_Averaging")}),
-              QStringList({"Dummy A/D", "-10V ... 10V ", "1"}));
+    EXPECT_EQ(QStringList({dialog->windowTitle(), w<QComboBox>("Combo_Name")->currentText(),
+                           text("Label_Status"), items("Combo_Range"), text("Text_Averaging")}),
+              QStringList({"A/D-Converter [Dummy A/D]", "Dummy A/D (running)", "Dummy A/D",
+                           "-10V ... 10V ", "1"}));
     EXPECT_TRUE(w<QAbstractButton>("Option_Input_mode_0")->isChecked());
     EXPECT_EQ(rows("Label_CH"), "&1: AD CH0|&2: AD CH1|&3: AD CH2|&4: AD CH3|&5: AD CH4|"
                                 "&6: AD CH5|&7: AD CH6|&8: AD CH7");
@@ -83,14 +81,31 @@ TEST_F(SetupDialog, OpensOnTheSimulatedConverter) {
         QTest::keyClick(dialog.get(), key, Qt::AltModifier);
         EXPECT_TRUE(w(name)->hasFocus()) << name;
     }
+    paste("Text_Label_0", QStringLiteral("Load\n[ADC: CH1]\r\nChannelName=forged"));
+    paste("Text_Label_2", QStringLiteral("a=b"));
+    paste("Text_Label_3", QStringLiteral("gone"));
+    QTest::mouseDClick(w("Label_CH_3"), Qt::LeftButton);
+    click("Command_Change");
+    choose("Combo_Name", 0);
+    click("Command_Accept");
+    show();
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    QStringList names;
+    for (int i = 0; i < 4; ++i)
+        names << exported("Hardware9", QStringLiteral("ADC: CH%1").arg(i), "ChannelName");
+    EXPECT_EQ(names.join(u'|'), "Load [ADC: CH1]  ChannelName=forged|AD_1|a=b|AD CH3");
 }
 
 // What the user can reach: with a converter, nothing open, in change mode,
 // and with 16 channels, two ranges and differential inputs. The detector is
 // never usable; "Cali&brated" only goes with mV and says that it corrects nothing.
-TEST_F(SetupDialog, ControlsOpenToTheUserFollowTheConverterAndTheMode) {
+// Samples per reading take effect at once and the box shows the count in
+// force: text without a number gives 1, and no reading may take minutes.
+// The range and input mode picked are the ones in force.
+TEST_F(SetupDialog, ControlsFollowTheConverterAndTheModeAndTakeEffectAtOnce) {
     // Channels (0: the simulated converter; -1: nothing open), change mode, greyed.
-    const std::tuple<int, bool, const char*> cases[] = {
+    const std::tuple<int, bool, const char*> states[] = {
         {0, false,
          "Check_More Combo_Name Combo_Range Command_Accept Frame_Auger Option_Input_mode_1"},
         {-1, false,
@@ -101,7 +116,7 @@ TEST_F(SetupDialog, ControlsOpenToTheUserFollowTheConverterAndTheMode) {
          "Frame_Auger Frame_NameOfChannel Frame_Reading Frame_Settings"},
         {16, false, "Combo_Name Command_Accept Frame_Auger"},
     };
-    for (const auto& [channels, change, off] : cases) {
+    for (const auto& [channels, change, off] : states) {
         rig.adc.setReady(false);
         if (channels == 0)
             rig.openSimulated();
@@ -119,16 +134,6 @@ TEST_F(SetupDialog, ControlsOpenToTheUserFollowTheConverterAndTheMode) {
     click("Option_Display_1");
     EXPECT_FALSE(w("Check_Calibration")->isEnabled());
     EXPECT_TRUE(w("Check_Calibration")->toolTip().contains("not corrected"));
-}
-
-// Samples per reading take effect at once and the box shows the count in
-// force: text without a number gives 1, and no reading may take minutes.
-// The range and input mode picked are the ones in force.
-TEST_F(SetupDialog, SettingsTakeEffectAtOnce) {
-    rig.offer(2).ranges = {{-1.0f, 1.0f}, {-2.5f, 2.5f}};
-    rig.backend->differential = -1;
-    rig.open(SetupRig::VendorDevice);
-    show();
     const std::pair<const char*, int32_t> cases[] = {{"17", 17}, {"0", 1},       {"nan", 1},
                                                      {"2,5", 2}, {"1001", 1000}, {" 12 x", 12}};
     for (const auto& [typed, count] : cases) {
@@ -136,7 +141,7 @@ TEST_F(SetupDialog, SettingsTakeEffectAtOnce) {
         EXPECT_EQ(rig.adc.averaging(), count) << typed;
         EXPECT_EQ(text("Text_Averaging"), QString::number(count)) << typed;
     }
-    EXPECT_EQ(items("Combo_Range"), "-1V ... 1V |-2.5V ... 2.5V ");
+    EXPECT_EQ(items("Combo_Range"), "-1V ... 1V |-10V ... 10V ");
     choose("Combo_Range", 1);
     click("Option_Input_mode_1");
     EXPECT_EQ(std::pair(rig.adc.range(), rig.adc.inputMode()), std::pair(1, 1));
@@ -204,10 +209,9 @@ TEST_F(SetupDialog, AcceptingAnInterface) {
         EXPECT_EQ(w<QLabel>("Picture_AD")->pixmap().isNull(), entry < 2);
         click("Command_Accept");
         EXPECT_EQ(onlyPrompt(rig.prompts), prompt);
-        EXPECT_EQ(dialog->result(), result);
-        EXPECT_EQ(rig.adc.interfaceName(), stored);
-        EXPECT_EQ(rig.adc.ready(), ready);
-        EXPECT_EQ(w<QComboBox>("Combo_Name")->currentText(), selected);
+        EXPECT_EQ(std::tuple(dialog->result(), rig.adc.interfaceName(), rig.adc.ready(),
+                             w<QComboBox>("Combo_Name")->currentText()),
+                  std::tuple(result, stored, ready, selected));
         if (result != 0)
             continue;
         EXPECT_TRUE(w("Command_OK")->isEnabled() && !w("Combo_Name")->isEnabled());
@@ -256,29 +260,6 @@ TEST_F(SetupDialog, AConverterIsTakenOnlyAtAnAddressThatFindsIt) {
     }
     EXPECT_EQ(rig.adc.interfaceName(), "Recorded signal (replay)");
     EXPECT_EQ(rig.adc.deviceAddress(), "replay:signal.csv");
-}
-
-// Names typed or restored by a double-click are the channels' names, whole in
-// the export (that no line break bends it, the settings file's own tests
-// show); giving the converter up keeps the names; closing, even by Escape,
-// exports.
-TEST_F(SetupDialog, ChannelNamesReachTheExportWhole) {
-    rig.openSimulated();
-    show();
-    paste("Text_Label_0", QStringLiteral("Load\n[ADC: CH1]\r\nChannelName=forged"));
-    paste("Text_Label_2", QStringLiteral("a=b"));
-    paste("Text_Label_3", QStringLiteral("gone"));
-    QTest::mouseDClick(w("Label_CH_3"), Qt::LeftButton);
-    click("Command_Change");
-    choose("Combo_Name", 0);
-    click("Command_Accept");
-    show();
-    QTest::keyClick(dialog.get(), Qt::Key_Escape);
-    EXPECT_FALSE(dialog->isVisible());
-    QStringList names;
-    for (int i = 0; i < 4; ++i)
-        names << exported("Hardware9", QStringLiteral("ADC: CH%1").arg(i), "ChannelName");
-    EXPECT_EQ(names.join(u'|'), "Load [ADC: CH1]  ChannelName=forged|AD_1|a=b|AD CH3");
 }
 
 } // namespace

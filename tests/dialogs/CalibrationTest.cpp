@@ -30,9 +30,6 @@ protected:
                                     : shown.title + ": " + shown.text);
         return lines;
     }
-    std::pair<float, float> stored() const {
-        return {rig.adc.calibration().Offset, rig.adc.calibration().Gain};
-    }
 };
 
 const std::deque<float> LowThenHigh{0.10f, 0.10f, 4.10f, 4.10f};
@@ -48,7 +45,10 @@ QString summary(const char* offset, const char* gain) {
 // No channel offers the defaults back, and only Yes takes them. Points too
 // close to tell a gain, and gains no converter has (typing slips, numbers
 // beyond any voltage), are refused and change nothing.
-TEST_F(Calibrating, TwoPointsGiveGainAndOffsetOrAreRefused) {
+// The questions of a run on 8 channels: a channel outside 1..8 asks again
+// with nothing proposed, then each step names the channel and proposes the
+// present reading. A one-channel converter has no channel to choose.
+TEST_F(Calibrating, AsksForTheChannelAndTwoPointsThenGivesGainAndOffsetOrRefuses) {
     const QString reset = QStringLiteral("A/D Calibration: Reset to Default values?");
     const QString refused = QStringLiteral("Cyclomarkator: Calibration Error");
     using enum PromptAnswer;
@@ -77,14 +77,9 @@ TEST_F(Calibrating, TwoPointsGiveGainAndOffsetOrAreRefused) {
         run(8, answers, readings);
         ASSERT_FALSE(rig.prompts.shown.isEmpty());
         EXPECT_EQ(asked().last(), last);
-        EXPECT_EQ(stored(), taken);
+        EXPECT_EQ(std::pair(rig.adc.calibration().Offset, rig.adc.calibration().Gain), taken);
     }
-}
-
-// The questions of a run on 8 channels: a channel outside 1..8 asks again
-// with nothing proposed, then each step names the channel and proposes the
-// present reading. A one-channel converter has no channel to choose.
-TEST_F(Calibrating, AsksForTheChannelThenEachVoltage) {
+    rig.prompts.shown.clear();
     run(8, {"0", "9", "x", "2.5", "0", "4"}, LowThenHigh);
     EXPECT_EQ(asked().mid(0, 6),
               QStringList({"A/D Calibration [1]", "A/D Calibration []", "A/D Calibration []",

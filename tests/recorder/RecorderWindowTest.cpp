@@ -64,34 +64,24 @@ protected:
 // Without settings the window loads hidden and scrolling, flush right and as
 // tall as the screen, at 10 s / DIV and +-10 V. A menu item sets its scale,
 // the check mark and the menu title: 10 min / DIV scrolls one row per 30 s,
-// and below 1 V the labels show one decimal. A saved index outside a menu,
-// even one that would wrap into it as a 16-bit number, becomes item 3.
-TEST_F(RecorderWindow, LoadPlacesTheWindowAndTheMenusSetTheScales) {
+// and below 1 V the labels show one decimal. Samples and triggers draw on the
+// pen row as they come and scroll down; a change of scale redraws the stored
+// trace in the new scale, and the pen goes on from the newest sample's new
+// column. A saved index outside a menu, even one that would wrap into it as a
+// 16-bit number, becomes item 3.
+TEST_F(RecorderWindow, LoadsAndDrawsInTheScalesOfItsMenus) {
     Form_Xt_Recorder& w = load();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("X(t)-Recorder"));
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(w.scrolling());
-    EXPECT_EQ(w.pos(), QPoint(1073, 0));
-    EXPECT_EQ(w.height(), 1024);
+    EXPECT_TRUE(!w.isVisible() && w.scrolling());
+    EXPECT_EQ(std::pair(w.pos(), w.height()), std::pair(QPoint(1073, 0), 1024));
     EXPECT_EQ(scales(), QStringLiteral("t3 x0 -10 0 10"));
     w.timeMenu()->actions()[8]->trigger();
     w.xMenu()->actions()[4]->trigger();
     EXPECT_EQ(w.scrollIntervalMs(), 30000);
-    EXPECT_EQ(w.timeMenu()->title(), QStringLiteral("&t [10 min / DIV]"));
-    EXPECT_EQ(w.xMenu()->title(), QStringLiteral("&X [-0.5 ... +0.5 V]"));
+    EXPECT_EQ(w.timeMenu()->title() + w.xMenu()->title(), "&t [10 min / DIV]&X [-0.5 ... +0.5 V]");
     const QString point = QLocale::system().decimalPoint();
     EXPECT_EQ(scales(), "t8 x4 -0" + point + "5 0" + point + "0 0" + point + "5");
 
-    writeSettings("[Recorder]\nTimeScaleIndex=1e99\nXScaleIndex=65536\n");
-    load();
-    EXPECT_EQ(scales(), QStringLiteral("t3 x3 -1 0 1"));
-}
-
-// Samples and triggers draw on the pen row as they come and scroll down; a
-// change of scale redraws the stored trace in the new scale, and the pen goes
-// on from the newest sample's new column.
-TEST_F(RecorderWindow, SamplesAndTriggersDrawOnThePenRowAndRedrawInANewScale) {
-    Form_Xt_Recorder& w = load();
     w.mnuXScaling_Click(3); // +-1 V
     w.mnutScaling_Click(0); // 50 ms per row
     model.PlotX(-0.5f);
@@ -110,6 +100,10 @@ TEST_F(RecorderWindow, SamplesAndTriggersDrawOnThePenRowAndRedrawInANewScale) {
     EXPECT_EQ(plotPixel(9, 30), XtPlotImage::TraceColour);
     EXPECT_EQ(plotPixel(0, 25), XtPlotImage::ForegroundColour); // the stored mark
     EXPECT_NEAR(w.plotView().penColumn(), 196.636, 0.001);
+
+    writeSettings("[Recorder]\nTimeScaleIndex=1e99\nXScaleIndex=65536\n");
+    load();
+    EXPECT_EQ(scales(), QStringLiteral("t3 x3 -1 0 1"));
 }
 
 // At program end the window writes its section beside the others, so that the
@@ -125,12 +119,10 @@ TEST_F(RecorderWindow, UnloadWritesItsSectionAndTheChartThatTheNextStartDraws) {
     model.PlotX(1.25f);
     window->Form_Unload();
     EXPECT_EQ(QFile(model.DataFileName()).size(), RecorderDataFile::FileSize);
-    EXPECT_FALSE(window->scrolling());
-    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(!window->scrolling() && window->close());
 
     Form_Xt_Recorder& next = load(&nextRun);
-    EXPECT_EQ(next.pos(), QPoint(100, 200));
-    EXPECT_EQ(next.height(), 400);
+    EXPECT_EQ(std::pair(next.pos(), next.height()), std::pair(QPoint(100, 200), 400));
     EXPECT_EQ(scales(), QStringLiteral("t6 x2 -2 0 2"));
     EXPECT_EQ(settings.file().readString("Cyclomarkator", "Value", {}), QStringLiteral("1234"));
     next.enableTimerInit();

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -96,12 +97,8 @@ TEST(CountTool, BadInputIsAnErrorWithAnExitCode) {
     writeFile(dir.filePath("load.csv"),
               "time;load\n0;0\n40;1\n80;0,5\n120;0,9\n160;0,6\n200;oops\n");
     writeFile(dir.filePath("plain.gz"), "1\n2\n");
-    const struct {
-        QStringList arguments;
-        int exitCode;
-        const char* message;
-        QStringList out; // parts of the JSON output
-    } cases[] = {
+    // The arguments, the exit code, the message and parts of the JSON output.
+    const std::tuple<QStringList, int, const char*, QStringList> cases[] = {
         {{"--column", "2", "--delimiter", ";", "--extrema-per-cycle", "2", "--json", "load.csv"},
          1,
          "cyclomarkator-count: line 7: \"oops\" is not a number\n",
@@ -112,11 +109,11 @@ TEST(CountTool, BadInputIsAnErrorWithAnExitCode) {
         {{"missing\x1b[2J.txt"}, 2, "cannot open missing\\x1B[2J.txt: No such file", {}},
         {{"."}, 2, "cannot read .: it is a folder", {}},
     };
-    for (const auto& c : cases) {
-        const ToolRun run = runTool(c.arguments, dir.path());
-        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.message))) << run.err.toStdString();
-        for (const QString& part : c.out)
+    for (const auto& [arguments, exitCode, message, out] : cases) {
+        const ToolRun run = runTool(arguments, dir.path());
+        EXPECT_EQ(run.exitCode, exitCode) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(message))) << run.err.toStdString();
+        for (const QString& part : out)
             EXPECT_TRUE(run.out.contains(part)) << run.out.toStdString();
     }
 }

@@ -8,54 +8,45 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <tuple>
+#include <vector>
 
 // 100 periods of a 2 V sine, 50 samples each: every flag must reach the count
 // (--extrema-per-cycle, --threshold and --profile do so in the tool's runs).
-TEST(OfflineCounter, CountsGeneratedSignals) {
-    const struct {
-        QStringList flags;
-        int32_t cycles;
-        int64_t triggers;
-    } cases[] = {
-        {{}, 100, 100}, // every maximum, trigger every cycle
-        {{"--mode", "min", "--threshold", "-1"}, 100, 100},
-        {{"--hysteresis", "5"}, 0, 0}, // swing smaller than hysteresis
-        {{"--triggers", "off"}, 100, 0},
-        {{"--start-count", "1000", "--profile", "100"}, 1100, 1},
-    };
-    for (const auto& c : cases) {
-        std::FILE* sink = std::tmpfile();
-        OfflineCounter counter(parse(c.flags).state, 40, OfflineCounter::Format::Text, sink);
-        for (int i = 0; i < 100 * 50; ++i)
-            counter.process(static_cast<float>(2.0 * std::sin(2 * M_PI * i / 50)));
-        std::fclose(sink);
-        EXPECT_EQ(counter.state().CycleCount, c.cycles) << c.flags.join(' ').toStdString();
-        EXPECT_EQ(counter.triggersFired(), c.triggers) << c.flags.join(' ').toStdString();
-    }
-}
-
 // The program takes the side of the threshold from its first reading, so a
 // history that starts beyond the threshold has not crossed it at sample 0.
-TEST(OfflineCounter, VoltageSourcesStartOnTheSideOfTheFirstSample) {
-    const struct {
-        const char* source;
-        float first, second;
-        int64_t triggers;
-    } cases[] = {
-        {"rising", 1, 1, 0}, {"rising", -1, 1, 1}, {"falling", -1, -1, 0}, {"falling", 1, -1, 1}};
-    for (const auto& c : cases) {
+TEST(OfflineCounter, CountsGeneratedSignals) {
+    std::vector<float> sine;
+    for (int i = 0; i < 100 * 50; ++i)
+        sine.push_back(static_cast<float>(2.0 * std::sin(2 * M_PI * i / 50)));
+    // The flags, the signal, the cycles counted and the triggers fired.
+    const std::tuple<QStringList, std::vector<float>, int32_t, int64_t> cases[] = {
+        {{}, sine, 100, 100}, // every maximum, trigger every cycle
+        {{"--mode", "min", "--threshold", "-1"}, sine, 100, 100},
+        {{"--hysteresis", "5"}, sine, 0, 0}, // swing smaller than hysteresis
+        {{"--triggers", "off"}, sine, 100, 0},
+        {{"--start-count", "1000", "--profile", "100"}, sine, 1100, 1},
+        {{"--trigger-source", "rising"}, {1, 1}, 0, 0},
+        {{"--trigger-source", "rising"}, {-1, 1}, 0, 1},
+        {{"--trigger-source", "falling"}, {-1, -1}, 0, 0},
+        {{"--trigger-source", "falling"}, {1, -1}, 1, 1}, // the maximum at 1 V counts
+    };
+    for (const auto& [flags, signal, cycles, triggers] : cases) {
+        SCOPED_TRACE(flags.join(' ').toStdString() + ' ' + std::to_string(signal[0]));
         std::FILE* sink = std::tmpfile();
-        OfflineCounter counter(parse({"--trigger-source", c.source}).state, 40,
-                               OfflineCounter::Format::Text, sink);
-        counter.process(c.first);
-        counter.process(c.second);
+        OfflineCounter counter(parse(flags).state, 40, OfflineCounter::Format::Text, sink);
+        counter.process(signal.data(), nullptr, signal.size());
         std::fclose(sink);
-        EXPECT_EQ(counter.triggersFired(), c.triggers) << c.source << " " << c.first;
+        EXPECT_EQ(std::pair(counter.state().CycleCount, counter.triggersFired()),
+                  std::pair(cycles, triggers));
     }
 }
 
 // A bad flag must be refused with the flag named, never counted with a guess.
-TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
+// A good one wins over the settings file; the rest comes from the file,
+// decimal commas included.
+TEST(OfflineCounter, BadFlagsAreRefusedAndFlagsOverrideTheSettingsFile) {
     const std::pair<QStringList, const char*> cases[] = {
         {{"--mode", "both"}, "--mode"},
         {{"--extrema-per-cycle", "0"}, "--extrema-per-cycle"},
@@ -88,18 +79,12 @@ TEST(OfflineCounter, BadFlagsAreRefusedWithAReason) {
         EXPECT_FALSE(parseCountOptions(arguments, options, error)) << reason;
         EXPECT_TRUE(error.contains(QLatin1String(reason))) << error.toStdString();
     }
-}
-
-// A flag wins over the settings file; the rest comes from the file, decimal
-// commas included.
-TEST(OfflineCounter, FlagsOverrideTheSettingsFile) {
     QTemporaryDir dir;
     const QString file = dir.filePath("Cyclomarkator.INI");
     writeFile(file, "[Cyclomarkator]\nValue=500\nPeriodizitaet=3\n[Trigger]\nHysterese=0,5\n"
                     "ADthreshold=1\n");
     const CountOptions options = parse({"--threshold", "0,25", "--settings", file});
-    EXPECT_EQ(options.state.CycleCount, 500);
-    EXPECT_EQ(options.state.ExtremaPerCycle, 3);
-    EXPECT_FLOAT_EQ(options.state.Hysteresis, 0.5f);
-    EXPECT_FLOAT_EQ(options.state.Threshold, 0.25f);
+    const CountingState& s = options.state;
+    EXPECT_EQ(std::tuple(s.CycleCount, s.ExtremaPerCycle, s.Hysteresis, s.Threshold),
+              std::tuple(500, 3, 0.5f, 0.25f));
 }
