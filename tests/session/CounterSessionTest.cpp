@@ -26,8 +26,8 @@ namespace {
 class Session : public testing::Test {
 protected:
     Session() {
-        QDir().mkpath(path("program"));
-        QDir().mkpath(path("temp"));
+        for (const char* name : {"program", "temp"})
+            QDir().mkpath(path(name));
         writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
     }
     QString path(const QString& name) const { return dir.filePath(name); }

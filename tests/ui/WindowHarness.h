@@ -23,15 +23,12 @@
 // +10 V at 5 s and -10 V at 15 s) and scripted message boxes. Timers are
 // fired by the test, never waited for.
 class WindowHarness {
+    QTemporaryDir m_dir; // first, so that the folders outlive everything below
+
 public:
     WindowHarness() {
         for (const char* name : {"program", "temp", "config"})
             QDir().mkpath(folder(name));
-    }
-    // The window goes before the session it shows, and both before the folders.
-    ~WindowHarness() {
-        form.reset();
-        session.reset();
     }
 
     QString folder(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -105,10 +102,7 @@ public:
     ScriptedPrompts prompts;
     NoLibadxDevices devices;
     std::unique_ptr<CounterSession> session;
-    std::unique_ptr<Form_MainCyclomarkator> form;
-
-private:
-    QTemporaryDir m_dir;
+    std::unique_ptr<Form_MainCyclomarkator> form; // goes before the session it shows
 };
 
 // A settings file for the simulated converter; `extra` is appended.
