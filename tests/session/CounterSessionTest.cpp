@@ -7,10 +7,8 @@
 #include "adc/LibadxDevices.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
-#include "recording/RecorderDataFile.h"
 #include "support/FileSizeLimit.h"
 #include "support/ManualClock.h"
-#include "support/ProblemLog.h"
 #include "support/RecordingCoreView.h"
 #include "support/ScriptedPrompts.h"
 
@@ -92,22 +90,6 @@ TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
     end();
     EXPECT_EQ(saved("Cyclomarkator", "Value"), "3"); // the count reached the file at the end
     EXPECT_TRUE(prompts.shown.isEmpty());
-}
-
-// An end in the first moments (a signal, a logout) saves the chart of the last
-// run with what came since, never a near-empty chart over it.
-TEST_F(Session, AnEarlyEndKeepsTheChartOfTheLastRun) {
-    auto last = std::make_unique<XtRecording>();
-    for (int n = 0; n < 31; ++n)
-        last->addSample(n * 40, 1.0f);
-    ProblemLog log;
-    ASSERT_TRUE(RecorderDataFile::save(dataPath(), *last, log));
-    start();
-    tickAt(40);
-    end();
-    auto chart = std::make_unique<XtRecording>();
-    ASSERT_TRUE(RecorderDataFile::load(dataPath(), *chart, log));
-    EXPECT_EQ(chart->SampleCount, 33); // 31, the start-up reading and one tick
 }
 
 // A device missing today must not erase the rig's configuration: a name the
