@@ -179,19 +179,16 @@ TEST_F(Program, AReplayedFileCountsAsTheOfflineCounterCountsIt) {
         const double swing = 0.2 + 1.5 * std::fabs(std::sin(i / 250.0));
         const double value =
             swing * std::sin(i * 2 * M_PI / 37) + 0.3 * std::sin(i * 2 * M_PI / 11);
-        signal += QByteArray::number(i) + ',' + (i == 700 ? "" : QByteArray::number(value, 'f', 4));
-        signal += '\n';
+        signal += QByteArray::number(i) + ',' +
+                  (i == 700 ? "" : QByteArray::number(value, 'f', 4)) + '\n';
     }
     writeFile(path("signal.csv"), signal);
     const QByteArray counting =
         "[Cyclomarkator]\nValue=5\n[Trigger]\nADthreshold=0.9\nHysterese=0.25\n";
     writeSettings("[HARDWARE]\nA/D-Converter=Recorded signal (replay)\nDevice=replay:" +
                   path("signal.csv").toUtf8() + "?column=2\n" + counting);
-    const QString settingsCopy = path("counting.ini");
-    ASSERT_TRUE(QFile::copy(settingsPath(), settingsCopy));
-
     QProcess offline;
-    offline.start(COUNT_TOOL_PATH, {"--settings", settingsCopy, "--column", "2", "--gaps", "skip",
+    offline.start(COUNT_TOOL_PATH, {"--settings", settingsPath(), "--column", "2", "--gaps", "skip",
                                     path("signal.csv")});
     ASSERT_TRUE(offline.waitForFinished(30000));
     const QString summary = QString::fromUtf8(offline.readAllStandardOutput());

@@ -41,9 +41,7 @@ protected:
     }
     // A session over the folders, settings loaded.
     void start() {
-        ProgramFolderChoice folder;
-        folder.folder = path("program");
-        folder.baseName = QStringLiteral("Cyclomarkator");
+        const ProgramFolderChoice folder{path("program"), "Cyclomarkator", {}, false, {}};
         session = std::make_unique<CounterSession>(
             CounterSession::Environment{folder, path("temp"), path("config"), "Cyclomarkator"},
             prompts, clock, devices);

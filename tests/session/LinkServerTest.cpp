@@ -185,10 +185,8 @@ TEST_F(LinkServerTest, ClientReadsItemsAndIsToldOfChangesOncePerInterval) {
     target.setCaption(LinkProtocol::CountItem, "42");
     target.setCaption(LinkProtocol::MinorCountItem, "1");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !collector.changes.isEmpty(); }));
-    const QVariantMap first = collector.changes.first();
-    EXPECT_EQ(first.value(LinkProtocol::CountItem).toString(), "42");
-    EXPECT_EQ(first.value(LinkProtocol::MinorCountItem).toString(), "1");
-    EXPECT_FALSE(first.contains(LinkProtocol::VoltageItem));
+    EXPECT_EQ(collector.changes.first(),
+              QVariantMap({{LinkProtocol::CountItem, "42"}, {LinkProtocol::MinorCountItem, "1"}}));
     for (int i = 1; i <= 50; ++i) {
         target.setCaption(LinkProtocol::VoltageItem, QString::number(i));
         QCoreApplication::processEvents();

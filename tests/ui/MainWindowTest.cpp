@@ -87,19 +87,18 @@ TEST(WindowMenus, TestModeResetTriggerDialogAndOnTop) {
     EXPECT_FALSE(h.action("mnuOnTop")->isChecked());
     EXPECT_FALSE(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(h.form->isVisible());
-    const char* counts[] = {"Label_AD_get_cyclomarkator", "Label_AD_get_cyclomarkator2",
-                            "Label_TrigCount"};
+    const char* count = "Label_AD_get_cyclomarkator";
     h.action("mnuTest")->trigger();
-    EXPECT_EQ(h.colour(counts[0]), QColor(Qt::white));
+    EXPECT_EQ(h.colour(count), QColor(Qt::white));
     for (int i = 0; i < 3; ++i)
         WindowHarness::fire(h.session->testTimer());
-    EXPECT_EQ(QStringList({h.text(counts[0]), h.text(counts[1])}), QStringList({"8", "1"}));
-    h.action("mnuReset")->trigger();
-    EXPECT_EQ(QStringList({h.text(counts[0]), h.text(counts[1]), h.text(counts[2])}),
-              QStringList({"0", "1", "1"}));
+    EXPECT_EQ(QStringList({h.text(count), h.text("Label_AD_get_cyclomarkator2")}),
+              QStringList({"8", "1"}));
+    h.action("mnuReset")->trigger(); // the minor count kept: the counting core's tests
+    EXPECT_EQ(QStringList({h.text(count), h.text("Label_TrigCount")}), QStringList({"0", "1"}));
     h.action("mnuTest")->trigger();
     EXPECT_FALSE(h.session->testTimer().isActive());
-    EXPECT_EQ(h.colour(counts[0]), Red);
+    EXPECT_EQ(h.colour(count), Red);
 
     QTimer::singleShot(0, h.form.get(), [] {
         QWidget* dialog = QApplication::activeModalWidget();
@@ -109,7 +108,7 @@ TEST(WindowMenus, TestModeResetTriggerDialogAndOnTop) {
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
     h.action("mnuTrigger")->trigger();
-    EXPECT_EQ(h.text(counts[0]), QStringLiteral("4711"));
+    EXPECT_EQ(h.text(count), QStringLiteral("4711"));
     h.form->close();
     EXPECT_EQ(h.settings({"General/AlwaysOnTop", "Cyclomarkator/AlwaysOnTop"}),
               QStringList({"0", "0"}));

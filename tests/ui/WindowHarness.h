@@ -47,9 +47,7 @@ public:
         return values;
     }
     CounterSession& makeSession() {
-        ProgramFolderChoice program;
-        program.folder = folder("program");
-        program.baseName = QStringLiteral("Cyclomarkator");
+        const ProgramFolderChoice program{folder("program"), "Cyclomarkator", {}, false, {}};
         session = std::make_unique<CounterSession>(
             CounterSession::Environment{program, folder("temp"), folder("config"), "/opt/cyclo"},
             prompts, clock, devices);
