@@ -30,7 +30,6 @@ protected:
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString settingsPath() const { return path("program/Cyclomarkator.INI"); }
-    QString dataPath() const { return path("program/Data.dat"); }
     void writeSettings(const QByteArray& text) {
         ASSERT_TRUE(AtomicFile::write(settingsPath(), text));
     }
@@ -58,7 +57,6 @@ protected:
         ASSERT_TRUE(QMetaObject::invokeMethod(&session->countingTimer(), "timeout"));
         EXPECT_EQ(prompts.shown.size(), boxes) << "a box in the counting tick";
     }
-    void end() { session->Form_Unload(session->general()); }
 
     QTemporaryDir dir;
     ManualClock clock{0};
@@ -85,7 +83,7 @@ TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
     EXPECT_TRUE(view.problems[0].startsWith("ADCFile_write: "));
     EXPECT_TRUE(view.problems[1].contains(settingsPath()));
     EXPECT_TRUE(view.problems[2].startsWith("~Trigger.tmp: "));
-    end();
+    session->Form_Unload(session->general());
     EXPECT_EQ(saved("Cyclomarkator", "Value"), "3"); // the count reached the file at the end
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
@@ -96,12 +94,12 @@ TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
 // status line after the start-up has written the interface's name there.
 TEST_F(Session, StartUpKeepsAnUnknownInterfaceAndALoadingProblemInSight) {
     writeSettings("[HARDWARE]\nA/D-Converter=Keithley KUSB-3100\n");
-    ASSERT_TRUE(QDir().mkdir(dataPath()));
+    ASSERT_TRUE(QDir().mkdir(path("program/Data.dat")));
     start();
     EXPECT_FALSE(session->adc().ready());
     EXPECT_TRUE(view.status.startsWith(session->adc().ADC_catalogue_name(0) + " - Load Data: "))
         << view.status.toStdString();
-    end();
+    session->Form_Unload(session->general());
     EXPECT_EQ(saved("HARDWARE", "A/D-Converter"), "Keithley KUSB-3100");
 }
 

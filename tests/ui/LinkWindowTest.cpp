@@ -80,7 +80,6 @@ TEST(LinkWindowTest, ItemsAsTheLabelsCommandsWithoutWaitingAndTheConversationLoc
     EXPECT_EQ(h.text("Label_AD_cmd"), "<i>hello</i>");
     EXPECT_EQ(h.find("Label_AD_cmd")->textFormat(), Qt::PlainText);
 
-    EXPECT_EQ(lamp(), QColor(0xC0, 0xC0, 0xC0));
     ASSERT_EQ(call("OpenLink"), "");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !h.action("mnuExit")->isEnabled(); }));
     EXPECT_FALSE(h.find<QComboBox>("Combo_AD_channel")->isEnabled());

@@ -250,7 +250,6 @@ TEST(WindowPlacement, SavedPositionIsRoundedAndKeptInReach) {
     // What the case is, the saved place in twips, the window, the area, where it opens.
     const std::tuple<const char*, double, double, QSize, QRect, QPoint> cases[] = {
         {"to the nearest pixel", 1234.5, 7.5, window, screen, {82, 1}},
-        {"just fits", 14700, 9000, window, screen, {980, 600}},
         {"past the bottom goes flush", 0, 75000, window, screen, {0, 600}},
         // The title bar must stay in reach.
         {"window larger than the screen", 15, 15, QSize(1400, 900), screen, {0, 0}},
