@@ -13,7 +13,6 @@
 #include "support/ScriptedPrompts.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 

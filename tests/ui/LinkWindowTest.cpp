@@ -18,8 +18,6 @@
 
 namespace {
 const QString Service = QStringLiteral("org.cyclomarkator.WindowTest");
-constexpr int32_t Top = 5000;     // +10 V
-constexpr int32_t Bottom = 15000; // -10 V
 
 // The items a client reads are the texts the labels show (that changes reach
 // a watching client by themselves, the link's own tests and the client's

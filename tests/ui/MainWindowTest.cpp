@@ -29,8 +29,6 @@ namespace {
 // the counting core; here what matters is that the window shows and saves
 // what the core does.
 
-constexpr int32_t Top = 5000;     // +10 V
-constexpr int32_t Bottom = 15000; // -10 V
 const QColor Red(255, 0, 0);
 
 // Only an interface that opened counts; one that is configured but fails says

@@ -2,6 +2,7 @@
 // The main window over its real session for widget tests.
 #include "adc/LibadxDevices.h"
 #include "counting/TriggerFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
 #include "session/CounterSession.h"
 #include "support/ManualClock.h"
@@ -33,9 +34,7 @@ public:
 
     QString folder(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
     void writeSettings(const QString& text) {
-        QFile file(folder("program") + "/Cyclomarkator.INI");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text.toUtf8());
+        ASSERT_TRUE(AtomicFile::write(folder("program") + "/Cyclomarkator.INI", text.toUtf8()));
     }
     // Keys of the settings file as they are on disk now, each "Section/Key".
     QStringList settings(const QStringList& keys) const {
@@ -102,6 +101,10 @@ public:
     std::unique_ptr<CounterSession> session;
     std::unique_ptr<Form_MainCyclomarkator> form; // goes before the session it shows
 };
+
+// Where the simulated converter's sine is at its top (+10 V) and bottom (-10 V).
+constexpr int32_t Top = 5000;
+constexpr int32_t Bottom = 15000;
 
 // A settings file for the simulated converter; `extra` is appended.
 inline QString dummySettings(const QString& extra = {}) {
