@@ -8,7 +8,6 @@
 
 namespace {
 const QString LinkName = QStringLiteral("LinkProcessTest");
-const QString Idle = QStringLiteral("no conversation open");
 const QString Held = QStringLiteral("1 conversation\\(s\\) open");
 
 class LinkProcessTest : public ProgramRig {
@@ -53,7 +52,8 @@ TEST_F(LinkProcessTest, ClientReadsWatchesSetsAndStopsTheProgram) {
     QProcess program;
     startProgram(program);
     QString output;
-    ASSERT_TRUE(waitFor(program, output, Idle).hasMatch()) << output.toStdString();
+    ASSERT_TRUE(waitFor(program, output, "no conversation open").hasMatch())
+        << output.toStdString();
 
     EXPECT_EQ(link({"get", "Label_AD_get_cyclomarkator"}).out, "41\n");
 

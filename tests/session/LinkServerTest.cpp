@@ -101,7 +101,11 @@ QVariant boxed(const QVariant& value) {
 // and started again at the same address.
 class LinkServerTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(bus->start()) << bus->error.toStdString(); }
+    void SetUp() override {
+        ASSERT_TRUE(bus->start()) << bus->error.toStdString();
+        options.serviceName = Service;
+        options.busAddress = "unix:path=" + socket;
+    }
     void TearDown() override {
         server.reset();
         for (const QString& name : m_clients)
@@ -109,8 +113,6 @@ protected:
     }
 
     void startServer(bool waitForName = true) {
-        options.serviceName = Service;
-        options.busAddress = "unix:path=" + socket;
         server = std::make_unique<LinkServer>(target, options);
         target.server = server.get();
         server->start();
@@ -329,18 +331,14 @@ TEST_F(LinkServerTest, WaitsForATakenNameAndReconnectsWhenTheBusComesBack) {
 
 // No bus at start: said once, lamp off, nothing else happens. (A bus address
 // where nobody listens is the process tests' case.)
-TEST(LinkServerNoBusTest, RunsWithoutTheLink) {
-    FakeLinkTarget target;
-    LinkServer::Options options;
-    options.serviceName = Service;
-    LinkServer server(target, options);
-    target.server = &server;
-    server.start();
+TEST_F(LinkServerTest, RunsWithoutTheLinkWhenThereIsNoBus) {
+    options.busAddress.clear();
+    startServer(false);
     EXPECT_EQ(target.notices.size(), 1);
     EXPECT_TRUE(target.problems.isEmpty());
     EXPECT_EQ(target.lamp, LinkLamp::Off);
     EXPECT_FALSE(target.toolTip.isEmpty());
-    EXPECT_FALSE(server.connected());
+    EXPECT_FALSE(server->connected());
     target.setCaption(LinkProtocol::CountItem, "5"); // nothing to announce to
 }
 } // namespace
