@@ -2,6 +2,7 @@
 // The real program over folders of its own (program, tmp, config) in a
 // temporary directory: its settings file, its environment, its start and end,
 // and its output read as it comes.
+#include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
 
 #include <QDeadlineTimer>
@@ -25,9 +26,7 @@ protected:
     QString settingsPath() const { return path("program/Cyclomarkator.INI"); }
     QString dataPath() const { return path("program/Data.dat"); }
     void writeFile(const QString& file, const QByteArray& bytes) {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                    out.write(bytes) == bytes.size());
+        ASSERT_TRUE(AtomicFile::write(file, bytes));
     }
     void writeSettings(const QByteArray& text) { writeFile(settingsPath(), text); }
     static QByteArray contents(const QString& file) {

@@ -7,15 +7,12 @@
 #include "adc/LibadxDevices.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
-#include "recording/RecorderDataFile.h"
 #include "support/FileSizeLimit.h"
 #include "support/ManualClock.h"
-#include "support/ProblemLog.h"
 #include "support/RecordingCoreView.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -26,13 +23,12 @@ namespace {
 class Session : public testing::Test {
 protected:
     Session() {
-        QDir().mkpath(path("program"));
-        QDir().mkpath(path("temp"));
+        for (const char* name : {"program", "temp"})
+            QDir().mkpath(path(name));
         writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n");
     }
     QString path(const QString& name) const { return dir.filePath(name); }
     QString settingsPath() const { return path("program/Cyclomarkator.INI"); }
-    QString dataPath() const { return path("program/Data.dat"); }
     void writeSettings(const QByteArray& text) {
         ASSERT_TRUE(AtomicFile::write(settingsPath(), text));
     }
@@ -43,9 +39,7 @@ protected:
     }
     // A session over the folders, settings loaded.
     void start() {
-        ProgramFolderChoice folder;
-        folder.folder = path("program");
-        folder.baseName = QStringLiteral("Cyclomarkator");
+        const ProgramFolderChoice folder{path("program"), "Cyclomarkator", {}, false, {}};
         session = std::make_unique<CounterSession>(
             CounterSession::Environment{folder, path("temp"), path("config"), "Cyclomarkator"},
             prompts, clock, devices);
@@ -62,7 +56,6 @@ protected:
         ASSERT_TRUE(QMetaObject::invokeMethod(&session->countingTimer(), "timeout"));
         EXPECT_EQ(prompts.shown.size(), boxes) << "a box in the counting tick";
     }
-    void end() { session->Form_Unload(session->general()); }
 
     QTemporaryDir dir;
     ManualClock clock{0};
@@ -89,25 +82,9 @@ TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
     EXPECT_TRUE(view.problems[0].startsWith("ADCFile_write: "));
     EXPECT_TRUE(view.problems[1].contains(settingsPath()));
     EXPECT_TRUE(view.problems[2].startsWith("~Trigger.tmp: "));
-    end();
+    session->Form_Unload(session->general());
     EXPECT_EQ(saved("Cyclomarkator", "Value"), "3"); // the count reached the file at the end
     EXPECT_TRUE(prompts.shown.isEmpty());
-}
-
-// An end in the first moments (a signal, a logout) saves the chart of the last
-// run with what came since, never a near-empty chart over it.
-TEST_F(Session, AnEarlyEndKeepsTheChartOfTheLastRun) {
-    auto last = std::make_unique<XtRecording>();
-    for (int n = 0; n < 31; ++n)
-        last->addSample(n * 40, 1.0f);
-    ProblemLog log;
-    ASSERT_TRUE(RecorderDataFile::save(dataPath(), *last, log));
-    start();
-    tickAt(40);
-    end();
-    auto chart = std::make_unique<XtRecording>();
-    ASSERT_TRUE(RecorderDataFile::load(dataPath(), *chart, log));
-    EXPECT_EQ(chart->SampleCount, 33); // 31, the start-up reading and one tick
 }
 
 // A device missing today must not erase the rig's configuration: a name the
@@ -116,12 +93,12 @@ TEST_F(Session, AnEarlyEndKeepsTheChartOfTheLastRun) {
 // status line after the start-up has written the interface's name there.
 TEST_F(Session, StartUpKeepsAnUnknownInterfaceAndALoadingProblemInSight) {
     writeSettings("[HARDWARE]\nA/D-Converter=Keithley KUSB-3100\n");
-    ASSERT_TRUE(QDir().mkdir(dataPath()));
+    ASSERT_TRUE(QDir().mkdir(path("program/Data.dat")));
     start();
     EXPECT_FALSE(session->adc().ready());
     EXPECT_TRUE(view.status.startsWith(session->adc().ADC_catalogue_name(0) + " - Load Data: "))
         << view.status.toStdString();
-    end();
+    session->Form_Unload(session->general());
     EXPECT_EQ(saved("HARDWARE", "A/D-Converter"), "Keithley KUSB-3100");
 }
 

@@ -10,8 +10,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusPendingCallWatcher>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QHash>
 #include <QProcess>
@@ -58,8 +57,9 @@ public:
         if (onShow)
             onShow(text);
     }
-    void linkStop() override { ++stops; }
-    void linkUnload() override { ++unloads; }
+    // What STOP and UNLOAD do to the program is the process tests' part.
+    void linkStop() override {}
+    void linkUnload() override {}
     void linkStateChanged(LinkLamp newLamp, bool isLocked, const QString& tip) override {
         lamp = newLamp;
         locked = isLocked;
@@ -77,7 +77,6 @@ public:
     std::vector<int32_t> countsSet; // (QList<int>'s == of two empty lists upsets UBSan)
     QStringList shown, problems, notices;
     std::function<void(const QString&)> onShow;
-    int stops = 0, unloads = 0;
     LinkLamp lamp = LinkLamp::Off;
     bool locked = false;
     QString toolTip;
@@ -102,7 +101,11 @@ QVariant boxed(const QVariant& value) {
 // and started again at the same address.
 class LinkServerTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(bus->start()) << bus->error.toStdString(); }
+    void SetUp() override {
+        ASSERT_TRUE(bus->start()) << bus->error.toStdString();
+        options.serviceName = Service;
+        options.busAddress = "unix:path=" + socket;
+    }
     void TearDown() override {
         server.reset();
         for (const QString& name : m_clients)
@@ -110,8 +113,6 @@ protected:
     }
 
     void startServer(bool waitForName = true) {
-        options.serviceName = Service;
-        options.busAddress = "unix:path=" + socket;
         server = std::make_unique<LinkServer>(target, options);
         target.server = server.get();
         server->start();
@@ -137,6 +138,11 @@ protected:
                              const QVariantList& arguments = {}, const QString& interface = Link) {
         return connection.call(message(member, arguments, interface), QDBus::BlockWithGui, 5000);
     }
+    // The first value of the answer.
+    static QVariant value(QDBusConnection& connection, const QString& member,
+                          const QVariantList& arguments, const QString& interface = Link) {
+        return call(connection, member, arguments, interface).arguments().value(0);
+    }
     // The error name of a reply without "org.cyclomarkator." or "org.freedesktop.", or "ok".
     static std::string outcome(const QDBusMessage& reply) {
         if (reply.type() != QDBusMessage::ErrorMessage)
@@ -160,8 +166,9 @@ private:
 // changes made together go out together, an unchanged item is not announced,
 // and a burst of changes (twenty-five voltages a second to every subscriber)
 // goes out once per interval, newest value last.
-TEST_F(LinkServerTest, ClientReadsItemsAndIsToldOfChangesOncePerInterval) {
+TEST_F(LinkServerTest, ClientReadsIsToldOfChangesAndSeesUnknownCommandsShownAfterTheAnswer) {
     options.announceIntervalMs = 1000;
+    options.showIntervalMs = 1000;
     startServer();
     QProcess busctl;
     busctl.start("busctl", {"--address=" + bus->address(), "get-property", Service, "/Control",
@@ -169,12 +176,10 @@ TEST_F(LinkServerTest, ClientReadsItemsAndIsToldOfChangesOncePerInterval) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return busctl.state() == QProcess::NotRunning; }, 10000));
     EXPECT_EQ(busctl.readAllStandardOutput(), QByteArray("s \"41\"\n"));
     QDBusConnection reader = client();
-    const QDBusMessage all = call(reader, "GetAll", {Link}, Props);
-    EXPECT_EQ(qdbus_cast<QVariantMap>(all.arguments().at(0)).keys(),
+    EXPECT_EQ(qdbus_cast<QVariantMap>(value(reader, "GetAll", {Link}, Props)).keys(),
               QStringList({"Label_AD_cmd", "Label_AD_get_Voltage", "Label_AD_get_cyclomarkator",
                            "Label_AD_get_cyclomarkator2", "Label_AD_trigger"}));
-    const QDBusMessage status = call(reader, "Request", {"label_status"});
-    EXPECT_EQ(status.arguments().at(0).toString(), "Dummy A/D");
+    EXPECT_EQ(value(reader, "Request", {"label_status"}).toString(), "Dummy A/D");
 
     ChangeCollector collector;
     ASSERT_TRUE(reader.connect(Service, LinkProtocol::ObjectPath, Props, "PropertiesChanged",
@@ -182,10 +187,8 @@ TEST_F(LinkServerTest, ClientReadsItemsAndIsToldOfChangesOncePerInterval) {
     target.setCaption(LinkProtocol::CountItem, "42");
     target.setCaption(LinkProtocol::MinorCountItem, "1");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !collector.changes.isEmpty(); }));
-    const QVariantMap first = collector.changes.first();
-    EXPECT_EQ(first.value(LinkProtocol::CountItem).toString(), "42");
-    EXPECT_EQ(first.value(LinkProtocol::MinorCountItem).toString(), "1");
-    EXPECT_FALSE(first.contains(LinkProtocol::VoltageItem));
+    EXPECT_EQ(collector.changes.first(),
+              QVariantMap({{LinkProtocol::CountItem, "42"}, {LinkProtocol::MinorCountItem, "1"}}));
     for (int i = 1; i <= 50; ++i) {
         target.setCaption(LinkProtocol::VoltageItem, QString::number(i));
         QCoreApplication::processEvents();
@@ -194,15 +197,41 @@ TEST_F(LinkServerTest, ClientReadsItemsAndIsToldOfChangesOncePerInterval) {
         return collector.changes.last().value(LinkProtocol::VoltageItem).toString() == "50";
     }));
     EXPECT_EQ(collector.changes.size(), 2);
+
+    // An unknown command is shown to the user only after the client has its
+    // answer: a box that waited for a person before answering would hang the
+    // client. A flood is answered in full and shows the newest text a few
+    // times, never once per command.
+    const QDBusPendingCall answered = reader.asyncCall(message("Execute", {"HELLO"}), 5000);
+    bool answeredWhileShown = false;
+    target.onShow = [&](const QString&) {
+        // A modal box: the user reads it while the event loop runs on.
+        answeredWhileShown = QTest::qWaitFor([&] { return answered.isFinished(); }, 3000);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !target.shown.isEmpty(); }));
+    EXPECT_TRUE(answeredWhileShown);
+    EXPECT_EQ(target.shown, QStringList({"HELLO"}));
+    target.onShow = nullptr;
+
+    QList<QDBusPendingCall> flood;
+    for (int i = 0; i < 200; ++i)
+        flood << reader.asyncCall(message("Execute", {QStringLiteral("HELLO %1").arg(i)}), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return target.shown.last() == "HELLO 199"; }, 10000));
+    for (const auto& reply : flood)
+        EXPECT_FALSE(reply.isError());
+    EXPECT_LE(target.shown.size(), 4);
 }
 
 // Each call a client can make, answered or refused by a named error whose
 // text quotes little of a megabyte sent; a count set is saved (here: handed
-// to the target) or, when that fails, an error. Poking writes Label_AD_cmd;
-// STOP and UNLOAD end the program after the answer.
-TEST_F(LinkServerTest, CallsAreAnsweredOrRefusedByName) {
+// to the target) or, when that fails, an error. Poking writes Label_AD_cmd.
+// While any conversation is open the program is locked; it unlocks when the
+// last one closes, also when its client just vanishes. Conversations are
+// limited, and a command needs none.
+TEST_F(LinkServerTest, CallsAreAnsweredOrRefusedByNameAndConversationsLock) {
+    options.maxConversations = 2;
     startServer();
-    QDBusConnection caller = client();
+    QDBusConnection caller = client(), second = client(), third = client();
     const QString& Command = LinkProtocol::CommandItem;
     const QString Long(1 << 20, u'x'); // never shown to the user
     const std::tuple<QString, QVariantList, QString, std::string> cases[] = {
@@ -231,71 +260,18 @@ TEST_F(LinkServerTest, CallsAreAnsweredOrRefusedByName) {
         EXPECT_EQ(reply.errorMessage().isEmpty(), expected == "ok");
         EXPECT_LT(reply.errorMessage().size(), 300);
     }
-    EXPECT_EQ(target.countsSet, std::vector<int32_t>({1500}));
     EXPECT_EQ(target.captions.value(Command), "hello");
-    target.saveFails = true;
-    EXPECT_EQ(outcome(call(caller, "Execute", {"AD_GET_CYCLOMARKATOR=7"})), "Link1.Error.NotSaved");
-    EXPECT_EQ(target.captions.value(LinkProtocol::CountItem), "1500");
 
-    for (const char* word : {"stop", "Unload"})
-        EXPECT_EQ(outcome(call(caller, "Set", {Link, Command, boxed(word)}, Props)), "ok");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return target.stops == 1 && target.unloads == 1; }));
-    const QDBusMessage read = call(caller, "Get", {Link, Command}, Props);
-    EXPECT_EQ(read.arguments().at(0).value<QDBusVariant>().variant().toString(), "Unload");
-    const QDBusMessage xml = call(caller, "Introspect", {}, "org.freedesktop.DBus.Introspectable");
-    for (const char* part :
-         {"org.cyclomarkator.Link1", R"("Label_AD_cmd" type="s" access="readwrite")",
-          R"(name="Execute")", "org.freedesktop.DBus.Properties"})
-        EXPECT_TRUE(xml.arguments().value(0).toString().contains(QLatin1String(part))) << part;
-}
-
-// An unknown command is shown to the user only after the client has its
-// answer: a box that waited for a person before answering would hang the
-// client. A flood is answered in full and shows the newest text a few times,
-// never once per command.
-TEST_F(LinkServerTest, UnknownCommandsAreShownAfterTheAnswerAndPaced) {
-    options.showIntervalMs = 1000;
-    startServer();
-    QDBusConnection writer = client();
-    QDBusPendingCallWatcher answered(writer.asyncCall(message("Execute", {"HELLO"}), 5000));
-    bool answeredWhileShown = false;
-    target.onShow = [&](const QString&) {
-        // A modal box: the user reads it while the event loop runs on.
-        answeredWhileShown = QTest::qWaitFor([&] { return answered.isFinished(); }, 3000);
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !target.shown.isEmpty(); }));
-    EXPECT_TRUE(answeredWhileShown);
-    EXPECT_EQ(target.shown, QStringList({"HELLO"}));
-    target.onShow = nullptr;
-
-    std::vector<std::unique_ptr<QDBusPendingCallWatcher>> flood;
-    for (int i = 0; i < 200; ++i)
-        flood.push_back(std::make_unique<QDBusPendingCallWatcher>(
-            writer.asyncCall(message("Execute", {QStringLiteral("HELLO %1").arg(i)}), 10000)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return target.shown.last() == "HELLO 199"; }, 10000));
-    for (const auto& reply : flood)
-        EXPECT_FALSE(reply->isError());
-    EXPECT_LE(target.shown.size(), 4);
-}
-
-// While any conversation is open the program is locked; it unlocks when the
-// last one closes, also when its client just vanishes. Conversations are
-// limited, and a command needs none.
-TEST_F(LinkServerTest, ConversationsLockUntilTheLastOneEndsAndAreLimited) {
-    options.maxConversations = 2;
-    startServer();
-    QDBusConnection first = client(), second = client(), third = client();
-    EXPECT_EQ(outcome(call(first, "CloseLink")), "Link1.Error.NotOpen");
-    EXPECT_EQ(outcome(call(first, "OpenLink")), "ok");
-    EXPECT_EQ(outcome(call(first, "OpenLink")), "ok"); // still one conversation
+    EXPECT_EQ(outcome(call(caller, "CloseLink")), "Link1.Error.NotOpen");
+    EXPECT_EQ(outcome(call(caller, "OpenLink")), "ok");
+    EXPECT_EQ(outcome(call(caller, "OpenLink")), "ok"); // still one conversation
     EXPECT_EQ(outcome(call(second, "OpenLink")), "ok");
     EXPECT_EQ(outcome(call(third, "OpenLink")), "Link1.Error.TooManyConversations");
     EXPECT_EQ(outcome(call(third, "Execute", {"AD_GET_CYCLOMARKATOR=9"})), "ok");
-    EXPECT_EQ(target.countsSet, std::vector<int32_t>({9}));
+    EXPECT_EQ(target.countsSet, std::vector<int32_t>({1500, 9}));
     EXPECT_TRUE(target.locked);
     EXPECT_EQ(target.lamp, LinkLamp::Open);
-
-    EXPECT_EQ(outcome(call(first, "CloseLink")), "ok");
+    EXPECT_EQ(outcome(call(caller, "CloseLink")), "ok");
     EXPECT_TRUE(target.locked); // the other one is still open
     // Its connection ends, as when the client's process is killed.
     const QString name = second.name();
@@ -303,11 +279,25 @@ TEST_F(LinkServerTest, ConversationsLockUntilTheLastOneEndsAndAreLimited) {
     QDBusConnection::disconnectFromBus(name);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !target.locked; }));
     EXPECT_EQ(target.lamp, LinkLamp::Idle);
+
+    target.saveFails = true;
+    EXPECT_EQ(outcome(call(caller, "Execute", {"AD_GET_CYCLOMARKATOR=7"})), "Link1.Error.NotSaved");
+    EXPECT_EQ(target.captions.value(LinkProtocol::CountItem), "9");
+
+    const QString xml =
+        value(caller, "Introspect", {}, "org.freedesktop.DBus.Introspectable").toString();
+    for (const char* part :
+         {"org.cyclomarkator.Link1", R"("Label_AD_cmd" type="s" access="readwrite")",
+          R"(name="Execute")", "org.freedesktop.DBus.Properties"})
+        EXPECT_TRUE(xml.contains(QLatin1String(part))) << part;
 }
 
 // Another program holds the name: a link error, and the name is taken over
-// when that program lets it go.
-TEST_F(LinkServerTest, TakenNameIsWaitedFor) {
+// when that program lets it go. The bus goes away under an open conversation:
+// a numbered link error, the program unlocked, and the link back when the bus is.
+TEST_F(LinkServerTest, WaitsForATakenNameAndReconnectsWhenTheBusComesBack) {
+    options.watchIntervalMs = 50;
+    options.reconnectIntervalMs = 100;
     QDBusConnection squatter = client();
     ASSERT_TRUE(squatter.registerService(Service));
     startServer(false);
@@ -316,18 +306,13 @@ TEST_F(LinkServerTest, TakenNameIsWaitedFor) {
         << target.problems.first().toStdString();
     EXPECT_FALSE(server->ownsName());
     ASSERT_TRUE(squatter.unregisterService(Service));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server->ownsName(); }));
-}
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->ownsName(); }));
 
-// The bus goes away under an open conversation: a numbered link error, the
-// program unlocked, and the link back when the bus is.
-TEST_F(LinkServerTest, ReconnectsWhenTheBusComesBack) {
-    options.watchIntervalMs = 50;
-    options.reconnectIntervalMs = 100;
-    startServer();
     QDBusConnection holder = client();
     ASSERT_EQ(outcome(call(holder, "OpenLink")), "ok");
     ASSERT_TRUE(target.locked);
+    target.problems.clear();
+    target.notices.clear();
     bus->kill();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !target.problems.isEmpty(); }));
     EXPECT_TRUE(target.problems.first().startsWith("DDE link error:1 - "));
@@ -341,29 +326,20 @@ TEST_F(LinkServerTest, ReconnectsWhenTheBusComesBack) {
     EXPECT_EQ(target.problems.size(), 1);
     EXPECT_EQ(target.notices.size(), 1);
     QDBusConnection reader = client();
-    EXPECT_EQ(call(reader, "Request", {LinkProtocol::CountItem}).arguments().value(0).toString(),
-              "43");
+    EXPECT_EQ(value(reader, "Request", {LinkProtocol::CountItem}).toString(), "43");
 }
 
-// No bus at start: said once, lamp off, nothing else happens.
-TEST(LinkServerNoBusTest, RunsWithoutTheLink) {
-    QTemporaryDir dir;
-    for (const QString& address : {QString(), "unix:path=" + dir.filePath("nobody-listens")}) {
-        SCOPED_TRACE(address.toStdString());
-        FakeLinkTarget target;
-        LinkServer::Options options;
-        options.serviceName = Service;
-        options.busAddress = address;
-        LinkServer server(target, options);
-        target.server = &server;
-        server.start();
-        EXPECT_EQ(target.notices.size(), 1);
-        EXPECT_TRUE(target.problems.isEmpty());
-        EXPECT_EQ(target.lamp, LinkLamp::Off);
-        EXPECT_FALSE(target.toolTip.isEmpty());
-        EXPECT_FALSE(server.connected());
-        target.setCaption(LinkProtocol::CountItem, "5"); // nothing to announce to
-    }
+// No bus at start: said once, lamp off, nothing else happens. (A bus address
+// where nobody listens is the process tests' case.)
+TEST_F(LinkServerTest, RunsWithoutTheLinkWhenThereIsNoBus) {
+    options.busAddress.clear();
+    startServer(false);
+    EXPECT_EQ(target.notices.size(), 1);
+    EXPECT_TRUE(target.problems.isEmpty());
+    EXPECT_EQ(target.lamp, LinkLamp::Off);
+    EXPECT_FALSE(target.toolTip.isEmpty());
+    EXPECT_FALSE(server->connected());
+    target.setCaption(LinkProtocol::CountItem, "5"); // nothing to announce to
 }
 } // namespace
 

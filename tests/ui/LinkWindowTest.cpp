@@ -13,43 +13,11 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
 const QString Service = QStringLiteral("org.cyclomarkator.WindowTest");
-constexpr int32_t Top = 5000;     // +10 V
-constexpr int32_t Bottom = 15000; // -10 V
-
-class LinkWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(bus.start()) << bus.error.toStdString();
-        h.writeSettings(dummySettings(QStringLiteral("[Cyclomarkator]\nValue=41\n")));
-        h.makeSession().setLink(Service, bus.address());
-        h.startWindow();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return h.session->link()->ownsName(); }));
-        client = QDBusConnection::connectToBus(bus.address(), QStringLiteral("window-client"));
-        ASSERT_TRUE(client.isConnected());
-    }
-    void TearDown() override {
-        h.form.reset();
-        h.session.reset();
-        client = QDBusConnection(QString());
-        QDBusConnection::disconnectFromBus(QStringLiteral("window-client"));
-    }
-    QDBusMessage call(const QString& member, const QVariantList& arguments = {},
-                      const QString& interface = LinkProtocol::Interface) {
-        QDBusMessage message =
-            QDBusMessage::createMethodCall(Service, LinkProtocol::ObjectPath, interface, member);
-        message.setArguments(arguments);
-        return client.call(message, QDBus::BlockWithGui, 5000);
-    }
-    QColor lamp() const { return h.colour("Picture_DDE", QPalette::Window); }
-
-    PrivateBus bus;
-    WindowHarness h;
-    QDBusConnection client{QString()};
-};
 
 // The items a client reads are the texts the labels show (that changes reach
 // a watching client by themselves, the link's own tests and the client's
@@ -59,7 +27,30 @@ protected:
 // user can neither exit nor change the channel, and closing is refused with
 // the described message; the lamp is green. It all comes back when the
 // client's connection ends.
-TEST_F(LinkWindowTest, ItemsAsTheLabelsCommandsWithoutWaitingAndTheConversationLock) {
+TEST(LinkWindowTest, ItemsAsTheLabelsCommandsWithoutWaitingAndTheConversationLock) {
+    // The window goes before the bus; the client's connection ends with the test.
+    PrivateBus bus;
+    ASSERT_TRUE(bus.start()) << bus.error.toStdString();
+    WindowHarness h;
+    h.writeSettings(dummySettings(QStringLiteral("[Cyclomarkator]\nValue=41\n")));
+    h.makeSession().setLink(Service, bus.address());
+    h.startWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.session->link()->ownsName(); }));
+    const QString clientName = QStringLiteral("window-client");
+    const auto disconnect = qScopeGuard([&] { QDBusConnection::disconnectFromBus(clientName); });
+    QDBusConnection client = QDBusConnection::connectToBus(bus.address(), clientName);
+    ASSERT_TRUE(client.isConnected());
+    // The first value of the answer, or the error's name.
+    const auto call = [&](const QString& member, const QVariantList& arguments = {},
+                          const QString& interface = LinkProtocol::Interface) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(Service, LinkProtocol::ObjectPath, interface, member);
+        message.setArguments(arguments);
+        const QDBusMessage reply = client.call(message, QDBus::BlockWithGui, 5000);
+        return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName()
+                                                          : reply.arguments().value(0).toString();
+    };
+    const auto lamp = [&] { return h.colour("Picture_DDE", QPalette::Window); };
     for (int32_t at : {0, Top, Bottom})
         h.tickAt(at);
     ASSERT_EQ(h.text("Label_AD_get_cyclomarkator"), "42");
@@ -67,12 +58,11 @@ TEST_F(LinkWindowTest, ItemsAsTheLabelsCommandsWithoutWaitingAndTheConversationL
     for (const char* label :
          {"Label_AD_get_cyclomarkator", "Label_AD_get_Voltage", "Label_TrigCount"})
         EXPECT_TRUE(QTest::qWaitFor([&] {
-            return call("Request", {QLatin1String(label)}).arguments().value(0) == h.text(label);
+            return call("Request", {QLatin1String(label)}) == h.text(label);
         })) << label;
 
     for (const char* command : {"HELLO", "<b>WORLD</b>"})
-        ASSERT_EQ(call("Execute", {QString::fromLatin1(command)}).type(),
-                  QDBusMessage::ReplyMessage);
+        ASSERT_EQ(call("Execute", {QString::fromLatin1(command)}), "");
     ASSERT_TRUE(QTest::qWaitFor([&] {
         return h.form->linkCommandBox() && h.form->linkCommandBox()->text() == "<b>WORLD</b>";
     }));
@@ -81,17 +71,14 @@ TEST_F(LinkWindowTest, ItemsAsTheLabelsCommandsWithoutWaitingAndTheConversationL
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(h.session->countingTimer().isActive());
 
-    ASSERT_EQ(call("Set",
-                   {LinkProtocol::Interface, LinkProtocol::CommandItem,
-                    QVariant::fromValue(QDBusVariant(QStringLiteral("<i>hello</i>")))},
-                   LinkProtocol::PropertiesInterface)
-                  .type(),
-              QDBusMessage::ReplyMessage);
+    const QVariant poked = QVariant::fromValue(QDBusVariant(QStringLiteral("<i>hello</i>")));
+    ASSERT_EQ(call("Set", {LinkProtocol::Interface, LinkProtocol::CommandItem, poked},
+                   LinkProtocol::PropertiesInterface),
+              "");
     EXPECT_EQ(h.text("Label_AD_cmd"), "<i>hello</i>");
     EXPECT_EQ(h.find("Label_AD_cmd")->textFormat(), Qt::PlainText);
 
-    EXPECT_EQ(lamp(), QColor(0xC0, 0xC0, 0xC0));
-    ASSERT_EQ(call("OpenLink").type(), QDBusMessage::ReplyMessage);
+    ASSERT_EQ(call("OpenLink"), "");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !h.action("mnuExit")->isEnabled(); }));
     EXPECT_FALSE(h.find<QComboBox>("Combo_AD_channel")->isEnabled());
     EXPECT_EQ(lamp(), QColor(0, 255, 0));
@@ -102,7 +89,7 @@ TEST_F(LinkWindowTest, ItemsAsTheLabelsCommandsWithoutWaitingAndTheConversationL
               "Cyclomarkator|Exclamation|This program cannot be closed while a DDE link is open.");
 
     client = QDBusConnection(QString());
-    QDBusConnection::disconnectFromBus(QStringLiteral("window-client"));
+    QDBusConnection::disconnectFromBus(clientName);
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.action("mnuExit")->isEnabled(); }));
     EXPECT_TRUE(h.find<QComboBox>("Combo_AD_channel")->isEnabled());
     EXPECT_EQ(lamp(), QColor(0xC0, 0xC0, 0xC0));

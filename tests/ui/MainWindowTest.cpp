@@ -3,7 +3,7 @@
 #include "WindowHarness.h"
 #include "platform/UnixSignalWatcher.h"
 #include "recorder/Form_Xt_Recorder.h"
-#include "recording/RecorderDataFile.h"
+#include "support/OnlyPrompt.h"
 #include "ui/ActivityLine.h"
 #include "ui/WindowPlacement.h"
 #include "ui/WindowRun.h"
@@ -28,23 +28,21 @@ namespace {
 // the counting core; here what matters is that the window shows and saves
 // what the core does.
 
-constexpr int32_t Top = 5000;     // +10 V
-constexpr int32_t Bottom = 15000; // -10 V
 const QColor Red(255, 0, 0);
 
 // Only an interface that opened counts; one that is configured but fails says
 // so once, and the window still comes up with the saved count.
 TEST(WindowStartUp, ShowsTheInterfaceAndCountsOnlyWhenItOpened) {
     const QString failing = QStringLiteral("National Instruments: 6023E/6024E/6025E");
-    const QStringList cannotOpen{"Cannot initialize A/D-Interface\n\"" + failing + '"'};
     // The interface configured (null: no settings file at all), the status,
     // whether it counts (and so is green with 8 channels, or red with none)
     // and the messages shown.
-    const std::tuple<QString, QString, bool, QStringList> cases[] = {
-        {{}, "(none)", false, {}},
-        {"Dummy A/D", "Dummy A/D", true, {}},
-        {failing, failing, false, cannotOpen}};
-    for (const auto& [configured, status, counting, messages] : cases) {
+    const std::tuple<QString, QString, bool, QString> cases[] = {
+        {{}, "(none)", false, "0 messages"},
+        {"Dummy A/D", "Dummy A/D", true, "0 messages"},
+        {failing, failing, false,
+         "A/D-Converter|Critical|Cannot initialize A/D-Interface\n\"" + failing + '"'}};
+    for (const auto& [configured, status, counting, message] : cases) {
         SCOPED_TRACE(configured.toStdString());
         WindowHarness h;
         if (!configured.isNull())
@@ -55,10 +53,7 @@ TEST(WindowStartUp, ShowsTheInterfaceAndCountsOnlyWhenItOpened) {
         EXPECT_EQ(h.colour("Label_Status", QPalette::Window), counting ? QColor(0, 255, 0) : Red);
         EXPECT_EQ(h.find<QComboBox>("Combo_AD_channel")->count(), counting ? 8 : 0);
         EXPECT_EQ(h.session->countingTimer().isActive(), counting);
-        QStringList shown;
-        for (const auto& prompt : h.prompts.shown)
-            shown << prompt.text;
-        EXPECT_EQ(shown, messages);
+        EXPECT_EQ(onlyPrompt(h.prompts), message.toStdString());
         EXPECT_EQ(h.text("Label_AD_get_cyclomarkator"), configured.isNull() ? "0" : "41");
     }
 }
@@ -83,26 +78,24 @@ TEST(WindowMenus, TestModeResetTriggerDialogAndOnTop) {
         return QPoint(screen.width() - size.width(), screen.height() - size.height());
     };
     EXPECT_TRUE(QTest::qWaitFor([&] { return h.form->pos() == flush(); }, 1000));
-    EXPECT_TRUE(screen.contains(h.form->frameGeometry()));
     EXPECT_TRUE(h.action("mnuOnTop")->isChecked());
     EXPECT_TRUE(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     h.action("mnuOnTop")->trigger();
     EXPECT_FALSE(h.action("mnuOnTop")->isChecked());
     EXPECT_FALSE(h.form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(h.form->isVisible());
-    const char* counts[] = {"Label_AD_get_cyclomarkator", "Label_AD_get_cyclomarkator2",
-                            "Label_TrigCount"};
+    const char* count = "Label_AD_get_cyclomarkator";
     h.action("mnuTest")->trigger();
-    EXPECT_EQ(h.colour(counts[0]), QColor(Qt::white));
+    EXPECT_EQ(h.colour(count), QColor(Qt::white));
     for (int i = 0; i < 3; ++i)
         WindowHarness::fire(h.session->testTimer());
-    EXPECT_EQ(QStringList({h.text(counts[0]), h.text(counts[1])}), QStringList({"8", "1"}));
-    h.action("mnuReset")->trigger();
-    EXPECT_EQ(QStringList({h.text(counts[0]), h.text(counts[1]), h.text(counts[2])}),
-              QStringList({"0", "1", "1"}));
+    EXPECT_EQ(QStringList({h.text(count), h.text("Label_AD_get_cyclomarkator2")}),
+              QStringList({"8", "1"}));
+    h.action("mnuReset")->trigger(); // the minor count kept: the counting core's tests
+    EXPECT_EQ(QStringList({h.text(count), h.text("Label_TrigCount")}), QStringList({"0", "1"}));
     h.action("mnuTest")->trigger();
     EXPECT_FALSE(h.session->testTimer().isActive());
-    EXPECT_EQ(h.colour(counts[0]), Red);
+    EXPECT_EQ(h.colour(count), Red);
 
     QTimer::singleShot(0, h.form.get(), [] {
         QWidget* dialog = QApplication::activeModalWidget();
@@ -112,7 +105,7 @@ TEST(WindowMenus, TestModeResetTriggerDialogAndOnTop) {
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
     h.action("mnuTrigger")->trigger();
-    EXPECT_EQ(h.text(counts[0]), QStringLiteral("4711"));
+    EXPECT_EQ(h.text(count), QStringLiteral("4711"));
     h.form->close();
     EXPECT_EQ(h.settings({"General/AlwaysOnTop", "Cyclomarkator/AlwaysOnTop"}),
               QStringList({"0", "0"}));
@@ -140,7 +133,6 @@ TEST(WindowCounting, DelayedTriggerKeepsCountingAndFiresLaterOrOnClosing) {
             // A new channel is counted and saved; the activity line is green
             // while the exchange file is served.
             QTest::keyClick(h.find<QComboBox>("Combo_AD_channel"), Qt::Key_Down);
-            EXPECT_EQ(h.session->state().ADChannel, 1);
             auto* line = h.find<ActivityLine>("Line_Timer");
             EXPECT_EQ(line->colour(), QColor(Qt::green));
             h.form->close();
@@ -160,7 +152,7 @@ TEST(WindowCounting, DelayedTriggerKeepsCountingAndFiresLaterOrOnClosing) {
 // The check mark comes from the settings, follows the recorder window (whose
 // close box only hides it) and goes back to the settings. Samples and trigger
 // marks reach the chart and its data file, which is kept across runs, also
-// through a run without a converter.
+// through a run without a converter (the file's size: the process tests).
 TEST(WindowRecorder, ShownAsSavedRecordsAndKeepsTheChartAcrossRuns) {
     WindowHarness h;
     h.writeSettings(dummySettings(QStringLiteral("[General]\nShowRecorder=-1\n")));
@@ -186,7 +178,6 @@ TEST(WindowRecorder, ShownAsSavedRecordsAndKeepsTheChartAcrossRuns) {
     EXPECT_TRUE(!recorder->isVisible() && !shown->isChecked() && recorder->scrolling());
     h.endRun();
     EXPECT_EQ(h.settings({"General/ShowRecorder"}), QStringList({"0"}));
-    EXPECT_EQ(QFileInfo(h.folder("program") + "/Data.dat").size(), RecorderDataFile::FileSize);
 
     for (const char* converter : {"(none)", "Dummy A/D"}) {
         h.writeSettings(QStringLiteral("[HARDWARE]\nA/D-Converter=") + converter);
@@ -251,18 +242,14 @@ TEST(WindowSetup, CountingPausesWhileTheSetupDialogIsOpen) {
 TEST(WindowPlacement, SavedPositionIsRoundedAndKeptInReach) {
     const QSize window(300, 200);
     const QRect screen(0, 0, 1280, 800);
-    const QRect rightMonitor(1280, 0, 1920, 1080);
     // What the case is, the saved place in twips, the window, the area, where it opens.
     const std::tuple<const char*, double, double, QSize, QRect, QPoint> cases[] = {
         {"to the nearest pixel", 1234.5, 7.5, window, screen, {82, 1}},
-        {"just fits", 14700, 9000, window, screen, {980, 600}},
         {"past the bottom goes flush", 0, 75000, window, screen, {0, 600}},
         // The title bar must stay in reach.
         {"window larger than the screen", 15, 15, QSize(1400, 900), screen, {0, 0}},
         {"absurd values", 1e99, -1e99, window, screen, {980, 0}},
         {"not a number", std::nan(""), std::nan(""), window, screen, {0, 0}},
-        {"second monitor keeps its place", 30000, 1500, window, rightMonitor, {2000, 100}},
-        {"gone monitor falls onto this one", 30000, 1500, window, screen, {980, 100}},
         {"monitor left of the first", -15082.5, 0, window, QRect(-1920, 0, 1920, 1080), {-1006, 0}},
         {"under a top panel", 0, 0, window, QRect(0, 32, 1280, 768), {0, 32}},
     };

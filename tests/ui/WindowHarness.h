@@ -2,6 +2,7 @@
 // The main window over its real session for widget tests.
 #include "adc/LibadxDevices.h"
 #include "counting/TriggerFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
 #include "session/CounterSession.h"
 #include "support/ManualClock.h"
@@ -23,22 +24,17 @@
 // +10 V at 5 s and -10 V at 15 s) and scripted message boxes. Timers are
 // fired by the test, never waited for.
 class WindowHarness {
+    QTemporaryDir m_dir; // first, so that the folders outlive everything below
+
 public:
     WindowHarness() {
         for (const char* name : {"program", "temp", "config"})
             QDir().mkpath(folder(name));
     }
-    // The window goes before the session it shows, and both before the folders.
-    ~WindowHarness() {
-        form.reset();
-        session.reset();
-    }
 
     QString folder(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
     void writeSettings(const QString& text) {
-        QFile file(folder("program") + "/Cyclomarkator.INI");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text.toUtf8());
+        ASSERT_TRUE(AtomicFile::write(folder("program") + "/Cyclomarkator.INI", text.toUtf8()));
     }
     // Keys of the settings file as they are on disk now, each "Section/Key".
     QStringList settings(const QStringList& keys) const {
@@ -50,9 +46,7 @@ public:
         return values;
     }
     CounterSession& makeSession() {
-        ProgramFolderChoice program;
-        program.folder = folder("program");
-        program.baseName = QStringLiteral("Cyclomarkator");
+        const ProgramFolderChoice program{folder("program"), "Cyclomarkator", {}, false, {}};
         session = std::make_unique<CounterSession>(
             CounterSession::Environment{program, folder("temp"), folder("config"), "/opt/cyclo"},
             prompts, clock, devices);
@@ -105,11 +99,12 @@ public:
     ScriptedPrompts prompts;
     NoLibadxDevices devices;
     std::unique_ptr<CounterSession> session;
-    std::unique_ptr<Form_MainCyclomarkator> form;
-
-private:
-    QTemporaryDir m_dir;
+    std::unique_ptr<Form_MainCyclomarkator> form; // goes before the session it shows
 };
+
+// Where the simulated converter's sine is at its top (+10 V) and bottom (-10 V).
+constexpr int32_t Top = 5000;
+constexpr int32_t Bottom = 15000;
 
 // A settings file for the simulated converter; `extra` is appended.
 inline QString dummySettings(const QString& extra = {}) {
