@@ -32,6 +32,12 @@ protected:
                           QStringList{"--headless", "--config-dir", path(program)} + extra, tmp,
                           runAs);
     }
+    // Waits (bounded) until the saved count reaches `count`.
+    bool savedReaches(int32_t count) const {
+        for (QDeadlineTimer deadline(20000); saved() < count && !deadline.hasExpired();)
+            QThread::msleep(20);
+        return saved() >= count;
+    }
 };
 
 // A count lost on SIGTERM, or an exchange file left without the count. A
@@ -135,15 +141,19 @@ TEST_F(Program, AnotherUserWhoCannotReadTheSettingsFile) {
     QProcess counting;
     start(counting, Fast, "program", "tmp",
           {"--reuid=65534", "--regid=65534", "--clear-groups", copy});
-    QString output;
-    ASSERT_TRUE(waitFor(counting, output, "Count 54323 ").hasMatch()) << output.toStdString();
-    ASSERT_EQ(::chmod(QFile::encodeName(settingsPath()).constData(), 0), 0);
-    const QRegularExpressionMatch later = waitFor(counting, output, "Count (5433\\d) ");
+    ASSERT_TRUE(savedReaches(54323));
+    // A save in flight replaces the file just made unreadable, and its mode
+    // with it: the mode is set again only when saves after it met none.
+    qsizetype keptAside = 0;
+    for (int attempt = 0; attempt < 5 && keptAside == 0; ++attempt) {
+        const int32_t before = saved();
+        ASSERT_EQ(::chmod(QFile::encodeName(settingsPath()).constData(), 0), 0);
+        ASSERT_TRUE(savedReaches(before + 3));
+        keptAside = QDir(path("program")).entryList({"Cyclomarkator.INI.unreadable-*"}).size();
+    }
     stop(counting);
-    ASSERT_TRUE(later.hasMatch()) << output.toStdString();
-    EXPECT_GE(saved(), later.captured(1).toInt());
+    EXPECT_EQ(keptAside, 1);
     EXPECT_EQ(saved("Recorder", "Height"), 300);
-    EXPECT_EQ(QDir(path("program")).entryList({"Cyclomarkator.INI.unreadable-*"}).size(), 1);
 }
 
 // A box of the [Devices] section stops answering after 200 ticks and for 5000
@@ -225,9 +235,7 @@ TEST_F(Program, ReadersOfTheOutputCannotStopTheCounting) {
         ::close(pipeEnds[1]);
         if (readerLeaves)
             ::close(pipeEnds[0]);
-        for (QDeadlineTimer deadline(20000); saved() < before + 200 && !deadline.hasExpired();)
-            QThread::msleep(20);
-        EXPECT_GE(saved(), before + 200);
+        EXPECT_TRUE(savedReaches(before + 200));
         if (!readerLeaves) {
             // The program writes a line every tick, so each read returns soon.
             const QByteArray told = "lines dropped: the reader did not keep up";
