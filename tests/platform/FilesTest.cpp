@@ -54,8 +54,12 @@ TEST(TempFile, IsPrivateAndRefusesLinksFoldersFifosAndOtherOwners) {
 }
 
 // A file kept as a symbolic link is saved through it: the link stays and its
-// target changes. A target that is not a regular file is never replaced.
-TEST(AtomicFile, WritesThroughLinksAndRefusesWhatIsNoFile) {
+// target changes. A target that is not a regular file is never replaced. A
+// save replaces the whole file, keeps the mode the user gave it (an unreadable
+// one is not carried over: the next start must read it) and leaves no
+// temporary beside it. The sweep after a crash takes only the hidden
+// temporaries of our own saves, never a user's copies beside the file.
+TEST(AtomicFile, WritesThroughLinksKeepsTheModeAndClearsOnlyItsOwnLeftovers) {
     QTemporaryDir dir, shared;
     const QString target = shared.filePath("C.INI"), link = dir.filePath("C.INI");
     ASSERT_TRUE(QFile::link(target, link));
@@ -69,31 +73,21 @@ TEST(AtomicFile, WritesThroughLinksAndRefusesWhatIsNoFile) {
     EXPECT_FALSE(AtomicFile::write(toDevice, "x", &error));
     EXPECT_TRUE(error.contains("/dev/null"));
     EXPECT_TRUE(QFileInfo(toDevice).isSymLink());
-    // An unreadable mode is not carried over: the next start must read it.
     ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0), 0);
     ASSERT_TRUE(AtomicFile::write(link, "third"));
     EXPECT_EQ(modeOf(target), 0600u);
-}
 
-// A save replaces the whole file, keeps the mode the user gave it and leaves
-// no temporary beside it. The sweep after a crash takes only the hidden
-// temporaries of our own saves, never a user's copies beside the file.
-TEST(AtomicFile, ReplacesTheWholeFileAndClearsOnlyItsOwnLeftovers) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("C.INI");
-    ASSERT_TRUE(AtomicFile::write(path, "old"));
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
-    ASSERT_TRUE(AtomicFile::write(path, "new content"));
-    EXPECT_EQ(fileBytes(path), QByteArray("new content"));
-    EXPECT_EQ(modeOf(path), 0640u);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"C.INI"});
-
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+    ASSERT_TRUE(AtomicFile::write(target, "new content"));
+    EXPECT_EQ(fileBytes(target), QByteArray("new content"));
+    EXPECT_EQ(modeOf(target), 0640u);
+    EXPECT_EQ(QDir(shared.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"C.INI"});
     for (const char* name :
          {".C.INI~save-a1B2c3", ".C.INI~save-zzzzzz", "C.INI.backup", "C.INI.050610",
           "C.INI.a1B2c3", ".C.INI~save-abc", ".D.INI~save-a1B2c3"})
-        ASSERT_TRUE(AtomicFile::write(dir.filePath(name), "x"));
-    AtomicFile::removeLeftovers(path);
-    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        ASSERT_TRUE(AtomicFile::write(shared.filePath(name), "x"));
+    AtomicFile::removeLeftovers(target);
+    QStringList left = QDir(shared.path()).entryList(QDir::Files | QDir::Hidden);
     left.sort();
     EXPECT_EQ(left, (QStringList{".C.INI~save-abc", ".D.INI~save-a1B2c3", "C.INI", "C.INI.050610",
                                  "C.INI.a1B2c3", "C.INI.backup"}));
