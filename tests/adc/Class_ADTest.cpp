@@ -45,10 +45,8 @@ Class_AD::Exports fakeExports() {
 // read past it or show garbage.
 TEST(Class_AD, LoadsOnceAndKeepsAnswersWithinTheirRange) {
     Class_AD backend(fakeExports());
-    EXPECT_EQ(lib.loads, 1);
-    EXPECT_EQ(lib.loadedName, "");
-    EXPECT_EQ(backend.AD_get(0), -1);
-    EXPECT_EQ(backend.AD_init(0), -1);
+    EXPECT_EQ(std::tuple(lib.loads, lib.loadedName, backend.AD_get(0), backend.AD_init(0)),
+              std::tuple(1, "", -1, -1));
     const std::string full(Class_AD::TextBufferSize, 'x');
     const std::tuple<std::string, int32_t, std::string> cases[] = {
         {"abc", 0, ""}, {"USB-AD", 3, "USB"}, {"abc", -5, ""}, {full, 100000, full}};
