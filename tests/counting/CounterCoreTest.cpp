@@ -145,9 +145,9 @@ TEST_F(CounterCoreTest, OperationsAreSavedBeforeTheyAreShown) {
     profile.TriggerProfile[0] = {2000, 7};
     profile.TriggerProfile[6].Every = 100;
     rig.core->applyProfile(profile);
-    EXPECT_EQ(rig.view.events, QStringLiteral("3x"));
-    EXPECT_EQ(rig.saved("Profile", "0To"), QStringLiteral("2000"));
-    EXPECT_EQ(rig.saved("Trigger", "TrigCount"), QStringLiteral("1505"));
+    EXPECT_EQ(QStringList({rig.view.events, rig.saved("Profile", "0To"),
+                           rig.saved("Trigger", "TrigCount")}),
+              QStringList({"3x", "2000", "1505"}));
 
     // A count that cannot be saved is not shown at all and changes nothing.
     ASSERT_TRUE(QFile::remove(rig.settings.path()) && QDir().mkdir(rig.settings.path()));
