@@ -69,12 +69,11 @@ TEST_F(Facade, FindsTheInterfaceOrBlanksTheName) {
 TEST_F(Facade, OpensTheSimulatedDeviceWithItsSettings) {
     facade.ADC_reset();
     facade.setChannelName(2, QStringLiteral("Force"));
-    EXPECT_TRUE(open("Dummy A/D"));
-    EXPECT_TRUE(facade.ready());
-    EXPECT_EQ(facade.interfaceNumber(), 9);
+    EXPECT_TRUE(open("Dummy A/D") && facade.ready());
     EXPECT_EQ(facade.ADC_interface_name(), QStringLiteral("Dummy A/D"));
-    EXPECT_EQ(std::tuple(facade.averaging(), facade.inputMode(), facade.range()),
-              std::tuple(1, 0, 0));
+    EXPECT_EQ(std::tuple(facade.interfaceNumber(), facade.averaging(), facade.inputMode(),
+                         facade.range()),
+              std::tuple(9, 1, 0, 0));
     QStringList names;
     for (const ADChannelRecord& channel : facade.channelInfo())
         names << channel.ChannelName;

@@ -13,6 +13,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -82,12 +83,8 @@ bool sameBits(float a, float b) {
 // hands out each sample's time.
 TEST(SampleReader, ReadsLinesAndColumnsAfterTheirHeader) {
     EXPECT_EQ(readAll("time,load,stroke\nms,V,mm\n0,1.5,9\n", column(2, ',')).headerLines, 2);
-    const struct {
-        std::string text;
-        SampleReader::Options options;
-        std::vector<float> values;
-        char delimiter; // 0: whole lines
-    } cases[] = {
+    // text, options, samples, delimiter (0: whole lines)
+    const std::tuple<std::string, SampleReader::Options, std::vector<float>, char> cases[] = {
         {"1.5\r\n  -2,25 \n\n+3e-1\t\n4", {}, {1.5f, -2.25f, 0.3f, 4.0f}, 0},
         {"time,load,stroke\nms,V,mm\n0,1.5,9\n40,2.5,9\n", column(2, ','), {1.5f, 2.5f}, ','},
         {"t;U\n0;1,5\n1;-0,5\n", column(2), {1.5f, -0.5f}, ';'},
@@ -96,11 +93,11 @@ TEST(SampleReader, ReadsLinesAndColumnsAfterTheirHeader) {
         {"% t  U\n   5.0e-02  -1.2e+00\n\t1.0e-01 2\n", column(2), {-1.2f, 2.0f}, ' '},
         {"1,5 2,5\n", column(2), {2.5f}, ' '}, // a decimal comma, not a delimiter
         {"a b\n 1  2 \r\n", column(2, SampleReader::Blanks), {2.0f}, ' '}};
-    for (const auto& c : cases) {
-        const Read r = readAll(c.text, c.options);
-        EXPECT_EQ(r.values, c.values) << c.text;
-        EXPECT_EQ(r.status, SampleReader::Status::End) << c.text << r.error;
-        EXPECT_TRUE(c.delimiter == 0 || r.delimiter == c.delimiter) << c.text;
+    for (const auto& [text, options, values, delimiter] : cases) {
+        const Read r = readAll(text, options);
+        EXPECT_EQ(std::tuple(r.values, r.status, delimiter ? r.delimiter : '\0'),
+                  std::tuple(values, SampleReader::Status::End, delimiter))
+            << text << r.error;
     }
     const Read timed = readAll("t U\n0.000 1\n0.0005 2\n0.0005 3\n1e6 4\n", column(2, ' ', 1));
     EXPECT_EQ(timed.values, (std::vector<float>{1, 2, 3, 4}));
@@ -139,13 +136,9 @@ TEST(SampleReader, BadInputStopsWithWhereAndWhy) {
     std::string damaged = gzip(text);
     damaged[damaged.size() - 8] = static_cast<char>(damaged[damaged.size() - 8] ^ 0x55);
     const std::string f32 = bytesOf(std::vector<float>{1.0f, NAN, 2.0f, INFINITY});
-    const SampleReader::Options F32{.format = Format::F32LE};
-    const struct {
-        std::string text;
-        SampleReader::Options options;
-        const char* error;
-        int samples; // -1: any
-    } cases[] = {
+    const SampleReader::Options F32{.format = Format::F32LE}, F64{.format = Format::F64LE};
+    // input, options, error, samples before it (-1: any)
+    const std::tuple<std::string, SampleReader::Options, const char*, int> cases[] = {
         {"1\n2\nabc\n4\n", {}, "line 3: \"abc\" is not a number", 2},
         {"1\n1.5.2\n", {}, "line 2: \"1.5.2\" is not a number", 1},
         {"1\nnan\n", {}, "line 2: \"nan\" is not a number", 1},
@@ -178,20 +171,18 @@ TEST(SampleReader, BadInputStopsWithWhereAndWhy) {
         {f32.substr(0, 7), F32,
          "sample 1 (byte 4) is cut off after 3 of its 4 bytes: the f32le input is truncated", 1},
         {f32, F32, "sample 1 (byte 4) is NaN (--gaps skip takes it as a gap)", 1},
-        {bytesOf(std::vector<double>{1, 1e300}),
-         {.format = Format::F64LE},
-         "sample 1 (byte 8) is out of range: 1e+300",
+        {bytesOf(std::vector<double>{1, 1e300}), F64, "sample 1 (byte 8) is out of range: 1e+300",
          1},
         {"", {.format = Format::I16LE}, "no samples: the input is empty", 0},
         {gzip(text).substr(0, 3000), {}, "cut off", -1},
         {damaged, {}, "after line 200000: damaged compressed data: incorrect data check", 200000},
         {gzip("1\n") + "junk", {}, "unexpected bytes after the end", 1},
         {"1\n2\n", {.requireCompressed = true}, "the data is not gzip-compressed", 0}};
-    for (const auto& c : cases) {
-        const Read r = readAll(c.text, c.options);
-        EXPECT_EQ(r.status, SampleReader::Status::Error) << c.error;
-        EXPECT_NE(r.error.find(c.error), std::string::npos) << r.error;
-        EXPECT_TRUE(c.samples < 0 || r.values.size() == size_t(c.samples)) << c.error;
+    for (const auto& [input, options, error, samples] : cases) {
+        const Read r = readAll(input, options);
+        EXPECT_EQ(r.status, SampleReader::Status::Error) << error;
+        EXPECT_NE(r.error.find(error), std::string::npos) << r.error;
+        EXPECT_TRUE(samples < 0 || r.values.size() == size_t(samples)) << error;
     }
 }
 

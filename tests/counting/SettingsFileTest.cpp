@@ -16,6 +16,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -51,9 +52,7 @@ QString written(const CountingState& state, const QLocale& locale = QLocale::c()
 // with the hostile files). The state is written back to read the value (the
 // writer is pinned by SaveWritesEveryKeyInOrder).
 TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
-    const struct {
-        const char *text, *key, *expected;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         // The minor count is checked against the extrema per cycle stored after it.
         {"[Cyclomarkator]\nValue2=2\nPeriodizitaet=2", "Value2", "0"},
         {"[Cyclomarkator]\nValue2=1\nPeriodizitaet=2", "Value2", "1"},
@@ -73,10 +72,10 @@ TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
         {"[Trigger]\nHysterese=-0.3", "Hysterese", "0.2"},
         {"[Trigger]\nADchannel=-3", "ADchannel", "0"},
     };
-    for (const auto& c : cases) {
-        const QRegularExpression line(QStringLiteral("\n%1=([^\n]*)").arg(QLatin1String(c.key)));
-        const QString value = line.match(written(load(QString::fromUtf8(c.text)))).captured(1);
-        EXPECT_EQ(value, QLatin1String(c.expected)) << c.text;
+    for (const auto& [text, key, expected] : cases) {
+        const QRegularExpression line(QStringLiteral("\n%1=([^\n]*)").arg(QLatin1String(key)));
+        const QString value = line.match(written(load(QString::fromUtf8(text)))).captured(1);
+        EXPECT_EQ(value, QLatin1String(expected)) << text;
     }
 }
 
@@ -138,8 +137,7 @@ TEST(SettingsFile, RoundTripWithEitherDecimalSeparator) {
             QString name;
             bool onTop = false;
             EXPECT_EQ(load(text, &name, &onTop), saved) << value << locale.name().toStdString();
-            EXPECT_EQ(name, QStringLiteral("Dummy A/D"));
-            EXPECT_TRUE(onTop);
+            EXPECT_TRUE(name == QStringLiteral("Dummy A/D") && onTop) << name.toStdString();
             EXPECT_EQ(text.contains(QStringLiteral("Hysterese=0,2")), locale != QLocale::c());
         }
     }

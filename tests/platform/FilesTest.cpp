@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -53,8 +54,12 @@ TEST(TempFile, IsPrivateAndRefusesLinksFoldersFifosAndOtherOwners) {
 }
 
 // A file kept as a symbolic link is saved through it: the link stays and its
-// target changes. A target that is not a regular file is never replaced.
-TEST(AtomicFile, WritesThroughLinksAndRefusesWhatIsNoFile) {
+// target changes. A target that is not a regular file is never replaced. A
+// save replaces the whole file, keeps the mode the user gave it (an unreadable
+// one is not carried over: the next start must read it) and leaves no
+// temporary beside it. The sweep after a crash takes only the hidden
+// temporaries of our own saves, never a user's copies beside the file.
+TEST(AtomicFile, WritesThroughLinksKeepsTheModeAndClearsOnlyItsOwnLeftovers) {
     QTemporaryDir dir, shared;
     const QString target = shared.filePath("C.INI"), link = dir.filePath("C.INI");
     ASSERT_TRUE(QFile::link(target, link));
@@ -68,31 +73,21 @@ TEST(AtomicFile, WritesThroughLinksAndRefusesWhatIsNoFile) {
     EXPECT_FALSE(AtomicFile::write(toDevice, "x", &error));
     EXPECT_TRUE(error.contains("/dev/null"));
     EXPECT_TRUE(QFileInfo(toDevice).isSymLink());
-    // An unreadable mode is not carried over: the next start must read it.
     ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0), 0);
     ASSERT_TRUE(AtomicFile::write(link, "third"));
     EXPECT_EQ(modeOf(target), 0600u);
-}
 
-// A save replaces the whole file, keeps the mode the user gave it and leaves
-// no temporary beside it. The sweep after a crash takes only the hidden
-// temporaries of our own saves, never a user's copies beside the file.
-TEST(AtomicFile, ReplacesTheWholeFileAndClearsOnlyItsOwnLeftovers) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("C.INI");
-    ASSERT_TRUE(AtomicFile::write(path, "old"));
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
-    ASSERT_TRUE(AtomicFile::write(path, "new content"));
-    EXPECT_EQ(fileBytes(path), QByteArray("new content"));
-    EXPECT_EQ(modeOf(path), 0640u);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"C.INI"});
-
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+    ASSERT_TRUE(AtomicFile::write(target, "new content"));
+    EXPECT_EQ(fileBytes(target), QByteArray("new content"));
+    EXPECT_EQ(modeOf(target), 0640u);
+    EXPECT_EQ(QDir(shared.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"C.INI"});
     for (const char* name :
          {".C.INI~save-a1B2c3", ".C.INI~save-zzzzzz", "C.INI.backup", "C.INI.050610",
           "C.INI.a1B2c3", ".C.INI~save-abc", ".D.INI~save-a1B2c3"})
-        ASSERT_TRUE(AtomicFile::write(dir.filePath(name), "x"));
-    AtomicFile::removeLeftovers(path);
-    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        ASSERT_TRUE(AtomicFile::write(shared.filePath(name), "x"));
+    AtomicFile::removeLeftovers(target);
+    QStringList left = QDir(shared.path()).entryList(QDir::Files | QDir::Hidden);
     left.sort();
     EXPECT_EQ(left, (QStringList{".C.INI~save-abc", ".D.INI~save-a1B2c3", "C.INI", "C.INI.050610",
                                  "C.INI.a1B2c3", "C.INI.backup"}));
@@ -144,35 +139,33 @@ TEST(ProgramFolder, FallsBackAndTheNewerSettingsWin) {
 // link or another user's file under the lock file's name is refused, not
 // written through.
 TEST(RigLock, OneCopyPerFolderWhateverHappensToLockFiles) {
+    using enum RigLock::Outcome;
     QTemporaryDir dir, temp;
+    const QString rig = temp.path() + "/rig";
     RigLock first, second, oneFolder;
-    ASSERT_EQ(first.lockProgramFolder(dir.path()), RigLock::Outcome::Held);
-    EXPECT_EQ(second.lockProgramFolder(dir.path()), RigLock::Outcome::HeldByAnotherCopy);
-    ASSERT_EQ(first.lockTempFolder(temp.path(), "Cyclomarkator"), RigLock::Outcome::Held);
-    EXPECT_EQ(second.lockTempFolder(temp.path(), "Cyclomarkator"),
-              RigLock::Outcome::HeldByAnotherCopy);
-    ASSERT_EQ(oneFolder.lockProgramFolder(temp.path() + "/rig"), RigLock::Outcome::NotPossible);
-    ASSERT_TRUE(QDir().mkdir(temp.path() + "/rig"));
-    ASSERT_EQ(oneFolder.lockProgramFolder(temp.path() + "/rig"), RigLock::Outcome::Held);
-    EXPECT_EQ(oneFolder.lockTempFolder(temp.path() + "/rig", "Cyclomarkator"),
-              RigLock::Outcome::Held);
+    ASSERT_EQ(first.lockProgramFolder(dir.path()), Held);
+    EXPECT_EQ(second.lockProgramFolder(dir.path()), HeldByAnotherCopy);
+    ASSERT_EQ(first.lockTempFolder(temp.path(), Name), Held);
+    EXPECT_EQ(second.lockTempFolder(temp.path(), Name), HeldByAnotherCopy);
+    ASSERT_EQ(oneFolder.lockProgramFolder(rig), NotPossible);
+    ASSERT_TRUE(QDir().mkdir(rig));
+    ASSERT_EQ(oneFolder.lockProgramFolder(rig), Held);
+    EXPECT_EQ(oneFolder.lockTempFolder(rig, Name), Held);
     EXPECT_EQ(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{"rig"});
 
     QTemporaryDir shared;
     ASSERT_EQ(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
-    const QString lockFile = shared.filePath(RigLock::lockFileName("Cyclomarkator"));
+    const QString lockFile = shared.filePath(RigLock::lockFileName(Name));
     ASSERT_TRUE(QFile::link(shared.filePath("elsewhere"), lockFile));
     RigLock planted;
-    EXPECT_EQ(planted.lockTempFolder(shared.path(), "Cyclomarkator"),
-              RigLock::Outcome::NotPossible);
+    EXPECT_EQ(planted.lockTempFolder(shared.path(), Name), NotPossible);
     EXPECT_TRUE(planted.why().contains(lockFile));
     EXPECT_FALSE(QFile::exists(shared.filePath("elsewhere")));
     ASSERT_TRUE(QFile::remove(lockFile));
     RigLock third, fourth;
-    EXPECT_EQ(third.lockTempFolder(shared.path(), "Cyclomarkator"), RigLock::Outcome::Held);
-    EXPECT_EQ(fourth.lockTempFolder(shared.path(), "Cyclomarkator"),
-              RigLock::Outcome::HeldByAnotherCopy);
+    EXPECT_EQ(third.lockTempFolder(shared.path(), Name), Held);
+    EXPECT_EQ(fourth.lockTempFolder(shared.path(), Name), HeldByAnotherCopy);
 }
 
 // An installed program that wrote beside itself would write into /usr as
@@ -182,24 +175,20 @@ TEST(RigLock, OneCopyPerFolderWhateverHappensToLockFiles) {
 TEST(ProgramHome, InstalledExecutablesKeepTheirFilesInTheDataFolder) {
     const QByteArray home = qgetenv("HOME"), data = qgetenv("XDG_DATA_HOME");
     qputenv("HOME", "/home/lab");
-    const struct {
-        const char* executable;
-        const char* dataHome;
-        const char* folder;
-    } cases[] = {
-        {"/usr/bin/cyclomarkator", "/srv/data/", "/srv/data/cyclomarkator"},
-        {"/usr/local/bin/cyclomarkator", "", "/home/lab/.local/share/cyclomarkator"},
+    // executable, XDG_DATA_HOME, folder
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"/usr/bin/cyclomarkator", "", "/home/lab/.local/share/cyclomarkator"},
         {"/opt/cyclomarkator/Cyclomarkator", "relative", "/home/lab/.local/share/cyclomarkator"},
-        {"/tmp/prefix/bin/cyclomarkator", "/srv/data", "/srv/data/cyclomarkator"},
+        {"/tmp/prefix/bin/cyclomarkator", "/srv/data/", "/srv/data/cyclomarkator"},
         {"/home/lab/sbin/Cyclomarkator", "/srv/data", "/srv/data/cyclomarkator"},
         {"/home/lab/src/build/Cyclomarkator", "/srv/data", "/home/lab/src/build"},
         {"/home/lab/binaries/Cyclomarkator", "/srv/data", "/home/lab/binaries"},
         {"/usr2/Cyclomarkator", "/srv/data", "/usr2"},
         {"/optical/Cyclomarkator", "/srv/data", "/optical"},
     };
-    for (const auto& c : cases) {
-        qputenv("XDG_DATA_HOME", c.dataHome);
-        EXPECT_EQ(ProgramHome::defaultFolder(c.executable), c.folder) << c.executable;
+    for (const auto& [executable, dataHome, folder] : cases) {
+        qputenv("XDG_DATA_HOME", dataHome);
+        EXPECT_EQ(ProgramHome::defaultFolder(executable), folder) << executable;
     }
     qputenv("HOME", home);
     qputenv("XDG_DATA_HOME", data);

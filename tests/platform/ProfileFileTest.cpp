@@ -30,17 +30,16 @@ TEST(ProfileFile, ReadsWithWindowsRules) {
                                                      "Other=3\r\n"
                                                      "[General]\n"
                                                      "Left=120"));
-    const auto read = [&file](const char* section, const char* key) {
-        return file.readString(section, key, "d").toStdString();
+    // Only the first [Trigger] counts: "Other" is not found.
+    const std::pair<const char*, const char*> keys[] = {
+        {"TRIGGER", "HYSTERESE"}, {"Trigger", "quoted"}, {"Trigger", "empty"},
+        {"Trigger", "Other"},     {"General", "Left"},   {"", "orphan"},
+        {"Trigger", "; comment"}, {"Missing", "Left"},
     };
-    EXPECT_EQ(read("TRIGGER", "HYSTERESE"), "0,5");
-    EXPECT_EQ(read("Trigger", "quoted"), "a b");
-    EXPECT_EQ(read("Trigger", "empty"), "");
-    EXPECT_EQ(read("Trigger", "Other"), "d"); // only the first [Trigger] counts
-    EXPECT_EQ(read("General", "Left"), "120");
-    EXPECT_EQ(read("", "orphan"), "d");
-    EXPECT_EQ(read("Trigger", "; comment"), "d");
-    EXPECT_EQ(read("Missing", "Left"), "d");
+    QStringList read;
+    for (const auto& [section, key] : keys)
+        read << file.readString(section, key, "d");
+    EXPECT_EQ(read, QStringList({"0,5", "a b", "", "d", "120", "d", "d", "d"}));
     // Whole numbers take the leading digits and saturate.
     const ProfileFile numbers = fromText(QStringLiteral("[S]\na= 42abc\nb=-7\nc=abc\nd=2.9\n"
                                                         "e=99999999999\nf=-99999999999\n"));

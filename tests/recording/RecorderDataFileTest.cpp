@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -100,12 +101,7 @@ TEST_F(DataFile, RoundTripRestoresTheRingAndAnEmptyRecorderKeepsTheIndex) {
 // then the file cut or padded to `size` bytes.
 TEST_F(DataFile, DamagedFilesAreRefusedWithTheirReasonAndChangeNothing) {
     const char* const Format = "Invalid file format";
-    const struct {
-        qsizetype at;
-        int32_t value;
-        qsizetype size;
-        const char* reason;
-    } cases[] = {
+    const std::tuple<qsizetype, int32_t, qsizetype, const char*> cases[] = {
         {0, qFromLittleEndian<qint32>("CYCL"), FileSize, Format}, // magic differs in case only
         {13, 2, FileSize, "Invalid version"},
         {13, 2, 17, "Invalid version"}, // cut after the version
@@ -117,16 +113,16 @@ TEST_F(DataFile, DamagedFilesAreRefusedWithTheirReasonAndChangeNothing) {
         {21, -1, FileSize, Format},    // samples without an index
         {80025, 1000, FileSize, Format},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.at << " " << c.value << " " << c.size);
+    for (const auto& [at, value, size, reason] : cases) {
+        SCOPED_TRACE(testing::Message() << at << " " << value << " " << size);
         QByteArray bytes = RecorderDataFile::encode(*sampleRecording(9, 1));
-        if (c.at >= 0)
-            qToLittleEndian<qint32>(c.value, bytes.data() + c.at);
-        bytes.resize(c.size, '\0');
+        if (at >= 0)
+            qToLittleEndian<qint32>(value, bytes.data() + at);
+        bytes.resize(size, '\0');
         ASSERT_TRUE(putFile(path(), bytes));
         auto target = sampleRecording(40, 2);
         EXPECT_FALSE(RecorderDataFile::load(path(), *target, log));
-        EXPECT_TRUE(failedWith("Load Data", path(), c.reason));
+        EXPECT_TRUE(failedWith("Load Data", path(), reason));
         EXPECT_TRUE(sameRecording(*target, *sampleRecording(40, 2)));
     }
 }
@@ -216,10 +212,10 @@ TEST_F(DataFile, AKilledSaveLeavesAWholeFile) {
 TEST(XtRecording, AFullRingOrMarkListDropsTheOldestOnly) {
     auto recording = sampleRecording(10000, 0);
     recording->addSample(123, -2.5f);
-    EXPECT_EQ(recording->SampleIndex, 0);
-    EXPECT_EQ(recording->SampleCount, 10000);
-    EXPECT_EQ(recording->SampleRing[0].Value, -2.5f);
-    EXPECT_EQ(recording->SampleRing[1].Value, -2.875f); // the next oldest is still there
+    // The next oldest is still there.
+    EXPECT_EQ(std::tuple(recording->SampleIndex, recording->SampleCount,
+                         recording->SampleRing[0].Value, recording->SampleRing[1].Value),
+              std::tuple(0, 10000, -2.5f, -2.875f));
     for (int32_t n = 1; n <= 1005; ++n)
         recording->addMark(n * 10, n);
     EXPECT_EQ(recording->MarkCount, 999);
@@ -228,37 +224,30 @@ TEST(XtRecording, AFullRingOrMarkListDropsTheOldestOnly) {
 }
 
 // The redraw draws the newest sample and walks back from it one slot at a
-// time, wrapping from 0 to 9999, through `visited` slots, `first` to `last`.
+// time, wrapping from 0 to 9999, through `visited` slots from `first` on.
 TEST(XtRecording, TheRedrawWalksTheRingFromTheNewestBackAndLeavesOutTheOldest) {
-    const struct {
-        int32_t index; // before the first sample
-        int samples;
-        size_t visited;
-        int32_t first, last;
-    } cases[] = {
-        {-1, 5, 4, 3, 0},
-        {-1, 9999, 9998, 9997, 0},
+    // index before the first sample, samples, slots visited, first slot
+    const std::tuple<int32_t, int, size_t, int32_t> cases[] = {
+        {-1, 5, 4, 3},
+        {-1, 9999, 9998, 9997},
         // 9 999 of the 10 000 drawn: the newest in slot 9999, then 9998 down
         // to 1; the oldest (slot 0) is left out.
-        {-1, 10000, 9998, 9998, 1},
+        {-1, 10000, 9998, 9998},
         // Newest in slot 0: wraps to 9999 and stops before slot 1.
-        {-1, 10001, 9998, 9999, 2},
+        {-1, 10001, 9998, 9999},
         // A count below what the index implies (after loading a file without
         // samples into a running recorder): stale slots of an earlier run are
         // never drawn.
-        {500, 2, 1, 501, 501},
+        {500, 2, 1, 501},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.samples);
-        std::vector<int32_t> slots;
-        sampleRecording(c.samples, 0, c.index)->forEachRedrawSlot([&](int32_t s) {
+    for (const auto& [index, samples, visited, first] : cases) {
+        std::vector<int32_t> slots, expected;
+        sampleRecording(samples, 0, index)->forEachRedrawSlot([&](int32_t s) {
             slots.push_back(s);
         });
-        ASSERT_EQ(slots.size(), c.visited);
-        EXPECT_EQ(slots.front(), c.first);
-        EXPECT_EQ(slots.back(), c.last);
-        for (size_t n = 1; n < slots.size(); ++n)
-            ASSERT_EQ((slots[n - 1] - slots[n] + 10000) % 10000, 1) << "at " << n;
+        for (int32_t s = first; expected.size() < visited; s = (s + 9999) % 10000)
+            expected.push_back(s);
+        EXPECT_EQ(slots, expected) << samples;
     }
 }
 

@@ -43,10 +43,8 @@ public:
 
     // The backend the next opening of a vendor interface gets.
     FakeBackend* offer() {
-        auto fake = std::make_unique<FakeBackend>();
-        FakeBackend* offered = fake.get();
-        next = std::move(fake);
-        return offered;
+        next = std::make_unique<FakeBackend>();
+        return static_cast<FakeBackend*>(next.get());
     }
     bool probe(int32_t) override { return present; }
     std::unique_ptr<Class_AD_Backend> createBackend(int32_t) override {

@@ -28,8 +28,6 @@ public:
     QString inputBox(const QString& prompt, const QString& title,
                      const QString& defaultText) override {
         shown.append({prompt, title, PromptIcon::None, true, defaultText});
-        if (!inputs.isEmpty())
-            return inputs.takeFirst();
-        return defaultText;
+        return inputs.isEmpty() ? defaultText : inputs.takeFirst();
     }
 };
