@@ -74,6 +74,9 @@ TEST(ProfileFile, WritingKeepsEverythingElseAsItWas) {
                                           "Name=evil  [Cyclomarkator] Value=9\r\n"
                                           "[Profile]\r\n"
                                           "Profiles=0\r\n"));
+    ProfileFile ended = fromText(QStringLiteral("[A]\nx=1\n"));
+    ended.writeString("B", "k", "v");
+    EXPECT_EQ(ended.text(), QStringLiteral("[A]\nx=1\n[B]\nk=v\n"));
 }
 
 // Junk gives the defaults (a file too large or a folder is refused, as the
