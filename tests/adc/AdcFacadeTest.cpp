@@ -78,7 +78,6 @@ TEST_F(Facade, OpensTheSimulatedDeviceWithItsSettings) {
     for (const ADChannelRecord& channel : facade.channelInfo())
         names << channel.ChannelName;
     EXPECT_EQ(names.join(u' ').toStdString(), "AD_0 AD_1 Force AD_3 AD_4 AD_5 AD_6 AD_7");
-    EXPECT_EQ(busyCalls, (QList<bool>{true, false}));
 }
 
 // The export is read back by people and programs under any desktop language:

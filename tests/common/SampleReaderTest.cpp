@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <random>
 #include <sstream>
@@ -71,10 +71,6 @@ std::string gzip(const std::string& bytes) {
     out.resize(z.total_out);
     deflateEnd(&z);
     return out;
-}
-
-bool sameBits(float a, float b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 } // namespace
 
@@ -142,7 +138,6 @@ TEST(SampleReader, BadInputStopsWithWhereAndWhy) {
         {"1\n2\nabc\n4\n", {}, "line 3: \"abc\" is not a number", 2},
         {"1\n1.5.2\n", {}, "line 2: \"1.5.2\" is not a number", 1},
         {"1\nnan\n", {}, "line 2: \"nan\" is not a number", 1},
-        {"1\ninf\n", {}, "line 2: \"inf\" is not a number", 1},
         {"1\n3.5e38\n", {}, "line 2: \"3.5e38\" is out of range", 1},
         {"1\n\x1b]0;pwned\x07\n", {}, "line 2: \"\\x1B]0;pwned\\x07\" is not a number", 1},
         {"1\n\xff\xfe\xc2\x9b\xc3\xa9\n",
@@ -214,9 +209,7 @@ TEST(SampleReader, QuickReadingNeverDisagreesWithTheCarefulReading) {
     std::vector<std::string> lines{std::istream_iterator<std::string>(edges), {}};
     char text[64];
     for (int i = 0; i < 2'000'000; ++i) {
-        const uint32_t bits = static_cast<uint32_t>(random());
-        float f = 0.0f;
-        std::memcpy(&f, &bits, sizeof f);
+        const float f = std::bit_cast<float>(static_cast<uint32_t>(random()));
         if (i % 4 == 0) // halfway to the next float, in double
             std::snprintf(text, sizeof text, "%.17g",
                           (double(f) + double(std::nextafter(f, INFINITY))) / 2);
@@ -269,7 +262,7 @@ TEST(SampleReader, QuickReadingNeverDisagreesWithTheCarefulReading) {
             const SampleLine::Kind kind = SampleLine::careful(
                 line.data(), line.data() + line.size(), fields, careful, carefulTime, why);
             ASSERT_EQ(kind, SampleLine::Kind::Sample) << "\"" << line << "\" " << why;
-            ASSERT_TRUE(sameBits(quick, careful)) << line;
+            ASSERT_EQ(std::bit_cast<uint32_t>(quick), std::bit_cast<uint32_t>(careful)) << line;
             ASSERT_TRUE(fields.timeColumn == 0 || quickTime == carefulTime) << line;
             ASSERT_EQ(next, terminated.data() + terminated.size());
         }

@@ -51,21 +51,20 @@ private:
 TEST_F(LinkProcessTest, ClientReadsWatchesSetsAndStopsTheProgram) {
     QProcess program;
     startProgram(program);
-    QString output;
-    ASSERT_TRUE(waitFor(program, output, "no conversation open").hasMatch())
-        << output.toStdString();
+    QString seen;
+    ASSERT_TRUE(waitFor(program, seen, "no conversation open").hasMatch()) << seen.toStdString();
 
     EXPECT_EQ(link({"get", "Label_AD_get_cyclomarkator"}).out, "41\n");
 
     QProcess watch;
     startClient(watch, {"watch", "label_ad_get_cyclomarkator"});
-    QString watched;
-    ASSERT_TRUE(waitFor(watch, watched, "Label_AD_get_cyclomarkator ").hasMatch())
-        << watched.toStdString();
+    QString told;
+    ASSERT_TRUE(waitFor(watch, told, "Label_AD_get_cyclomarkator ").hasMatch())
+        << told.toStdString();
     EXPECT_EQ(link({"set-count", "1500"}).code, 0);
     EXPECT_EQ(saved(), 1500);
-    EXPECT_TRUE(waitFor(watch, watched, "Label_AD_get_cyclomarkator 1500\n").hasMatch())
-        << watched.toStdString();
+    EXPECT_TRUE(waitFor(watch, told, "Label_AD_get_cyclomarkator 1500\n").hasMatch())
+        << told.toStdString();
     stop(watch, SIGINT);
 
     // The client's arguments, its exit code and what it says on stderr.
@@ -82,11 +81,11 @@ TEST_F(LinkProcessTest, ClientReadsWatchesSetsAndStopsTheProgram) {
         EXPECT_TRUE(result.err.contains(QLatin1String(said))) << result.err.toStdString();
     }
     EXPECT_EQ(link({"exec", "HELLO"}).code, 0);
-    EXPECT_TRUE(waitFor(program, output, "DDE command: HELLO").hasMatch()) << output.toStdString();
+    EXPECT_TRUE(waitFor(program, seen, "DDE command: HELLO").hasMatch()) << seen.toStdString();
 
     QProcess holder;
     startClient(holder, {"open"});
-    ASSERT_TRUE(waitFor(program, output, Held).hasMatch()) << output.toStdString();
+    ASSERT_TRUE(waitFor(program, seen, Held).hasMatch()) << seen.toStdString();
     EXPECT_EQ(link({"poke", "stop"}).code, 0);
     expectEnds(program, 0);
     EXPECT_EQ(saved(), 1500); // the refusals changed nothing

@@ -4,10 +4,10 @@
 // and its output read as it comes.
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
+#include "support/TestFiles.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -29,10 +29,6 @@ protected:
         ASSERT_TRUE(AtomicFile::write(file, bytes));
     }
     void writeSettings(const QByteArray& text) { writeFile(settingsPath(), text); }
-    static QByteArray contents(const QString& file) {
-        QFile in(file);
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(cannot be read)");
-    }
     int32_t saved(const char* section = "Cyclomarkator", const char* key = "Value") const {
         ProfileFile file(settingsPath());
         file.load();

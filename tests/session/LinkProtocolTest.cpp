@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace LinkProtocol;
+
 TEST(LinkProtocolTest, BusNames) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         // name, as the link option or client gives it, as a program's base name
@@ -16,10 +18,8 @@ TEST(LinkProtocolTest, BusNames) {
         {"com..rig", "", "org.cyclomarkator.com__rig"},
     };
     for (const auto& [name, option, program] : cases) {
-        EXPECT_EQ(LinkProtocol::serviceNameFor(QString::fromUtf8(name)), QLatin1String(option))
-            << name;
-        EXPECT_EQ(LinkProtocol::programServiceName(QString::fromUtf8(name)), QLatin1String(program))
-            << name;
+        EXPECT_EQ(serviceNameFor(QString::fromUtf8(name)), QLatin1String(option)) << name;
+        EXPECT_EQ(programServiceName(QString::fromUtf8(name)), QLatin1String(program)) << name;
     }
-    EXPECT_EQ(LinkProtocol::serviceNameFor(QString(300, u'a')), QString());
+    EXPECT_EQ(serviceNameFor(QString(300, u'a')), QString());
 }

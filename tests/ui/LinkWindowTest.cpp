@@ -17,6 +17,7 @@
 #include <QTest>
 
 namespace {
+using namespace LinkProtocol;
 const QString Service = QStringLiteral("org.cyclomarkator.WindowTest");
 
 // The items a client reads are the texts the labels show (that changes reach
@@ -42,9 +43,9 @@ TEST(LinkWindowTest, ItemsAsTheLabelsCommandsWithoutWaitingAndTheConversationLoc
     ASSERT_TRUE(client.isConnected());
     // The first value of the answer, or the error's name.
     const auto call = [&](const QString& member, const QVariantList& arguments = {},
-                          const QString& interface = LinkProtocol::Interface) {
+                          const QString& interface = Interface) {
         QDBusMessage message =
-            QDBusMessage::createMethodCall(Service, LinkProtocol::ObjectPath, interface, member);
+            QDBusMessage::createMethodCall(Service, ObjectPath, interface, member);
         message.setArguments(arguments);
         const QDBusMessage reply = client.call(message, QDBus::BlockWithGui, 5000);
         return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName()
@@ -72,9 +73,7 @@ TEST(LinkWindowTest, ItemsAsTheLabelsCommandsWithoutWaitingAndTheConversationLoc
     EXPECT_TRUE(h.session->countingTimer().isActive());
 
     const QVariant poked = QVariant::fromValue(QDBusVariant(QStringLiteral("<i>hello</i>")));
-    ASSERT_EQ(call("Set", {LinkProtocol::Interface, LinkProtocol::CommandItem, poked},
-                   LinkProtocol::PropertiesInterface),
-              "");
+    ASSERT_EQ(call("Set", {Interface, CommandItem, poked}, PropertiesInterface), "");
     EXPECT_EQ(h.text("Label_AD_cmd"), "<i>hello</i>");
     EXPECT_EQ(h.find("Label_AD_cmd")->textFormat(), Qt::PlainText);
 
