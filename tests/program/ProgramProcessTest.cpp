@@ -53,6 +53,7 @@ TEST_F(Program, CountsAndEndsWhileTheSessionBusNeverAnswers) {
     start(counting);
     QString output;
     EXPECT_TRUE(waitFor(counting, output, "Count 3 ").hasMatch()) << output.toStdString();
+    EXPECT_TRUE(waitFor(counting, output, "No session bus at").hasMatch()) << output.toStdString();
     stop(counting);
     EXPECT_TRUE(silent.holding());
     EXPECT_EQ(errorsOf(counting).count("No session bus at " + busAddress), 1);

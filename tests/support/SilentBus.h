@@ -18,6 +18,7 @@
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 class SilentBus {
@@ -40,7 +41,8 @@ public:
         m_stop = true;
         if (m_thread.joinable())
             m_thread.join();
-        ::close(m_listener);
+        if (m_listener >= 0)
+            ::close(m_listener);
     }
     SilentBus(const SilentBus&) = delete;
     SilentBus& operator=(const SilentBus&) = delete;
@@ -75,6 +77,7 @@ private:
         m_released = true;
         for (const auto& client : clients)
             ::close(client.first);
+        ::close(std::exchange(m_listener, -1)); // and nobody gets in any more
     }
     // Answers the login and swallows the messages after it. False: the
     // client has gone.
