@@ -207,6 +207,7 @@ void CounterSession::resumeCountingAfterSetup() {
 
 void CounterSession::Combo_AD_channel_Click(int index) {
     m_core->selectChannel(index);
+    m_captions.channelChosen();
 }
 
 void CounterSession::Form_Unload(const GeneralSettings& window) {

@@ -1,11 +1,16 @@
 #include "session/LinkBusConnection.h"
 
+#include "session/LinkBusConnector.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
+#include <QDeadlineTimer>
 #include <atomic>
+#include <dbus/dbus.h>
+#include <utility>
 
 namespace {
 const QString DBusService = QStringLiteral("org.freedesktop.DBus");
@@ -31,29 +36,48 @@ LinkBusConnection::LinkBusConnection(Options options, QDBusVirtualObject& object
     m_watchTimer.setInterval(m_options.watchIntervalMs);
     connect(&m_watchTimer, &QTimer::timeout, this, &LinkBusConnection::checkConnection);
     m_reconnectTimer.setInterval(m_options.reconnectIntervalMs);
-    connect(&m_reconnectTimer, &QTimer::timeout, this, [this] {
-        if (tryConnect())
-            m_reconnectTimer.stop();
-    });
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &LinkBusConnection::attempt);
 }
 
 LinkBusConnection::~LinkBusConnection() {
     shutdown();
 }
 
-bool LinkBusConnection::start() {
-    if (m_shutDown)
-        return false;
-    if (tryConnect())
-        return true;
-    m_reconnectTimer.start();
-    return false;
+void LinkBusConnection::start() {
+    if (m_shutDown || m_connector || m_watchTimer.isActive())
+        return;
+    m_firstAttempt = true;
+    attempt();
 }
 
-// Connecting to a bus socket that is gone fails at once; a bus that is there
-// answers within a millisecond.
-bool LinkBusConnection::tryConnect() {
-    m_connection = QDBusConnection::connectToBus(m_options.busAddress, m_connectionName);
+void LinkBusConnection::attempt() {
+    if (m_shutDown || m_connector)
+        return;
+    m_connector =
+        new LinkBusConnector(m_options.busAddress, m_connectionName, m_options.connectTimeoutMs);
+    connect(m_connector, &LinkBusConnector::attemptDone, this, &LinkBusConnection::attemptDone);
+    connect(m_connector, &QThread::finished, m_connector, &QObject::deleteLater);
+    m_connector->start();
+}
+
+void LinkBusConnection::attemptDone(bool connected, const QString& reason) {
+    m_connector = nullptr; // it deletes itself once its thread has ended
+    if (m_shutDown)
+        return;
+    const bool first = std::exchange(m_firstAttempt, false);
+    if (connected && takeConnection()) {
+        m_reconnectTimer.stop();
+        return;
+    }
+    if (!connected && first)
+        Q_EMIT unreachable(reason);
+    if (!m_reconnectTimer.isActive())
+        m_reconnectTimer.start();
+}
+
+// The connector has left a connection on the bus under our name.
+bool LinkBusConnection::takeConnection() {
+    m_connection = QDBusConnection(m_connectionName);
     if (!m_connection.isConnected()) {
         m_connection = QDBusConnection(QString());
         QDBusConnection::disconnectFromBus(m_connectionName);
@@ -75,6 +99,11 @@ bool LinkBusConnection::tryConnect() {
         Q_EMIT notice(
             QStringLiteral("DDE link on the session bus again (%1).").arg(m_options.serviceName));
     return true;
+}
+
+qsizetype LinkBusConnection::outgoingBytes() const {
+    auto* connection = static_cast<DBusConnection*>(m_connection.internalPointer());
+    return connection ? dbus_connection_get_outgoing_size(connection) : 0;
 }
 
 // While another program holds the name we queue for it: the bus hands it
@@ -158,6 +187,15 @@ void LinkBusConnection::shutdown() {
         return;
     m_shutDown = true;
     m_reconnectTimer.stop();
+    if (m_connector) {
+        // An attempt still waiting for a bus that does not answer is left to
+        // run out; the connection it may leave is only taken down once it has.
+        LinkBusConnector* connector = std::exchange(m_connector, nullptr);
+        disconnect(connector, &LinkBusConnector::attemptDone, this, nullptr);
+        if (connector->wait(QDeadlineTimer(m_options.connectTimeoutMs + ReleaseTimeoutMs)))
+            QDBusConnection::disconnectFromBus(m_connectionName);
+        return;
+    }
     if (m_connection.isConnected()) {
         m_connection.unregisterObject(m_options.objectPath);
         // Messages leave in order: once the bus has answered this, every

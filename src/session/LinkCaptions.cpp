@@ -2,10 +2,6 @@
 
 #include "session/LinkProtocol.h"
 
-namespace {
-const QString ChannelList = QStringLiteral("combo_ad_channel");
-}
-
 // The captions the window has before anything sets them.
 LinkCaptions::LinkCaptions() {
     const std::pair<const char*, const char*> designed[] = {
@@ -29,12 +25,11 @@ LinkCaptions::LinkCaptions() {
 }
 
 std::optional<QString> LinkCaptions::caption(const QString& control) const {
-    const QString key = control.toLower();
-    if (key == ChannelList) {
+    if (control.compare(LinkProtocol::ChannelListItem, Qt::CaseInsensitive) == 0) {
         const int chosen = chosenChannel ? chosenChannel() : -1;
         return chosen >= 0 && chosen < m_channels.size() ? m_channels[chosen] : QString();
     }
-    const auto found = m_captions.constFind(key);
+    const auto found = m_captions.constFind(control.toLower());
     if (found == m_captions.constEnd())
         return std::nullopt;
     return *found;
@@ -103,6 +98,12 @@ void LinkCaptions::setStatus(const QString& text, std::optional<uint32_t> back,
 void LinkCaptions::setChannelList(const QStringList& names, int selected) {
     m_channels = names;
     m_view->setChannelList(names, selected);
+    channelChosen();
+}
+
+void LinkCaptions::channelChosen() {
+    if (onItemChanged)
+        onItemChanged();
 }
 
 void LinkCaptions::setCommandText(const QString& text) {

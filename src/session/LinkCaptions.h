@@ -21,6 +21,8 @@ public:
     std::function<void()> onItemChanged;
     // The channel list's caption is the name of the chosen channel.
     std::function<int()> chosenChannel;
+    // Another channel was chosen: the channel list's caption changed.
+    void channelChosen();
 
     void setCountText(const QString& text) override;
     void setMinorCountText(const QString& text) override;

@@ -24,8 +24,16 @@ QString cleanElement(const QString& element) {
 } // namespace
 
 const QStringList& propertyItems() {
-    static const QStringList items{VoltageItem, CountItem, MinorCountItem, TriggerItem,
-                                   CommandItem};
+    static const QStringList items{VoltageItem,
+                                   CountItem,
+                                   MinorCountItem,
+                                   TriggerItem,
+                                   CommandItem,
+                                   QStringLiteral("Label_Periodizitaet"),
+                                   QStringLiteral("Label_TrigEvents"),
+                                   QStringLiteral("Label_TrigCount"),
+                                   QStringLiteral("Label_Status"),
+                                   ChannelListItem};
     return items;
 }
 

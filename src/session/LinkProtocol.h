@@ -15,12 +15,15 @@ inline const QString Interface = QStringLiteral("org.cyclomarkator.Link1");
 inline const QString ServicePrefix = QStringLiteral("org.cyclomarkator.");
 inline const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
-// The items a client reads as properties; the last one is also written (the poke).
+// The items a client reads as properties and is told of when they change:
+// every caption Request answers but the fixed headings Label5(0..4). Only
+// Label_AD_cmd is also written (the poke).
 inline const QString VoltageItem = QStringLiteral("Label_AD_get_Voltage");
 inline const QString CountItem = QStringLiteral("Label_AD_get_cyclomarkator");
 inline const QString MinorCountItem = QStringLiteral("Label_AD_get_cyclomarkator2");
 inline const QString TriggerItem = QStringLiteral("Label_AD_trigger");
 inline const QString CommandItem = QStringLiteral("Label_AD_cmd");
+inline const QString ChannelListItem = QStringLiteral("Combo_AD_channel"); // the chosen channel
 const QStringList& propertyItems();
 
 // Errors of our own interface; the standard interfaces answer with the

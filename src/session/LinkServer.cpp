@@ -34,13 +34,13 @@ void armPaced(QTimer& timer, const QElapsedTimer& since, int intervalMs) {
     timer.start(static_cast<int>(std::clamp<qint64>(wait, 0, intervalMs)));
 }
 
-const char* const IntrospectionXml = R"(  <interface name="org.cyclomarkator.Link1">
-    <property name="Label_AD_get_Voltage" type="s" access="read"/>
-    <property name="Label_AD_get_cyclomarkator" type="s" access="read"/>
-    <property name="Label_AD_get_cyclomarkator2" type="s" access="read"/>
-    <property name="Label_AD_trigger" type="s" access="read"/>
-    <property name="Label_AD_cmd" type="s" access="readwrite"/>
-    <method name="Request">
+QString introspectionXml() {
+    QString xml = QStringLiteral("  <interface name=\"%1\">\n").arg(LinkProtocol::Interface);
+    for (const QString& item : LinkProtocol::propertyItems())
+        xml += QStringLiteral("    <property name=\"%1\" type=\"s\" access=\"%2\"/>\n")
+                   .arg(item, item == LinkProtocol::CommandItem ? QStringLiteral("readwrite")
+                                                                : QStringLiteral("read"));
+    return xml + QStringLiteral(R"(    <method name="Request">
       <arg name="item" type="s" direction="in"/>
       <arg name="caption" type="s" direction="out"/>
     </method>
@@ -50,18 +50,20 @@ const char* const IntrospectionXml = R"(  <interface name="org.cyclomarkator.Lin
     <method name="OpenLink"/>
     <method name="CloseLink"/>
   </interface>
-)";
+)");
+}
 } // namespace
 
 LinkServer::LinkServer(LinkTarget& target, Options options, QObject* parent)
     : QDBusVirtualObject(parent), m_target(target), m_options(std::move(options)) {
     m_bus = new LinkBusConnection({m_options.serviceName, m_options.busAddress,
                                    LinkProtocol::ObjectPath, m_options.watchIntervalMs,
-                                   m_options.reconnectIntervalMs},
+                                   m_options.reconnectIntervalMs, m_options.connectTimeoutMs},
                                   *this, this);
     connect(m_bus, &LinkBusConnection::connected, this, &LinkServer::onConnected);
     connect(m_bus, &LinkBusConnection::disconnected, this, &LinkServer::onDisconnected);
     connect(m_bus, &LinkBusConnection::problem, this, &LinkServer::linkError);
+    connect(m_bus, &LinkBusConnection::unreachable, this, &LinkServer::onUnreachable);
     connect(m_bus, &LinkBusConnection::notice, this,
             [this](const QString& text) { m_target.linkNotice(text); });
     m_conversations = new LinkConversations(
@@ -106,14 +108,21 @@ void LinkServer::start() {
         m_offReason = QStringLiteral("DDE link off: there is no session bus");
         m_target.linkNotice(
             QStringLiteral("No session bus: the program runs without the DDE link."));
-    } else if (!m_bus->start()) {
+    } else {
         // A service started before the desktop's bus: the link follows when it can.
-        m_offReason =
-            QStringLiteral("DDE link off: no session bus at %1").arg(m_options.busAddress);
-        m_target.linkNotice(QStringLiteral("No session bus at %1: the program runs without the "
-                                           "DDE link until the bus is there.")
-                                .arg(m_options.busAddress));
+        m_offReason = QStringLiteral("DDE link off: connecting to the session bus at %1")
+                          .arg(m_options.busAddress);
+        m_bus->start();
     }
+    updateState();
+}
+
+void LinkServer::onUnreachable(const QString& reason) {
+    m_offReason =
+        QStringLiteral("DDE link off: no session bus at %1 (%2)").arg(m_options.busAddress, reason);
+    m_target.linkNotice(QStringLiteral("No session bus at %1 (%2): the program runs without the "
+                                       "DDE link until the bus is there.")
+                            .arg(m_options.busAddress, reason));
     updateState();
 }
 
@@ -125,6 +134,7 @@ void LinkServer::onConnected() {
     for (const QString& item : LinkProtocol::propertyItems())
         m_announced.insert(item, itemValue(item));
     m_sendFailing = false;
+    m_dropped = 0;
     m_offReason.clear();
     updateState();
 }
@@ -150,7 +160,8 @@ void LinkServer::shutdown() {
 // Messages.
 
 QString LinkServer::introspect(const QString&) const {
-    return QString::fromLatin1(IntrospectionXml);
+    static const QString xml = introspectionXml();
+    return xml;
 }
 
 // Calls are answered from a queue, so that a flood of them never holds up the
@@ -367,21 +378,39 @@ void LinkServer::announce() {
     QVariantMap changed;
     for (const QString& item : LinkProtocol::propertyItems()) {
         const QString value = itemValue(item);
-        QString& told = m_announced[item];
-        if (value != told) {
-            told = value;
+        if (value != m_announced.value(item))
             changed.insert(item, value);
-        }
     }
     if (changed.isEmpty())
         return;
     m_sinceAnnounce.start();
+    if (!busTakesMessages())
+        return;
+    // Told only what went out: the next announcement carries what was dropped.
+    for (auto it = changed.cbegin(); it != changed.cend(); ++it)
+        m_announced[it.key()] = it.value().toString();
     QDBusMessage signal =
         QDBusMessage::createSignal(LinkProtocol::ObjectPath, LinkProtocol::PropertiesInterface,
                                    QStringLiteral("PropertiesChanged"));
     signal << LinkProtocol::Interface << changed << QStringList();
     sent(m_bus->connection().send(signal),
          QStringLiteral("a change of the items could not be announced"));
+}
+
+// A bus that stops reading would let every announcement pile up in memory;
+// while too much waits, they are dropped, and that is said once.
+bool LinkServer::busTakesMessages() {
+    if (m_bus->outgoingBytes() > m_options.maxWaitingBytes) {
+        if (m_dropped++ == 0)
+            linkError(2, QStringLiteral("the session bus takes no messages; changes of the items "
+                                        "are not announced until it does"));
+        return false;
+    }
+    if (m_dropped > 0)
+        m_target.linkNotice(QStringLiteral("DDE link: the session bus takes messages again; %1 "
+                                           "announcement(s) were dropped.")
+                                .arg(std::exchange(m_dropped, 0)));
+    return true;
 }
 
 void LinkServer::showCommand() {

@@ -8,7 +8,8 @@
 //
 // Input from the bus is hostile: every refusal is a D-Bus error with a
 // readable message. Nothing here waits for a person, nor for the bus except a
-// second at shutdown, so the counting tick is never held up. Lives on the
+// moment at shutdown, so the counting tick is never held up; what waits to be
+// sent is bounded. Lives on the
 // user-interface thread; the target must outlive it.
 #include "session/LinkTarget.h"
 
@@ -33,6 +34,9 @@ public:
         int showIntervalMs = 100;    // shortest time between two commands shown to the user
         int watchIntervalMs = 1000;  // how often a lost connection is looked for
         int reconnectIntervalMs = 2000;
+        int connectTimeoutMs = 2000; // how long a bus may take to let us in
+        // Announcements are dropped while more than this waits for the bus.
+        qsizetype maxWaitingBytes = 64 * 1024;
         int errorLampMs = 2000; // how long a passing error keeps the lamp red
         int maxConversations = 256;
     };
@@ -61,6 +65,7 @@ public:
 private:
     void onConnected();
     void onDisconnected();
+    void onUnreachable(const QString& reason);
 
     void dispatch(const QDBusMessage& message);
     void handleLinkCall(const QDBusMessage& message);
@@ -75,6 +80,7 @@ private:
     void sent(bool ok, const QString& what);
 
     void announce();
+    bool busTakesMessages();
     void showCommand();
     void linkError(int number, const QString& text);
     void updateState();
@@ -86,6 +92,7 @@ private:
     bool m_started = false;
     bool m_shutDown = false;
     bool m_sendFailing = false; // a message could not be sent; reported once
+    int m_dropped = 0;          // announcements the bus did not take
     LinkLamp m_lamp = LinkLamp::Off;
     bool m_locked = false;
     QString m_offReason;   // why the lamp is off: no bus

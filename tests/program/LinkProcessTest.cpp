@@ -71,7 +71,7 @@ TEST_F(LinkProcessTest, ClientReadsWatchesSetsAndStopsTheProgram) {
     const std::tuple<QStringList, int, const char*> refusals[] = {
         {{"set-count", "abc"}, 1, "no digit"},
         {{"set-count", "--", "-3"}, 1, "never negative"},
-        {{"watch", "Label_Status"}, 1, "no item the counter announces"},
+        {{"watch", "Label5(0)"}, 1, "no item the counter announces"},
         {{"frobnicate"}, 2, "unknown command"},
     };
     for (const auto& [arguments, code, said] : refusals) {

@@ -4,6 +4,7 @@
 // simulated device's 20 s sine come round in 20 ms, so counts come quickly.
 #include "ProgramRig.h"
 #include "recording/RecorderDataFile.h"
+#include "support/SilentBus.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -39,6 +40,24 @@ protected:
         return saved() >= count;
     }
 };
+
+// A session bus that lets the program in and never finishes the login: the
+// program counts on, says once that it runs without the link, and ends on
+// SIGTERM while the bus still hangs.
+TEST_F(Program, CountsAndEndsWhileTheSessionBusNeverAnswers) {
+    SilentBus silent(path("bus"), SilentBus::Mode::Silent, 60000);
+    busAddress = silent.address();
+    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n[Cyclomarkator]\nCountMode=1\n"
+                  "[Trigger]\nADthreshold=10\n");
+    QProcess counting;
+    start(counting);
+    QString output;
+    EXPECT_TRUE(waitFor(counting, output, "Count 3 ").hasMatch()) << output.toStdString();
+    EXPECT_TRUE(waitFor(counting, output, "No session bus at").hasMatch()) << output.toStdString();
+    stop(counting);
+    EXPECT_TRUE(silent.holding());
+    EXPECT_EQ(errorsOf(counting).count("No session bus at " + busAddress), 1);
+}
 
 // A count lost on SIGTERM, or an exchange file left without the count. A
 // chart the program cannot take over (a later version) is kept aside under a

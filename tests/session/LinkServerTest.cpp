@@ -5,6 +5,7 @@
 #include "session/LinkProtocol.h"
 #include "session/LinkTarget.h"
 #include "support/PrivateBus.h"
+#include "support/SilentBus.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -18,8 +19,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -174,8 +178,10 @@ TEST_F(LinkServerTest, ClientReadsIsToldOfChangesAndSeesUnknownCommandsShownAfte
     EXPECT_EQ(busctl.readAllStandardOutput(), QByteArray("s \"41\"\n"));
     QDBusConnection reader = client();
     EXPECT_EQ(qdbus_cast<QVariantMap>(value(reader, "GetAll", {Link}, Props)).keys(),
-              QStringList({"Label_AD_cmd", "Label_AD_get_Voltage", "Label_AD_get_cyclomarkator",
-                           "Label_AD_get_cyclomarkator2", "Label_AD_trigger"}));
+              QStringList({"Combo_AD_channel", "Label_AD_cmd", "Label_AD_get_Voltage",
+                           "Label_AD_get_cyclomarkator", "Label_AD_get_cyclomarkator2",
+                           "Label_AD_trigger", "Label_Periodizitaet", "Label_Status",
+                           "Label_TrigCount", "Label_TrigEvents"}));
     EXPECT_EQ(value(reader, "Request", {"label_status"}).toString(), "Dummy A/D");
 
     ChangeCollector collector;
@@ -183,8 +189,10 @@ TEST_F(LinkServerTest, ClientReadsIsToldOfChangesAndSeesUnknownCommandsShownAfte
                                SLOT(changed(QString, QVariantMap, QStringList))));
     target.setCaption(CountItem, "42");
     target.setCaption(MinorCountItem, "1");
+    target.setCaption("Label_TrigCount", "50");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !collector.changes.isEmpty(); }));
-    EXPECT_EQ(collector.changes.first(), QVariantMap({{CountItem, "42"}, {MinorCountItem, "1"}}));
+    EXPECT_EQ(collector.changes.first(),
+              QVariantMap({{CountItem, "42"}, {MinorCountItem, "1"}, {"Label_TrigCount", "50"}}));
     for (int i = 1; i <= 50; ++i) {
         target.setCaption(VoltageItem, QString::number(i));
         QCoreApplication::processEvents();
@@ -244,7 +252,7 @@ TEST_F(LinkServerTest, CallsAreAnsweredOrRefusedByNameAndConversationsLock) {
         {"Launch", {}, Link, "DBus.Error.UnknownMethod"},
         {"Request", {"Label_Status"}, "org.example.Other", "DBus.Error.UnknownInterface"},
         {"Get", {"org.example.Other", Command}, Props, "DBus.Error.UnknownInterface"},
-        {"Get", {Link, "Label_Status"}, Props, "DBus.Error.UnknownProperty"},
+        {"Get", {Link, "Label5(0)"}, Props, "DBus.Error.UnknownProperty"},
         {"Get", {Link}, Props, "DBus.Error.InvalidArgs"},
     };
     for (const auto& [member, arguments, interface, expected] : cases) {
@@ -322,6 +330,91 @@ TEST_F(LinkServerTest, WaitsForATakenNameAndReconnectsWhenTheBusComesBack) {
     EXPECT_EQ(target.notices.size(), 1);
     QDBusConnection reader = client();
     EXPECT_EQ(value(reader, "Request", {CountItem}).toString(), "43");
+}
+
+// A bus that lets the link in and never answers (never finishes the login,
+// never answers Hello, a daemon stopped before the start) holds up neither
+// the tick nor the end: said once, the lamp off, ticks go on and the end
+// comes while the bus still hangs. The stopped daemon, once it goes on again,
+// is taken up.
+TEST_F(LinkServerTest, ABusThatNeverAnswersHoldsUpNeitherTheTickNorTheEnd) {
+    options.connectTimeoutMs = 200;
+    options.reconnectIntervalMs = 50;
+    SilentBus silent(dir.filePath("silent"), SilentBus::Mode::Silent);
+    SilentBus noHello(dir.filePath("no-hello"), SilentBus::Mode::NoHello);
+    std::atomic<bool> stopped = true;
+    bus->signal(SIGSTOP);
+    std::thread resume([&] { // frees a test that is stuck, so that it fails instead
+        for (int i = 0; i < 400 && stopped; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        bus->signal(SIGCONT);
+    });
+    const std::tuple<const char*, QString, std::function<bool()>> buses[] = {
+        {"silent", silent.address(), [&] { return silent.holding(); }},
+        {"no Hello", noHello.address(), [&] { return noHello.holding(); }},
+        {"stopped", options.busAddress, [&] { return stopped.load(); }},
+    };
+    for (const auto& [name, address, hangs] : buses) {
+        SCOPED_TRACE(name);
+        target.notices.clear();
+        options.busAddress = address;
+        startServer(false);
+        int ticksWhileHung = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout,
+                         [&, &hangs = hangs] { ticksWhileHung += hangs(); });
+        tick.start(5);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return ticksWhileHung >= 20 && !target.notices.isEmpty(); }, 10000));
+        EXPECT_EQ(target.notices.size(), 1);
+        EXPECT_TRUE(target.notices.value(0).startsWith("No session bus at " + address))
+            << target.notices.value(0).toStdString();
+        EXPECT_EQ(target.lamp, LinkLamp::Off);
+        server.reset();
+        EXPECT_TRUE(hangs());
+    }
+    startServer(false);
+    stopped = false;
+    resume.join();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->ownsName(); }, 10000));
+}
+
+// A bus that stops reading while the link is on it: announcements are
+// dropped instead of piling up in memory, which is said once; once the bus
+// goes on, how many were dropped is said and clients hear the newest values.
+TEST_F(LinkServerTest, AnnouncementsAreDroppedWhileTheBusTakesNone) {
+    options.announceIntervalMs = 0;
+    options.maxWaitingBytes = 4096;
+    startServer();
+    QDBusConnection reader = client();
+    ChangeCollector collector;
+    ASSERT_TRUE(reader.connect(Service, ObjectPath, Props, "PropertiesChanged", &collector,
+                               SLOT(changed(QString, QVariantMap, QStringList))));
+    bus->signal(SIGSTOP);
+    for (int i = 0; i < 20000 && target.problems.isEmpty(); ++i) {
+        target.setCaption(VoltageItem, QString::number(i));
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(target.problems.size(), 1);
+    EXPECT_TRUE(target.problems.first().startsWith("DDE link error:2 - "));
+    for (int i = 0; i < 100; ++i) {
+        target.setCaption(CountItem, QString::number(i));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(target.problems.size(), 1);
+    bus->signal(SIGCONT);
+    const QDeadlineTimer deadline(10000);
+    while (target.notices.isEmpty() && !deadline.hasExpired()) {
+        target.setCaption(VoltageItem, QString::number(deadline.remainingTime()));
+        QTest::qWait(20);
+    }
+    ASSERT_EQ(target.notices.size(), 1);
+    EXPECT_TRUE(target.notices.first().contains("announcement(s) were dropped"));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return std::any_of(
+            collector.changes.begin(), collector.changes.end(),
+            [](const QVariantMap& change) { return change.value(CountItem) == "99"; });
+    }));
 }
 
 // No bus at start: said once, lamp off, nothing else happens. (A bus address

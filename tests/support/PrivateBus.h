@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QString>
 
+#include <csignal>
+
 class PrivateBus {
 public:
     // `socketPath` empty: the daemon picks an address of its own.
@@ -40,6 +42,8 @@ public:
         return true;
     }
     QString address() const { return m_address; }
+    // SIGSTOP: the daemon hangs as a bus that never answers; SIGCONT: it goes on.
+    void signal(int number) { ::kill(static_cast<pid_t>(m_daemon.processId()), number); }
     // Ends the daemon the hard way, as a crashed or restarted bus goes.
     void kill() {
         if (m_daemon.state() == QProcess::NotRunning)
