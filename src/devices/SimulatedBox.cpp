@@ -47,6 +47,16 @@ int64_t count(const QString& option, const QString& value) {
     return parsed;
 }
 
+int32_t channelCount(const QString& option, const QString& value) {
+    bool ok = false;
+    const int parsed = value.trimmed().toInt(&ok);
+    if (!ok || parsed < 1 || parsed > SimulatedBox::Channels)
+        throw DeviceError(unusable(
+            option,
+            QStringLiteral("must be a whole number from 1 to %1").arg(SimulatedBox::Channels)));
+    return parsed;
+}
+
 } // namespace
 
 SimulatedBox::Options SimulatedBox::parse(const QString& text) {
@@ -71,6 +81,10 @@ SimulatedBox::Options SimulatedBox::parse(const QString& text) {
             options.periodMs = 1000.0 / positive(key, value, MaxRate / 2.0);
         else if (key == u"rate")
             options.rate = positive(key, value, MaxRate);
+        else if (key == u"channels")
+            options.channels = channelCount(key, value);
+        else if (key == u"scans")
+            options.scans = count(key, value);
         else if (key == u"amplitude")
             options.amplitude = number(key, value, 0.0);
         else if (key == u"offset")
@@ -86,10 +100,10 @@ SimulatedBox::Options SimulatedBox::parse(const QString& text) {
         else if (key == u"fail_open")
             throw DeviceError(unusable(key, QStringLiteral("must be 0 or 1")));
         else
-            throw DeviceError(
-                unusable(key, QStringLiteral("is unknown (known: period_ms, frequency, "
-                                             "rate, amplitude, offset, noise, fail_after, "
-                                             "recover_after, fail_open)")));
+            throw DeviceError(unusable(
+                key, QStringLiteral("is unknown (known: period_ms, frequency, "
+                                    "rate, channels, scans, amplitude, offset, noise, fail_after, "
+                                    "recover_after, fail_open)")));
     }
     return options;
 }
@@ -127,7 +141,7 @@ void SimulatedBox::answerOrThrow() {
 }
 
 void SimulatedBox::checkChannel(int32_t channel) const {
-    if (channel < 1 || channel > Channels)
+    if (channel < 1 || channel > m_options.channels)
         throw DeviceError(QStringLiteral("the device has no channel %1").arg(channel));
 }
 
@@ -224,9 +238,16 @@ void SimulatedBox::Stream::takeScans(ScanBlock& block, int64_t maxScans) {
     m_elapsedMs += now - m_lastClock;
     m_lastClock = now;
     const double rate = m_box.m_options.rate;
-    const auto arrived = static_cast<int64_t>(std::floor(m_elapsedMs * rate / 1000.0)) + 1;
+    auto arrived = static_cast<int64_t>(std::floor(m_elapsedMs * rate / 1000.0)) + 1;
+    const int64_t end = m_box.m_options.scans;
+    if (end >= 0 && arrived >= end) {
+        arrived = end;
+        if (m_next >= end)
+            throw DeviceError(QStringLiteral("the simulated stream ended after %1 scans").arg(end));
+    }
     block.clear();
-    block.channels = Channels;
+    const int32_t channels = m_box.m_options.channels;
+    block.channels = channels;
     try {
         m_box.answerOrThrow();
     } catch (...) {
@@ -240,7 +261,7 @@ void SimulatedBox::Stream::takeScans(ScanBlock& block, int64_t maxScans) {
     }
     block.firstIndex = m_next;
     const int64_t scans = std::min(arrived - m_next, std::max<int64_t>(maxScans, 0));
-    block.values.resize(static_cast<size_t>(scans * Channels));
+    block.values.resize(static_cast<size_t>(scans * channels));
     float low = std::numeric_limits<float>::infinity();
     float high = -low;
     for (const auto& [min, max] : m_box.m_ranges) {
@@ -250,7 +271,7 @@ void SimulatedBox::Stream::takeScans(ScanBlock& block, int64_t maxScans) {
     float* out = block.values.data();
     for (int64_t s = 0; s < scans; ++s) {
         const double timeMs = static_cast<double>(m_next + s) * 1000.0 / rate;
-        for (int32_t channel = 1; channel <= Channels; ++channel)
+        for (int32_t channel = 1; channel <= channels; ++channel)
             *out++ = std::clamp(m_box.signal(channel, timeMs), low, high);
     }
     m_next += scans;

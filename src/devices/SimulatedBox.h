@@ -19,22 +19,24 @@ class MillisecondClock;
 
 class SimulatedBox final : public DeviceControl {
 public:
+    static constexpr int32_t Channels = 8;
+
     struct Options {
         double periodMs = 2000.0; // channel 0
         double amplitude = 0.8;
         double offset = 0.0;
-        double noise = 0.0;        // peak of the seeded, evenly spread noise
-        int64_t failAfter = -1;    // stop answering after this many readings
-        int64_t recoverAfter = -1; // ... and answer again after this many more
-        bool failOpen = false;     // the device never opens
-        double rate = 0.0;         // scans per second of the stream; 0: no stream
+        double noise = 0.0;          // peak of the seeded, evenly spread noise
+        int64_t failAfter = -1;      // stop answering after this many readings
+        int64_t recoverAfter = -1;   // ... and answer again after this many more
+        bool failOpen = false;       // the device never opens
+        double rate = 0.0;           // scans per second of the stream; 0: no stream
+        int32_t channels = Channels; // 1..8
+        int64_t scans = -1;          // the stream ends after this many scans; -1: never
     };
     // "period_ms=4000,amplitude=2,fail_after=100" (the text after "sim:");
     // "frequency=300" (Hz) instead of period_ms, "rate=20000" for a stream.
     // Throws DeviceError naming the option that cannot be used.
     static Options parse(const QString& text);
-
-    static constexpr int32_t Channels = 8;
 
     // The clock must outlive the box.
     SimulatedBox(const MillisecondClock& clock, Options options);
@@ -47,6 +49,9 @@ public:
     void acquireBlock() override;
     float blockSample(int32_t& channel, int32_t& sample) override;
     ScanStream* scanStream() override;
+    int32_t channels() const override {
+        return m_options.channels == Channels ? 0 : m_options.channels;
+    }
 
     // Readings tried so far (a block acquisition counts as one).
     int64_t readings() const { return m_readings; }
@@ -62,7 +67,7 @@ private:
         explicit Stream(SimulatedBox& box) : m_box(box) {}
         void start();
         double rate() const override { return m_box.m_options.rate; }
-        int32_t channels() const override { return Channels; }
+        int32_t channels() const override { return m_box.m_options.channels; }
         void takeScans(ScanBlock& block, int64_t maxScans) override;
 
     private:

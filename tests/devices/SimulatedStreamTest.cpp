@@ -19,6 +19,10 @@ TEST(SimulatedStream, ScansFollowTheClockAndARunOverBufferLosesTheOldest) {
     SimulatedBox plain(clock, SimulatedBox::parse(QStringLiteral("frequency=2.5")));
     ASSERT_TRUE(box.open(QStringLiteral("usbbase:0")) && plain.open(QStringLiteral("usbbase:0")));
     EXPECT_EQ(plain.scanStream(), nullptr);
+    SimulatedBox one(clock, SimulatedBox::parse(QStringLiteral("rate=10,channels=1")));
+    ASSERT_TRUE(one.open(QStringLiteral("usbbase:0")));
+    EXPECT_EQ(std::tuple(one.channels(), one.scanStream()->channels(), plain.channels()),
+              std::tuple(1, 1, 0));
     ScanStream* stream = box.scanStream();
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(std::tuple(stream->rate(), stream->channels()), std::tuple(1000.0, 8));
@@ -45,7 +49,7 @@ TEST(SimulatedStream, ScansFollowTheClockAndARunOverBufferLosesTheOldest) {
 TEST(SimulatedStream, ASilentSpellIsAFailedReadAndIsSkipped) {
     ManualClock clock{0};
     SimulatedBox box(clock,
-                     SimulatedBox::parse(QStringLiteral("rate=100,fail_after=1,recover_after=1")));
+                     SimulatedBox::parse(QStringLiteral("rate=100,fail_after=1,recover_after=1,scans=35")));
     ASSERT_TRUE(box.open(QStringLiteral("usbbase:0")));
     ScanBlock block;
     clock.advance(100);
@@ -56,6 +60,11 @@ TEST(SimulatedStream, ASilentSpellIsAFailedReadAndIsSkipped) {
     clock.advance(100);
     box.scanStream()->takeScans(block, 1000);
     EXPECT_EQ(std::tuple(block.firstIndex, block.scans()), std::tuple(21, 10));
+    // A stream of a fixed length ends like a device that stops answering.
+    clock.advance(1000);
+    box.scanStream()->takeScans(block, 1000);
+    EXPECT_EQ(std::tuple(block.firstIndex, block.scans()), std::tuple(31, 4));
+    EXPECT_THROW(box.scanStream()->takeScans(block, 1000), std::exception);
 }
 
 } // namespace
