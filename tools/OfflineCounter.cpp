@@ -1,5 +1,7 @@
 #include "OfflineCounter.h"
 
+#include "counting/SampleSteps.h"
+
 #include <charconv>
 #include <cinttypes>
 #include <cmath>
@@ -54,74 +56,69 @@ void OfflineCounter::process(const float* values, const double* times, size_t co
     // the first sample of the history stands for that reading.
     if (m_samples == 0)
         m_engine.takeFirstReading(values[0]);
-    if (times || !m_observers.empty()) {
-        m_timed = times != nullptr;
-        processEach(values, times, count);
-        return;
-    }
-    // The hot loop of a long history: its state stays in registers.
-    uint32_t clock = m_clock;
-    const auto interval = static_cast<uint32_t>(m_intervalMs);
+    m_timed = times != nullptr;
+    SampleSteps steps(m_engine, m_tracker);
     const int64_t first = m_samples;
-    for (size_t i = 0; i < count; ++i, clock += interval) {
-        const StepResult result = m_engine.step(values[i], static_cast<int32_t>(clock), true);
-        if (result.extremumCounted || result.triggerDue) [[unlikely]] {
-            m_samples = first + static_cast<int64_t>(i);
-            reportEvents(result, values[i], 0.0);
-        }
+    const auto onEvent = [&](const SampleEvent& event) {
+        m_samples = first + static_cast<int64_t>(event.offset);
+        const double seconds = m_timed ? times[event.offset] * m_secondsPerUnit : 0.0;
+        if (!m_observers.empty())
+            tellExtremum(event, seconds);
+        if (event.result.extremumCounted || event.result.triggerDue)
+            reportEvents(event.result, event.voltage, seconds);
+    };
+    if (times) {
+        // Milliseconds of the file's time, wrapped like the program's tick.
+        const auto timeOf = [&](size_t i) {
+            const auto ms =
+                static_cast<int64_t>(std::llround(times[i] * m_secondsPerUnit * 1000.0));
+            return static_cast<int32_t>(static_cast<uint32_t>(ms));
+        };
+        if (m_observers.empty())
+            steps.run(values, 1, count, timeOf, onEvent);
+        else
+            steps.run(values, 1, count, timeOf, onEvent,
+                      [&](size_t i) { movePeak(first, i, times); });
+    } else {
+        // The hot loop of a long history: the clock is the program's wrapping
+        // tick, `intervalMs` a sample.
+        const uint32_t clock = m_clock;
+        const auto interval = static_cast<uint32_t>(m_intervalMs);
+        const auto timeOf = [clock, interval](size_t i) {
+            return static_cast<int32_t>(clock + static_cast<uint32_t>(i) * interval);
+        };
+        if (m_observers.empty())
+            steps.run(values, 1, count, timeOf, onEvent);
+        else
+            steps.run(values, 1, count, timeOf, onEvent,
+                      [&](size_t i) { movePeak(first, i, nullptr); });
+        m_clock = clock + static_cast<uint32_t>(count) * interval;
     }
     m_samples = first + static_cast<int64_t>(count);
-    m_clock = clock;
 }
 
-// Sample by sample with the times of a time column, and watching the
-// running extreme for the observers.
-void OfflineCounter::processEach(const float* values, const double* times, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        double seconds = 0.0;
-        int32_t now = 0;
-        if (times) {
-            // Milliseconds of the file's time, wrapped like the program's tick.
-            seconds = times[i] * m_secondsPerUnit;
-            const auto ms = static_cast<int64_t>(std::llround(seconds * 1000.0));
-            now = static_cast<int32_t>(static_cast<uint32_t>(ms));
-        } else {
-            now = static_cast<int32_t>(m_clock);
-            m_clock += static_cast<uint32_t>(m_intervalMs);
-        }
-        const float before = m_tracker.TrackedExtreme;
-        const int32_t direction = m_tracker.Direction;
-        const StepResult result = m_engine.step(values[i], now, true);
-        if (!m_observers.empty())
-            watchExtreme(before, direction, result, seconds);
-        if (result.extremumCounted || result.triggerDue) [[unlikely]]
-            reportEvents(result, values[i], seconds);
-        ++m_samples;
-    }
+void OfflineCounter::movePeak(int64_t first, size_t offset, const double* times) {
+    m_peakIndex = first + static_cast<int64_t>(offset);
+    m_peakSeconds = times ? times[offset] * m_secondsPerUnit : 0.0;
 }
 
-// A change of direction confirms the extreme tracked before this sample; a new
-// running extreme moves the peak here.
-void OfflineCounter::watchExtreme(float before, int32_t direction, const StepResult& result,
-                                  double seconds) {
-    const bool confirmed = m_tracker.Direction != direction;
-    if (confirmed) {
-        ExtremumEvent event;
-        event.peakIndex = m_peakIndex;
-        event.peakSeconds = m_timed ? m_peakSeconds : secondsAt(m_peakIndex);
-        event.index = m_samples;
-        event.seconds = m_timed ? seconds : secondsAt(m_samples);
-        event.value = before;
-        event.maximum = direction > 0;
-        event.counted = result.extremumCounted;
-        event.cycle = m_state.CycleCount;
-        for (CountObserver* observer : m_observers)
-            observer->extremum(event);
-    }
-    if (confirmed || m_tracker.TrackedExtreme != before) {
-        m_peakIndex = m_samples;
-        m_peakSeconds = seconds;
-    }
+// A confirmed extreme, counted or not, for the observers. The peak moved to
+// the confirming sample after the event was taken, so the peak before it is
+// the one confirmed: the event is told before the peak moves.
+void OfflineCounter::tellExtremum(const SampleEvent& sample, double seconds) {
+    if (!sample.confirmed)
+        return;
+    ExtremumEvent event;
+    event.peakIndex = m_peakIndex;
+    event.peakSeconds = m_timed ? m_peakSeconds : secondsAt(m_peakIndex);
+    event.index = m_samples;
+    event.seconds = m_timed ? seconds : secondsAt(m_samples);
+    event.value = sample.extreme;
+    event.maximum = sample.maximum;
+    event.counted = sample.result.extremumCounted;
+    event.cycle = m_state.CycleCount;
+    for (CountObserver* observer : m_observers)
+        observer->extremum(event);
 }
 
 // Kept out of the sample loop: an event comes every few dozen samples at most.

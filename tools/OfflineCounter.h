@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+struct SampleEvent;
+
 // A minimum or maximum the engine confirmed, counted or not: where its peak
 // was and where the signal had moved back far enough to confirm it.
 struct ExtremumEvent {
@@ -50,7 +52,7 @@ public:
     // in units of `secondsPerUnit`) the engine's clock and the reported times
     // follow them; without, samples are `intervalMs` apart.
     void setTimeUnit(double secondsPerUnit) { m_secondsPerUnit = secondsPerUnit; }
-    [[gnu::flatten]] void process(const float* values, const double* times, size_t count);
+    void process(const float* values, const double* times, size_t count);
     void process(float voltage) { process(&voltage, nullptr, 1); }
     // Not owned; must outlive the counter.
     void addObserver(CountObserver* observer) { m_observers.push_back(observer); }
@@ -67,8 +69,8 @@ public:
     int64_t samples() const { return m_samples; }
 
 private:
-    void processEach(const float* values, const double* times, size_t count);
-    void watchExtreme(float before, int32_t direction, const StepResult& result, double seconds);
+    void movePeak(int64_t first, size_t offset, const double* times);
+    void tellExtremum(const SampleEvent& sample, double seconds);
     [[gnu::noinline]] void reportEvents(const StepResult& result, float voltage, double seconds);
     void report(const char* event, float voltage, double seconds, int32_t cycle, int32_t delayMs);
     void flush();

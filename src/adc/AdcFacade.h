@@ -18,6 +18,7 @@
 #include <vector>
 
 class MillisecondClock;
+class ScanStream;
 class Prompts;
 class RegistryArea;
 
@@ -92,6 +93,9 @@ public:
     // readFailure() then says why. A failed reading is never a sample.
     std::optional<float> readVoltage(int32_t channel);
     const QString& readFailure() const { return m_readFailure; }
+    // The ready converter's stream of hardware-timed scans; null when it is
+    // read one sample a tick.
+    ScanStream* scanStream() { return ADReady && ADBackend ? ADBackend->scanStream() : nullptr; }
     // Called before the readings of each tick (the counting's, the live
     // readings'): a converter then shows one moment of its signal to them all
     // and reads `countedChannel` (-1: none) afresh.

@@ -8,6 +8,8 @@
 #include <QString>
 #include <cstdint>
 
+class ScanStream;
+
 class Class_AD_Backend {
 public:
     virtual ~Class_AD_Backend() = default;
@@ -27,4 +29,8 @@ public:
     virtual int32_t AD_set_range(int32_t range) = 0;
     virtual int32_t AD_set_averaging(int32_t averaging) = 0;
     virtual int32_t AD_winrt_device() = 0;
+
+    // The device's stream of hardware-timed scans while it is open with a
+    // rate; null for a device read one sample a tick.
+    virtual ScanStream* scanStream() { return nullptr; }
 };

@@ -2,6 +2,7 @@
 
 #include "adc/AdcFacade.h"
 #include "adc/ExchangeFile.h"
+#include "adc/ScanStream.h"
 #include "common/NumberText.h"
 #include "counting/CoreView.h"
 #include "counting/SettingsFile.h"
@@ -39,9 +40,12 @@ bool CounterCore::openTriggerFile() {
 }
 
 void CounterCore::takeFirstReading() {
+    // A stream's first scan stands for the first reading.
+    if (m_parts.adc.scanStream())
+        return;
     const std::optional<float> voltage = m_parts.adc.readVoltage(m_state.ADChannel);
     if (!voltage) {
-        missReading();
+        missReading(m_parts.adc.readFailure());
         return;
     }
     PrintVoltage(*voltage);
@@ -115,11 +119,15 @@ void CounterCore::Timer_Cyclomarkator_Timer() {
     float voltage = 0.0f;
     int32_t now = 0;
     if (ready) {
+        if (ScanStream* stream = m_parts.adc.scanStream()) {
+            streamTick(*stream);
+            return;
+        }
         // A failed read is never a sample: nothing is tracked, counted,
         // recorded or published until the device answers again.
         const std::optional<float> sample = readSample(now);
         if (!sample) {
-            missReading();
+            missReading(m_parts.adc.readFailure());
             return;
         }
         answeredAgain();
@@ -136,6 +144,14 @@ void CounterCore::Timer_Cyclomarkator_Timer() {
     if (result.extremumCounted) {
         SaveSettings();
         showCountedExtremum(result);
+    }
+    if (ready) {
+        // The clock wraps; its steps do not.
+        m_clockMs += static_cast<uint32_t>(now) - m_lastNow;
+        m_lastNow = static_cast<uint32_t>(now);
+        ++m_ticks;
+        if (result.cycleCompleted)
+            cycleCompleted(m_ticks, static_cast<double>(m_clockMs) / 1000.0);
     }
     m_engine.decideTrigger(voltage, now, result);
     if (result.nextTriggerChanged)
@@ -171,19 +187,105 @@ bool CounterCore::readChannels() {
     return true;
 }
 
+// Every scan that arrived since the last tick is counted on its own, on the
+// converter's clock. Then, once for the tick: a durable save of what was
+// counted, before the labels, the exchange file, the chart or the triggers
+// show any of it; the triggers in the order they fell due.
+void CounterCore::streamTick(ScanStream& stream) {
+    const double rate = stream.rate();
+    try {
+        // A late tick takes what waited, up to a few seconds of scans.
+        stream.takeScans(m_scans, std::max<int64_t>(4096, static_cast<int64_t>(rate * 4.0)));
+    } catch (const std::exception& failure) {
+        missReading(QString::fromUtf8(failure.what()));
+        return;
+    }
+    if (m_scans.scans() == 0)
+        return;
+    if (m_state.ADChannel >= m_scans.channels) {
+        missReading(QStringLiteral("the counted channel %1 is not among the %2 channels of the "
+                                   "stream")
+                        .arg(m_state.ADChannel + 1)
+                        .arg(m_scans.channels));
+        return;
+    }
+    answeredAgain();
+    takeLoss(m_scans);
+    const ScanTickResult result =
+        m_scanCounting.run(m_scans, m_state.ADChannel, rate, [this, rate](int64_t index) {
+            cycleCompleted(index, static_cast<double>(index) / rate);
+        });
+    if (result.extremaCounted > 0) {
+        SaveSettings();
+        StepResult shown;
+        shown.cycleCompleted = result.cycleCompleted;
+        showCountedExtremum(shown);
+    }
+    if (result.nextTriggerChanged)
+        ShowNextTrigger(m_state.NextTriggerCount);
+    SampleRecord record = m_record;
+    const int64_t last = m_scans.scans() - 1;
+    for (int32_t ch = 0; ch < std::min<int32_t>(m_scans.channels, 8); ++ch)
+        record[static_cast<size_t>(ch)] = m_scans.value(last, ch);
+    record[0] = static_cast<float>(m_state.CycleCount);
+    m_record = record;
+    m_parts.exchange.ADCFile_write(m_record);
+    showVoltage(result.last);
+    // The chart keeps the band of the tick, so a fast signal is drawn as its
+    // envelope instead of aliasing into a slow wave.
+    m_parts.recorder.PlotX(result.first);
+    if (result.second != result.first)
+        m_parts.recorder.PlotX(result.second);
+    stepActivityLine();
+    for (const DueTrigger& trigger : result.triggers)
+        raiseTrigger(ScanCounting::remainingDelay(trigger, result.lastIndex, rate),
+                     trigger.dueCycle);
+}
+
+// Scans the converter delivered but nobody read are never invented: the count
+// goes on from the next scan, and the loss is said once an episode.
+void CounterCore::takeLoss(const ScanBlock& block) {
+    int64_t lost = block.lost;
+    if (m_nextScan >= 0 && block.firstIndex > m_nextScan)
+        lost = std::max(lost, block.firstIndex - m_nextScan);
+    m_nextScan = block.firstIndex + block.scans();
+    if (lost <= 0) {
+        m_losing = false;
+        return;
+    }
+    m_lostScans += lost;
+    m_sampling.restart();
+    if (m_losing)
+        return;
+    m_losing = true;
+    m_parts.view.reportProblem(QStringLiteral("%1 scans of the stream were lost (a buffer ran "
+                                              "over); counting goes on from the next scan.")
+                                   .arg(lost));
+}
+
 // As the status line names it at start-up.
 QString CounterCore::interfaceName() const {
     return m_parts.adc.ADC_catalogue_name(m_parts.adc.interfaceNumber());
 }
 
 // Told once when an episode starts; the tick keeps trying at its pace.
-void CounterCore::missReading() {
+void CounterCore::missReading(const QString& why) {
     if (m_missedReadings++ > 0)
         return;
     m_parts.view.setVoltageText(QStringLiteral("-----"), false);
     m_parts.view.reportProblem(QStringLiteral("%1 does not answer: %2. Counting waits and goes on "
                                               "by itself when it answers again.")
-                                   .arg(interfaceName(), m_parts.adc.readFailure()));
+                                   .arg(interfaceName(), why));
+    // The cycle around the silence is not a measure of the rate.
+    m_sampling.restart();
+}
+
+void CounterCore::cycleCompleted(int64_t index, double seconds) {
+    const std::optional<CycleSampling::Change> change = m_sampling.cycleCompleted(index, seconds);
+    if (change && change->tooFew)
+        m_parts.view.reportProblem(change->text);
+    else if (change)
+        m_parts.view.reportRecovery(change->text);
 }
 
 void CounterCore::answeredAgain() {
@@ -264,12 +366,16 @@ void CounterCore::ShowEvents(int32_t value) {
 // Red marks the side of the threshold on which the chosen trigger acts; the
 // recording takes every sample.
 void CounterCore::PrintVoltage(float voltage) {
+    showVoltage(voltage);
+    m_parts.recorder.PlotX(voltage);
+}
+
+void CounterCore::showVoltage(float voltage) {
     const float threshold = m_state.Threshold;
     const bool actsBelow = m_state.TriggerSource == TriggerOn::MinVoltage ||
                            m_state.TriggerSource == TriggerOn::FallingThroughThreshold;
     const bool red = actsBelow ? voltage < threshold : voltage > threshold;
     m_parts.view.setVoltageText(NumberText::threeDecimals(voltage, m_locale), red);
-    m_parts.recorder.PlotX(voltage);
 }
 
 void CounterCore::FireTrigger(int32_t dueCycle) {

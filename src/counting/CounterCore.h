@@ -8,6 +8,8 @@
 // reports through CoreView. Everything it is given by reference must outlive it.
 #include "counting/CountingEngine.h"
 #include "counting/CountingState.h"
+#include "counting/CycleSampling.h"
+#include "counting/ScanCounting.h"
 #include "counting/TriggerScheduler.h"
 
 #include <QLocale>
@@ -102,7 +104,14 @@ public:
     // The counting tick (every 40 ms while the converter is ready). A reading
     // the device does not answer skips the tick; the first of an episode is
     // reported as a problem, and the first answer after it as a recovery.
+    // A converter with a stream hands the tick every scan that arrived since
+    // the last one, each counted on its own; the tick then saves once, before
+    // any of it is shown, and raises every trigger that fell due, in order.
     void Timer_Cyclomarkator_Timer();
+    // Samples a counted cycle took and cycles per second, as measured lately.
+    const CycleSampling& cycleSampling() const { return m_sampling; }
+    // Scans of the stream lost to an overrun since the start.
+    int64_t lostScans() const { return m_lostScans; }
     // One counted extremum (also the test timer's action), saved before it is shown.
     void CountExtremum();
     void UpdateNextTrigger();
@@ -128,7 +137,11 @@ private:
     void ShowEvents(int32_t value);
     std::optional<float> readSample(int32_t& now);
     bool readChannels();
-    void missReading();
+    void missReading(const QString& why);
+    void streamTick(ScanStream& stream);
+    void takeLoss(const ScanBlock& block);
+    void cycleCompleted(int64_t index, double seconds);
+    void showVoltage(float voltage);
     void answeredAgain();
     QString interfaceName() const;
     void stepActivityLine();
@@ -145,4 +158,13 @@ private:
     SampleRecord m_record{};
     bool m_alwaysOnTop = false;
     int64_t m_missedReadings = 0; // ticks without an answer in this episode
+    ScanCounting m_scanCounting{m_engine, m_tracker};
+    ScanBlock m_scans;
+    CycleSampling m_sampling;
+    int64_t m_ticks = 0;   // one-sample ticks that took a sample
+    int64_t m_clockMs = 0; // ... and the clock's time since the first, unwrapped
+    uint32_t m_lastNow = 0;
+    int64_t m_nextScan = -1; // the index the stream should deliver next
+    int64_t m_lostScans = 0;
+    bool m_losing = false; // the last tick lost scans
 };

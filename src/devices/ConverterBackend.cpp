@@ -49,3 +49,7 @@ void ConverterBackend::AD_Range(int32_t range, float& min, float& max) {
     min = m_control.found().span.first;
     max = m_control.found().span.second;
 }
+
+ScanStream* ConverterBackend::scanStream() {
+    return m_control.isOpen() ? m_control.scanStream() : nullptr;
+}

@@ -32,6 +32,7 @@ public:
     int32_t AD_set_range(int32_t) override { return 0; }
     int32_t AD_set_averaging(int32_t) override { return 1; }
     int32_t AD_winrt_device() override { return -1; }
+    ScanStream* scanStream() override;
 
 private:
     ConverterControl& m_control;

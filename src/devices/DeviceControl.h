@@ -8,6 +8,8 @@
 #include <QString>
 #include <cstdint>
 
+class ScanStream;
+
 class DeviceControl {
 public:
     virtual ~DeviceControl() = default;
@@ -35,4 +37,7 @@ public:
     // The channels of the open device, or 0 when it has the eight that every
     // LIBADX device string has.
     virtual int32_t channels() const { return 0; }
+    // The open device's stream of hardware-timed scans when its address asks
+    // for a rate; null otherwise (one reading a tick).
+    virtual ScanStream* scanStream() { return nullptr; }
 };

@@ -115,3 +115,8 @@ int32_t LibadxBackend::AD_set_averaging(int32_t averaging) {
 int32_t LibadxBackend::AD_winrt_device() {
     return -1;
 }
+
+ScanStream* LibadxBackend::scanStream() {
+    DeviceControl* control = m_host.LIBADX1();
+    return control && (m_host.IsOpen & LibadxHost::AdSide) ? control->scanStream() : nullptr;
+}

@@ -37,6 +37,7 @@ public:
     int32_t AD_set_range(int32_t range) override;
     int32_t AD_set_averaging(int32_t averaging) override;
     int32_t AD_winrt_device() override;
+    ScanStream* scanStream() override;
 
     const QString& device() const { return m_model.device; }
 

@@ -28,11 +28,32 @@ double number(const QString& option, const QString& value, double min) {
     return parsed;
 }
 
+constexpr double MaxRate = 1'000'000.0;
+
+// A rate or frequency: above 0 (a rate of 0 would divide by zero) and at most `max`.
+double positive(const QString& option, const QString& value, double max) {
+    const double parsed = number(option, value, 0.0);
+    if (!(parsed > 0.0) || parsed > max)
+        throw DeviceError(
+            unusable(option, QStringLiteral("must be above 0 and at most %1").arg(max, 0, 'f', 0)));
+    return parsed;
+}
+
 int64_t count(const QString& option, const QString& value) {
     bool ok = false;
     const qlonglong parsed = value.trimmed().toLongLong(&ok);
     if (!ok || parsed < 0)
         throw DeviceError(unusable(option, QStringLiteral("needs a whole number of 0 or more")));
+    return parsed;
+}
+
+int32_t channelCount(const QString& option, const QString& value) {
+    bool ok = false;
+    const int parsed = value.trimmed().toInt(&ok);
+    if (!ok || parsed < 1 || parsed > SimulatedBox::Channels)
+        throw DeviceError(unusable(
+            option,
+            QStringLiteral("must be a whole number from 1 to %1").arg(SimulatedBox::Channels)));
     return parsed;
 }
 
@@ -50,8 +71,20 @@ SimulatedBox::Options SimulatedBox::parse(const QString& text) {
             throw DeviceError(unusable(key, QStringLiteral("is given twice")));
         seen.append(key);
         const QString value = item.mid(equals + 1);
+        if (seen.contains(QStringLiteral("period_ms")) &&
+            seen.contains(QStringLiteral("frequency")))
+            throw DeviceError(unusable(key, QStringLiteral("cannot be given with period_ms and "
+                                                           "frequency both")));
         if (key == u"period_ms")
             options.periodMs = number(key, value, 1.0);
+        else if (key == u"frequency")
+            options.periodMs = 1000.0 / positive(key, value, MaxRate / 2.0);
+        else if (key == u"rate")
+            options.rate = positive(key, value, MaxRate);
+        else if (key == u"channels")
+            options.channels = channelCount(key, value);
+        else if (key == u"scans")
+            options.scans = count(key, value);
         else if (key == u"amplitude")
             options.amplitude = number(key, value, 0.0);
         else if (key == u"offset")
@@ -67,10 +100,10 @@ SimulatedBox::Options SimulatedBox::parse(const QString& text) {
         else if (key == u"fail_open")
             throw DeviceError(unusable(key, QStringLiteral("must be 0 or 1")));
         else
-            throw DeviceError(
-                unusable(key, QStringLiteral("is unknown (known: period_ms, amplitude, "
-                                             "offset, noise, fail_after, "
-                                             "recover_after, fail_open)")));
+            throw DeviceError(unusable(
+                key, QStringLiteral("is unknown (known: period_ms, frequency, "
+                                    "rate, channels, scans, amplitude, offset, noise, fail_after, "
+                                    "recover_after, fail_open)")));
     }
     return options;
 }
@@ -86,6 +119,7 @@ bool SimulatedBox::open(const QString& device) {
     if (m_ranges.empty())
         m_ranges = LibadxRanges::of(QStringLiteral("usbbase:0"));
     m_open = true;
+    m_stream.start();
     return true;
 }
 
@@ -107,7 +141,7 @@ void SimulatedBox::answerOrThrow() {
 }
 
 void SimulatedBox::checkChannel(int32_t channel) const {
-    if (channel < 1 || channel > Channels)
+    if (channel < 1 || channel > m_options.channels)
         throw DeviceError(QStringLiteral("the device has no channel %1").arg(channel));
 }
 
@@ -184,4 +218,61 @@ float SimulatedBox::blockSample(int32_t& channel, int32_t& sample) {
         static_cast<size_t>(listed - m_blockChannels.begin()) * static_cast<size_t>(m_samples) +
         static_cast<size_t>(sample - 1);
     return m_block[index];
+}
+
+ScanStream* SimulatedBox::scanStream() {
+    return m_open && m_options.rate > 0.0 ? &m_stream : nullptr;
+}
+
+void SimulatedBox::Stream::start() {
+    m_lastClock = static_cast<uint32_t>(m_box.m_clock.timeGetTime());
+    m_elapsedMs = 0;
+    m_next = 0;
+}
+
+// Scan i is taken at i / rate seconds after the start on the program's clock.
+// Each take counts as one reading for the injected faults; scans of a silent
+// spell are skipped, as a converter that stopped would have none.
+void SimulatedBox::Stream::takeScans(ScanBlock& block, int64_t maxScans) {
+    const auto now = static_cast<uint32_t>(m_box.m_clock.timeGetTime());
+    m_elapsedMs += now - m_lastClock;
+    m_lastClock = now;
+    const double rate = m_box.m_options.rate;
+    auto arrived = static_cast<int64_t>(std::floor(m_elapsedMs * rate / 1000.0)) + 1;
+    const int64_t end = m_box.m_options.scans;
+    if (end >= 0 && arrived >= end) {
+        arrived = end;
+        if (m_next >= end)
+            throw DeviceError(QStringLiteral("the simulated stream ended after %1 scans").arg(end));
+    }
+    block.clear();
+    const int32_t channels = m_box.m_options.channels;
+    block.channels = channels;
+    try {
+        m_box.answerOrThrow();
+    } catch (...) {
+        m_next = arrived;
+        throw;
+    }
+    const auto buffer = static_cast<int64_t>(rate * BufferSeconds);
+    if (arrived - m_next > buffer) {
+        block.lost = arrived - m_next - buffer;
+        m_next += block.lost;
+    }
+    block.firstIndex = m_next;
+    const int64_t scans = std::min(arrived - m_next, std::max<int64_t>(maxScans, 0));
+    block.values.resize(static_cast<size_t>(scans * channels));
+    float low = std::numeric_limits<float>::infinity();
+    float high = -low;
+    for (const auto& [min, max] : m_box.m_ranges) {
+        low = std::min(low, min);
+        high = std::max(high, max);
+    }
+    float* out = block.values.data();
+    for (int64_t s = 0; s < scans; ++s) {
+        const double timeMs = static_cast<double>(m_next + s) * 1000.0 / rate;
+        for (int32_t channel = 1; channel <= channels; ++channel)
+            *out++ = std::clamp(m_box.signal(channel, timeMs), low, high);
+    }
+    m_next += scans;
 }

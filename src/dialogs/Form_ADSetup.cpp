@@ -115,6 +115,8 @@ QGroupBox* Form_ADSetup::buildInterfaceFrame() {
     Label_Device->setBuddy(Text_Device);
     Label_DeviceStatus = named<QLabel>(QStringLiteral("Label_DeviceStatus"), Frame1);
     Label_DeviceStatus->setWordWrap(true);
+    Label_Sampling = named<QLabel>(QStringLiteral("Label_Sampling"), Frame1);
+    Label_Sampling->setWordWrap(true);
     Command_Change =
         named<QPushButton>(QStringLiteral("Command_Change"), Frame1, QStringLiteral("Change"));
     Command_Accept =
@@ -132,6 +134,7 @@ QGroupBox* Form_ADSetup::buildInterfaceFrame() {
     grid->addWidget(Label_Device, 4, 0);
     grid->addWidget(Text_Device, 4, 1, 1, 3);
     grid->addWidget(Label_DeviceStatus, 5, 1, 1, 3);
+    grid->addWidget(Label_Sampling, 6, 1, 1, 3);
     grid->addWidget(Picture_AD, 0, 4, 4, 1, Qt::AlignRight | Qt::AlignVCenter);
     grid->setColumnStretch(3, 1);
     return Frame1;
@@ -426,4 +429,8 @@ void Form_ADSetup::done(int result) {
         m_logic.Form_Unload();
     }
     QDialog::done(result);
+}
+
+void Form_ADSetup::showSampling(const QString& text) {
+    Label_Sampling->setText(text);
 }

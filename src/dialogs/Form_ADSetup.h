@@ -31,6 +31,9 @@ public:
 
     int32_t ADHasDiffInput();
     void UpdateChannelNames();
+    // How the converter is sampled and the cycles per second measured before
+    // the dialog opened (ReadingText::sampling).
+    void showSampling(const QString& text);
     // Every way of closing passes here: the export is written once, on the way out.
     void done(int result) override;
 
@@ -71,6 +74,7 @@ private:
     QLabel* Label_Device = nullptr;
     QLineEdit* Text_Device = nullptr;
     QLabel* Label_DeviceStatus = nullptr;
+    QLabel* Label_Sampling = nullptr;
     QPushButton* Command_Change = nullptr;
     QPushButton* Command_Accept = nullptr;
     QLabel* Picture_AD = nullptr;

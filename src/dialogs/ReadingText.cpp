@@ -77,3 +77,16 @@ QString ReadingText::lsb(int32_t raw) {
     }
     return bits + Blanks;
 }
+
+QString ReadingText::sampling(double rate, double cyclesPerSecond, int64_t samplesPerCycle,
+                              QLocale locale) {
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const QString how =
+        rate > 0.0 ? QStringLiteral("Stream: %1 scans/s").arg(locale.toString(rate, 'g', 7))
+                   : QStringLiteral("One sample a tick (25/s)");
+    if (!(cyclesPerSecond > 0.0))
+        return how + QStringLiteral("; no cycles measured yet");
+    return how + QStringLiteral("; %1 cycles/s measured, %2 samples a cycle")
+                     .arg(locale.toString(cyclesPerSecond, 'f', 1))
+                     .arg(samplesPerCycle);
+}

@@ -25,4 +25,9 @@ QString decimal(float volts, const QLocale& locale);    // "1.2345  "
 QString hex(int32_t raw);                               // "0xA5  ", -2 as "0xFFFFFFFE  "
 QString lsb(int32_t raw);                               // the low 8 bits: "...1010.0101  "
 
+// How the converter is sampled: a stream's rate (0: one sample a tick) and
+// the cycles per second and samples a cycle measured lately (0: none yet).
+// "Stream: 20000 scans/s; 300.0 cycles/s measured, 67 samples a cycle".
+QString sampling(double rate, double cyclesPerSecond, int64_t samplesPerCycle, QLocale locale);
+
 } // namespace ReadingText

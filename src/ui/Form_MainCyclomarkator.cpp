@@ -1,7 +1,9 @@
 #include "ui/Form_MainCyclomarkator.h"
 
+#include "adc/ScanStream.h"
 #include "dialogs/Form_ADSetup.h"
 #include "dialogs/Form_Trigger.h"
+#include "dialogs/ReadingText.h"
 #include "platform/Prompts.h"
 #include "recorder/Form_Xt_Recorder.h"
 #include "ui/ActivityLine.h"
@@ -151,6 +153,11 @@ void Form_MainCyclomarkator::closeEvent(QCloseEvent* event) {
 void Form_MainCyclomarkator::mnuSetup_Click() {
     m_session.pauseCountingForSetup();
     Form_ADSetup dialog(m_session.adc(), m_prompts, this);
+    const ScanStream* stream = m_session.adc().scanStream();
+    const CycleSampling& sampling = m_session.core().cycleSampling();
+    dialog.showSampling(ReadingText::sampling(stream ? stream->rate() : 0.0,
+                                              sampling.cyclesPerSecond(),
+                                              sampling.samplesPerCycle(), QLocale::system()));
     if (dialog.exec() == Form_ADSetup::Restart) {
         // The new interface is stored; closing writes it to the settings file
         // with everything else, and the program ends for the user to start it again.

@@ -114,8 +114,14 @@ TEST(DevicesSection, EntriesFindTheirTransportOrSayWhyNot) {
          ": sim: option \"period_ms\" needs a number (with a decimal point)."},
         {"[Devices]\npci300:0=sim:amplitude=0,5\n", 22, false, "option \"5\" is not name=value."},
         {"[Devices]\nusbbase:0=sim:seed=4\n", 20, false,
-         "\"seed\" is unknown (known: period_ms, amplitude, offset, noise, fail_after, "
-         "recover_after, fail_open)."},
+         "\"seed\" is unknown (known: period_ms, frequency, rate, channels, scans, amplitude, "
+         "offset, noise, fail_after, recover_after, fail_open)."},
+        {"[Devices]\nusbbase:0=sim:channels=9\n", 20, false,
+         "option \"channels\" must be a whole number from 1 to 8."},
+        {"[Devices]\nusbbase:0=sim:rate=0\n", 20, false,
+         "option \"rate\" must be above 0 and at most 1000000."},
+        {"[Devices]\nusbbase:0=sim:frequency=5,period_ms=100\n", 20, false,
+         "option \"period_ms\" cannot be given with period_ms and frequency both."},
     };
     QTemporaryDir dir;
     ManualClock clock;

@@ -197,6 +197,32 @@ TEST_F(Program, ADeviceGoneForThousandsOfTicksPausesOnlyTheCounting) {
     EXPECT_TRUE(fileBytes(settingsPath()).contains(devices));
 }
 
+// A stream is counted scan by scan without a window: a 50 Hz sine at 2000
+// scans/s (40 a cycle) counts on with nothing said; a 10 Hz sine at 100 scans/s
+// has too few samples a cycle, which is said once.
+TEST_F(Program, AStreamCountsHeadlessAndSaysWhenItsRateIsTooLow) {
+    const std::tuple<const char*, const char*> rows[] = {
+        {"rate=2000,frequency=50", nullptr},
+        {"rate=100,frequency=10,channels=1",
+         "Problem: Only 10 samples a cycle: peaks can be read up to 4.9 % low"},
+    };
+    for (const auto& [options, told] : rows) {
+        SCOPED_TRACE(options);
+        writeSettings(QByteArray("[HARDWARE]\nA/D-Converter=BMC Messsysteme: USB-AD16f:0\n"
+                                 "[Devices]\nusbbase:0=sim:") +
+                      options + "\n[Cyclomarkator]\nValue=0\n");
+        QProcess counting;
+        start(counting, {"--test-clock-rate", "20", "--test-tick-ms", "2"});
+        QString output;
+        ASSERT_TRUE(waitFor(counting, output, "Count 3\\d\\d ", 60000).hasMatch())
+            << output.toStdString();
+        stop(counting);
+        EXPECT_GE(saved(), 300);
+        EXPECT_EQ(output.count("Problem:"), told ? 1 : 0) << output.toStdString();
+        EXPECT_TRUE(!told || output.contains(told)) << output.toStdString();
+    }
+}
+
 // A recorded signal replayed through the whole program counts exactly what
 // the offline counter counts in the same file with the same settings; its
 // end is told as of a device that stopped answering.

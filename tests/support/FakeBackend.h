@@ -18,6 +18,9 @@ public:
     int32_t initResult = -1;
     const char* failure = nullptr; // while set, every reading fails with this text
     QList<int32_t> setRangeCalls;
+    ScanStream* stream = nullptr; // the device's stream, when it has one
+
+    ScanStream* scanStream() override { return stream; }
 
     int32_t AD_channels() override { return static_cast<int32_t>(voltages.size()); }
     float AD_get_voltage(int32_t channel) override {
