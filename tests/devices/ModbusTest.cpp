@@ -1,7 +1,8 @@
 // The Modbus/TCP converter against a real libmodbus module that the test runs
 // on 127.0.0.1 in a thread: the register formats, one request per tick,
 // refusals, a module that never answers, one that goes away and comes back,
-// tried again at most every 2 s of the program's clock.
+// tried again at most every 2 s of the program's clock, answers that do not
+// fit their request, and host names looked up while the ticks go on.
 #include "devices/DeviceError.h"
 #include "devices/ModbusControl.h"
 #include "support/LoopbackModule.h"
@@ -9,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QThread>
 #include <optional>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,6 +35,22 @@ QString failure(ModbusControl& modbus, int32_t channel = 1) {
     }
     return QString();
 }
+
+// The reading of channel 1 in a new tick, or why there is none.
+QString reading(ModbusControl& modbus) {
+    modbus.beginTick(1);
+    const QString why = failure(modbus);
+    return why.isEmpty() ? QString::number(modbus.readVoltage(1, 0)) : why;
+}
+
+// A name server the test answers for.
+class ScriptedLookup final : public HostLookup {
+public:
+    void start(const QString& host) override { hosts << host; }
+    std::optional<Answer> answer() override { return std::exchange(next, std::nullopt); }
+    QStringList hosts;
+    std::optional<Answer> next;
+};
 
 // The register formats and their scaling from one request a tick. Refusals
 // keep the connection; a float that is not finite or beyond the range is a
@@ -101,6 +121,87 @@ TEST(Modbus, FormatsScaleOneRequestPerTickAndADeadModuleTriedEveryTwoSeconds) {
         const QString why = failure(modbus);
         EXPECT_EQ(why.isEmpty(), answers) << why.toStdString();
         EXPECT_EQ(why.contains(waits), waited) << why.toStdString();
+    }
+}
+
+// One lying answer between good ones: 5 V on a 0 V signal in an answer that
+// does not fit its request is a failed reading, never a sample, whether
+// libmodbus looks at that field or not; the next good answer counts again.
+TEST(Modbus, AnAnswerThatDoesNotFitItsRequestIsNoSample) {
+    ManualClock clock;
+    LoopbackModule module;
+    ModbusControl modbus = control(clock, module.port(), QStringLiteral("channels=1&scale=0.001"));
+    ASSERT_TRUE(modbus.open(QStringLiteral("modbus")));
+    using Frame = std::vector<uint8_t>;
+    // The change to the answer, and what the failure says.
+    const std::pair<void (*)(Frame&), const char*> forgeries[] = {
+        {[](Frame& f) { ++f[6]; }, "unit id 2, not 1"},
+        {[](Frame& f) { f[4] = f[5] = 0xFF; }, "length field 65535, not 5"},
+        {[](Frame& f) { f[5] = 0; }, "length field 0, not 5"},
+        {[](Frame& f) { f[3] = 1; }, "protocol id 1, not 0"},
+        {[](Frame& f) { f[0] ^= 0x40; }, "transaction id 16384, not 0"},
+        {[](Frame& f) { f[7] = 3; }, "function code 3, not 4"},
+        {[](Frame& f) { f = {f[0], f[1], 0, 0, 0, 7, 1, 4, 4, 0x13, 0x88, 0x13, 0x88}; },
+         "byte count 4, not 2"},
+    };
+    for (const auto& [forge, why] : forgeries) {
+        SCOPED_TRACE(why);
+        module.forgeNext([forge = forge](Frame& f) {
+            f[9] = 0x13; // 5000: 5 V
+            f[10] = 0x88;
+            forge(f);
+        });
+        clock.advance(ModbusControl::ReconnectMs);
+        const QString lied = reading(modbus);
+        EXPECT_TRUE(lied.contains(QString::fromUtf8(why))) << lied.toStdString();
+        clock.advance(ModbusControl::ReconnectMs);
+        EXPECT_EQ(reading(modbus), QStringLiteral("0"));
+    }
+}
+
+// A host name does not keep the module from opening: the readings fail at
+// once while the name server is asked, a name not found (or not answered
+// within 5 s) is asked for again every 2 s, and the module is counted once
+// the name is found.
+TEST(Modbus, AHostNameIsLookedUpWhileTheTicksGoOn) {
+    ManualClock clock;
+    ModbusControl system(clock, ModbusControl::parse(QStringLiteral("modbus-module.invalid")));
+    ASSERT_TRUE(system.open(QStringLiteral("modbus"))) << system.openError().toStdString();
+    QString why;
+    for (int i = 0; i < 100 && !why.contains(u"cannot find the host"); ++i, clock.advance(100)) {
+        QThread::msleep(i == 0 ? 0 : 10);
+        why = reading(system);
+    }
+    EXPECT_TRUE(why.contains(u"cannot find the host \"modbus-module.invalid\""))
+        << why.toStdString();
+    EXPECT_TRUE(reading(system).contains(u"(tried again every 2 s)"));
+
+    LoopbackModule module;
+    module.set(0, 1234);
+    auto* lookup = new ScriptedLookup;
+    ModbusControl modbus(
+        clock,
+        ModbusControl::parse(QStringLiteral("rig-module:%1?timeout_ms=1000").arg(module.port())),
+        std::unique_ptr<HostLookup>(lookup));
+    ASSERT_TRUE(modbus.open(QStringLiteral("modbus")));
+    // The time that passes, what the name server answers then, the reading and the lookups.
+    const std::tuple<int32_t, std::optional<HostLookup::Answer>, const char*, int> steps[] = {
+        {0, std::nullopt, "looking up the host \"rig-module\"; the name server has not", 1},
+        {4960, std::nullopt, "has not answered yet", 1},
+        {40, std::nullopt,
+         "cannot find the host \"rig-module\": the name server did not answer within 5 s", 1},
+        {1960, std::nullopt, "within 5 s (tried again every 2 s)", 1},
+        {40, HostLookup::Answer{{}, "Name or service not known"},
+         "\"rig-module\": Name or service not known", 2},
+        {2000, HostLookup::Answer{"127.0.0.1", {}}, "1234", 3},
+    };
+    for (const auto& [advanceMs, answer, expected, lookups] : steps) {
+        SCOPED_TRACE(expected);
+        clock.advance(advanceMs);
+        lookup->next = answer;
+        const QString got = reading(modbus);
+        EXPECT_TRUE(got.contains(QString::fromUtf8(expected))) << got.toStdString();
+        EXPECT_EQ(lookup->hosts.size(), lookups);
     }
 }
 
