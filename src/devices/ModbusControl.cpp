@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <modbus/modbus.h>
@@ -172,22 +173,23 @@ ConverterControl::Found ModbusControl::connect() {
 }
 
 void ModbusControl::disconnect() {
-    if (m_context && m_connected)
+    if (m_connected)
         modbus_close(m_context);
     m_connected = false;
 }
 
 void ModbusControl::beginTick(int32_t) {
-    ++m_tick;
     m_fetched = false;
 }
 
-[[noreturn]] void ModbusControl::fail(const QString& why, bool dropConnection) {
-    if (dropConnection && m_connected) {
-        // Whatever comes late on this connection would answer the next request.
+// Whatever comes late on this connection would answer the next request.
+void ModbusControl::dropConnection() {
+    if (m_connected)
         modbus_close(m_context);
-        m_connected = false;
-    }
+    m_connected = false;
+}
+
+[[noreturn]] void ModbusControl::fail(const QString& why) {
     m_failure = QStringLiteral("%1: %2").arg(endpoint(), why);
     throw DeviceError(m_failure);
 }
@@ -207,8 +209,7 @@ void ModbusControl::findHost(int32_t now) {
         const int32_t waited = elapsed(m_lookupStart, now);
         if (waited >= 0 && waited < LookupLimitMs)
             fail(QStringLiteral("looking up the host \"%1\"; the name server has not answered yet")
-                     .arg(m_options.host),
-                 false);
+                     .arg(m_options.host));
         answer = HostLookup::Answer{
             QString(),
             QStringLiteral("the name server did not answer within %1 s").arg(LookupLimitMs / 1000)};
@@ -219,18 +220,20 @@ void ModbusControl::findHost(int32_t now) {
     if (answer->address.isEmpty()) {
         m_lastError =
             QStringLiteral("cannot find the host \"%1\": %2").arg(m_options.host, answer->why);
-        fail(m_lastError, false);
+        fail(m_lastError);
     }
     m_context = modbus_new_tcp_pi(answer->address.toLatin1().constData(),
                                   QByteArray::number(m_options.port).constData());
     if (!m_context) {
         m_lastError = modbusError(errno);
-        fail(m_lastError, false);
+        fail(m_lastError);
     }
     // No byte timeout: the whole answer must come within the response
     // timeout, which also bounds connecting.
-    const auto timeout = static_cast<uint32_t>(m_options.timeoutMs);
-    modbus_set_response_timeout(m_context, timeout / 1000, timeout % 1000 * 1000);
+    const std::chrono::microseconds timeout = std::chrono::milliseconds(m_options.timeoutMs);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    modbus_set_response_timeout(m_context, static_cast<uint32_t>(seconds.count()),
+                                static_cast<uint32_t>((timeout - seconds).count()));
     modbus_set_byte_timeout(m_context, 0, 0);
 }
 
@@ -238,14 +241,14 @@ void ModbusControl::reach() {
     const int32_t now = m_clock.timeGetTime();
     const int32_t since = elapsed(m_lastTry, now);
     if (m_tried && !m_lastError.isEmpty() && since >= 0 && since < ReconnectMs)
-        fail(m_lastError + QStringLiteral(" (tried again every 2 s)"), false);
+        fail(m_lastError + QStringLiteral(" (tried again every 2 s)"));
     if (!m_context)
         findHost(now);
     m_tried = true;
     m_lastTry = now;
     if (modbus_connect(m_context) == -1) {
         m_lastError = QStringLiteral("no connection: %1").arg(modbusError(errno));
-        fail(m_lastError, false);
+        fail(m_lastError);
     }
     m_lastError.clear();
     m_connected = true;
@@ -260,25 +263,31 @@ void ModbusControl::fetch() {
     const int function =
         m_options.holding ? MODBUS_FC_READ_HOLDING_REGISTERS : MODBUS_FC_READ_INPUT_REGISTERS;
     const int first = m_options.firstRegister;
-    const uint8_t request[] = {static_cast<uint8_t>(m_options.unit), static_cast<uint8_t>(function),
-                               static_cast<uint8_t>(first >> 8),     static_cast<uint8_t>(first),
-                               static_cast<uint8_t>(count >> 8),     static_cast<uint8_t>(count)};
+    // At most 125 registers: the count's high byte is 0.
+    const uint8_t request[] = {static_cast<uint8_t>(m_options.unit),
+                               static_cast<uint8_t>(function),
+                               static_cast<uint8_t>(first >> 8),
+                               static_cast<uint8_t>(first),
+                               0,
+                               static_cast<uint8_t>(count)};
     uint8_t answer[MODBUS_TCP_MAX_ADU_LENGTH] = {};
     int length = -1;
     if (modbus_send_raw_request(m_context, request, sizeof request) != -1)
         length = modbus_receive_confirmation(m_context, answer);
     if (length == -1) {
         m_lastError = modbusError(errno);
-        fail(m_lastError, true);
+        dropConnection();
+        fail(m_lastError);
     }
     const QString wrong = mismatch(answer, length, m_options.unit, function, count);
     if (!wrong.isEmpty()) {
         m_lastError = QStringLiteral("the answer does not fit the request (%1)").arg(wrong);
-        fail(m_lastError, true);
+        dropConnection();
+        fail(m_lastError);
     }
     // A refusal that fits the request leaves the connection in step.
     if (answer[7] != function)
-        fail(QStringLiteral("the module refused the request: %1").arg(refusal(answer[8])), false);
+        fail(QStringLiteral("the module refused the request: %1").arg(refusal(answer[8])));
     decode(answer + 9);
 }
 

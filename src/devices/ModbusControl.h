@@ -71,7 +71,8 @@ private:
     void reach();
     void fetch();
     void decode(const uint8_t* bytes);
-    [[noreturn]] void fail(const QString& why, bool dropConnection);
+    void dropConnection();
+    [[noreturn]] void fail(const QString& why);
 
     const MillisecondClock& m_clock;
     Options m_options;
@@ -84,7 +85,6 @@ private:
     int32_t m_lastTry = 0;
     QString m_lastError;
     std::vector<Reading> m_values;
-    uint64_t m_tick = 0;
-    bool m_fetched = false; // m_values (or m_failure) belong to m_tick
+    bool m_fetched = false; // m_values (or m_failure) belong to this tick
     QString m_failure;
 };

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QThread>
+#include <bit>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -65,20 +66,69 @@ TEST(Modbus, FormatsScaleOneRequestPerTickAndADeadModuleTriedEveryTwoSeconds) {
     const uint16_t registers[] = {0xFFFE, 0x3FC0, 0x0000, 0x0000, 0x3FC0, 0x4500, 7, 8};
     for (int i = 0; i < 8; ++i)
         module->set(i, registers[i]);
-    // The options, the readings of channels 1 and 2, or why channel 1 gives none.
-    const std::tuple<const char*, float, float, const char*> cases[] = {
-        {"channels=8", -2.0f, 16320.0f, nullptr},
-        {"channels=8&format=uint16&scale=0.001&offset=-1", 64.534f, 15.32f, nullptr},
-        {"register=1&channels=1&format=float32", 1.5f, 0.0f, nullptr},
-        {"register=3&channels=1&format=float32&word_order=little", 1.5f, 0.0f, nullptr},
-        {"kind=holding", 0, 0, "the module refused the request: Illegal data address"},
-        {"format=float32&channels=1", 0, 0, "channel 1 gave no number"}, // 0xFFFE3FC0
-        {"register=5&format=float32&channels=1", 0, 0, "outside the range -10 V ... 10 V"},
-    };
-    for (const auto& [options, first, second, why] : cases) {
+    module->set(257, 4660);
+    const float tiny = std::bit_cast<float>(0x3FC0u);
+    // The options, the readings of channels 1 and 2, or why channel 1 gives
+    // none; the span, and what was found with the last channel's name.
+    const std::tuple<const char*, float, float, const char*, std::pair<float, float>, const char*>
+        cases[] = {
+            {"channels=8",
+             -2.0f,
+             16320.0f,
+             nullptr,
+             {-32768, 32767},
+             "8 input registers (int16) / register 7"},
+            {"channels=8&format=uint16&scale=0.001&offset=-1",
+             64.534f,
+             15.32f,
+             nullptr,
+             {-1, 64.535f},
+             "8 input registers (uint16) / register 7"},
+            {"register=1&channels=2&format=float32",
+             1.5f,
+             tiny,
+             nullptr,
+             {-10, 10},
+             "4 input registers (float32) / register 3"},
+            {"register=3&channels=1&format=float32&word_order=little",
+             1.5f,
+             0.0f,
+             nullptr,
+             {-10, 10},
+             "2 input registers (float32) / register 3"},
+            {"register=257&channels=1&range=5000",
+             4660,
+             0,
+             nullptr,
+             {-5000, 5000},
+             "1 input registers (int16) / register 257"},
+            {"kind=holding",
+             0,
+             0,
+             "the module refused the request: Illegal data address",
+             {-32768, 32767},
+             "8 holding registers (int16) / register 7"},
+            {"format=float32&channels=1",
+             0,
+             0,
+             "channel 1 gave no number",
+             {-10, 10},
+             "2 input registers (float32) / register 0"}, // 0xFFFE3FC0
+            {"register=5&format=float32&channels=1",
+             0,
+             0,
+             "outside the range -10 V ... 10 V",
+             {-10, 10},
+             "2 input registers (float32) / register 5"},
+        };
+    for (const auto& [options, first, second, why, span, found] : cases) {
         SCOPED_TRACE(options);
         ModbusControl modbus = control(clock, port, QString::fromUtf8(options));
         ASSERT_TRUE(modbus.open(QStringLiteral("modbus")));
+        EXPECT_EQ(modbus.found().span, span);
+        EXPECT_EQ(modbus.found().description.section(QStringLiteral(", "), 1) + " / " +
+                      modbus.found().channelNames.last(),
+                  QString::fromUtf8(found));
         const int before = module->requests();
         modbus.beginTick(1);
         if (why) {
@@ -102,10 +152,17 @@ TEST(Modbus, FormatsScaleOneRequestPerTickAndADeadModuleTriedEveryTwoSeconds) {
     EXPECT_TRUE(failure(silent).contains("Connection timed out")) << failure(silent).toStdString();
     module->silent = false;
 
+    // Opened again, a module is read at once: while connected, and (below)
+    // after a failed try.
     ModbusControl modbus = control(clock, port, QStringLiteral("channels=1"));
-    ASSERT_TRUE(modbus.open(QStringLiteral("modbus")));
-    modbus.beginTick(1);
-    EXPECT_EQ(failure(modbus), QString());
+    const auto reopened = [&modbus] {
+        modbus.close();
+        EXPECT_TRUE(modbus.open(QStringLiteral("modbus")));
+        modbus.beginTick(1);
+        return failure(modbus);
+    };
+    EXPECT_EQ(reopened(), QString());
+    EXPECT_EQ(reopened(), QString());
     module.reset();
     const QString waits = "(tried again every 2 s)";
     // The time that passes, whether the module is back, answers and the wait named.
@@ -122,6 +179,14 @@ TEST(Modbus, FormatsScaleOneRequestPerTickAndADeadModuleTriedEveryTwoSeconds) {
         EXPECT_EQ(why.isEmpty(), answers) << why.toStdString();
         EXPECT_EQ(why.contains(waits), waited) << why.toStdString();
     }
+    module.reset();
+    for (int i = 0; i < 2; ++i) {
+        clock.advance(ModbusControl::ReconnectMs);
+        modbus.beginTick(1);
+        EXPECT_NE(failure(modbus), QString());
+    }
+    module.emplace(port);
+    EXPECT_EQ(reopened(), QString());
 }
 
 // One lying answer between good ones: 5 V on a 0 V signal in an answer that
@@ -143,6 +208,10 @@ TEST(Modbus, AnAnswerThatDoesNotFitItsRequestIsNoSample) {
         {[](Frame& f) { f[7] = 3; }, "function code 3, not 4"},
         {[](Frame& f) { f = {f[0], f[1], 0, 0, 0, 7, 1, 4, 4, 0x13, 0x88, 0x13, 0x88}; },
          "byte count 4, not 2"},
+        {[](Frame& f) { f = {f[0], f[1], 0, 0, 0, 3, 1, 0x84, 0}; },
+         "refused the request: exception code 0"},
+        {[](Frame& f) { f = {f[0], f[1], 0, 0, 0, 3, 1, 0x84, 12}; },
+         "refused the request: exception code 12"},
     };
     for (const auto& [forge, why] : forgeries) {
         SCOPED_TRACE(why);
@@ -187,11 +256,12 @@ TEST(Modbus, AHostNameIsLookedUpWhileTheTicksGoOn) {
     // The time that passes, what the name server answers then, the reading and the lookups.
     const std::tuple<int32_t, std::optional<HostLookup::Answer>, const char*, int> steps[] = {
         {0, std::nullopt, "looking up the host \"rig-module\"; the name server has not", 1},
-        {4960, std::nullopt, "has not answered yet", 1},
-        {40, std::nullopt,
+        {4999, std::nullopt, "has not answered yet", 1},
+        {1, std::nullopt,
          "cannot find the host \"rig-module\": the name server did not answer within 5 s", 1},
-        {1960, std::nullopt, "within 5 s (tried again every 2 s)", 1},
-        {40, HostLookup::Answer{{}, "Name or service not known"},
+        {0, std::nullopt, "within 5 s (tried again every 2 s)", 1},
+        {1999, std::nullopt, "within 5 s (tried again every 2 s)", 1},
+        {1, HostLookup::Answer{{}, "Name or service not known"},
          "\"rig-module\": Name or service not known", 2},
         {2000, HostLookup::Answer{"127.0.0.1", {}}, "1234", 3},
     };
@@ -202,6 +272,42 @@ TEST(Modbus, AHostNameIsLookedUpWhileTheTicksGoOn) {
         const QString got = reading(modbus);
         EXPECT_TRUE(got.contains(QString::fromUtf8(expected))) << got.toStdString();
         EXPECT_EQ(lookup->hosts.size(), lookups);
+    }
+}
+
+// The limits of an address: the port, the unit, the registers within 0..65535,
+// the channels one request can read, the timeout, and a range above 0.
+TEST(Modbus, AnAddressAtTheLimitsIsTakenAndOneBeyondThemRefused) {
+    // The address and a part of the refusal (null: taken).
+    const std::pair<const char*, const char*> cases[] = {
+        {"h:1", nullptr},
+        {"h:65535", nullptr},
+        {"h:0", "the port must be from 1 to 65535, not 0"},
+        {"h:65536", "not 65536"},
+        {"h?unit=0", nullptr},
+        {"h?unit=255", nullptr},
+        {"h?register=65535&channels=1", nullptr},
+        {"h?register=65534&format=float32&channels=1", nullptr},
+        {"h?register=65535&format=float32&channels=1", "reaches beyond register 65535"},
+        {"h?channels=125", nullptr},
+        {"h?channels=0", "from 1 to 125"},
+        {"h?channels=126", "from 1 to 125"},
+        {"h?format=float32&channels=62", nullptr},
+        {"h?timeout_ms=5", nullptr},
+        {"h?timeout_ms=4", "from 5 to 1000"},
+        {"h?timeout_ms=1001", "from 5 to 1000"},
+        {"h?range=0", "option \"range\" must be above 0"},
+        {"h?range=0.5&scale=-0.5", nullptr},
+    };
+    for (const auto& [address, part] : cases) {
+        QString why;
+        try {
+            ModbusControl::parse(QString::fromUtf8(address));
+        } catch (const DeviceError& error) {
+            why = error.why();
+        }
+        EXPECT_TRUE(part ? why.contains(QString::fromUtf8(part)) : why.isEmpty())
+            << address << ": " << why.toStdString();
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // A Modbus/TCP module on 127.0.0.1 in a thread, for the tests and the
-// figures: eight input registers (holding registers are refused), one client
+// figures: 300 input registers (holding registers are refused), one client
 // at a time; `silent` takes requests and never answers; forgeNext() changes
 // the next answer (a module that lies). Port 0 lets the system choose; port()
 // says which.
@@ -99,7 +99,7 @@ private:
 
     modbus_t* m_context = nullptr;
     std::function<void(std::vector<uint8_t>&)> m_forge;
-    modbus_mapping_t* m_registers = modbus_mapping_new(0, 0, 0, 8);
+    modbus_mapping_t* m_registers = modbus_mapping_new(0, 0, 0, 300);
     int m_listener = -1;
     int m_port = 0;
     std::mutex m_mutex;
