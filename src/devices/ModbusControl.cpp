@@ -2,16 +2,17 @@
 
 #include "devices/AddressOptions.h"
 #include "devices/DeviceError.h"
+#include "devices/SystemHostLookup.h"
 #include "platform/MillisecondClock.h"
 
 #include <QRegularExpression>
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <modbus/modbus.h>
-#include <netdb.h>
+#include <optional>
 
 namespace {
 
@@ -21,30 +22,39 @@ QString modbusError(int error) {
     return QString::fromLocal8Bit(modbus_strerror(error));
 }
 
-bool isException(int error) {
-    return error >= EMBXILFUN && error <= EMBXGTAR;
+// The number of milliseconds from `since` to `now` on the wrapping clock.
+int32_t elapsed(int32_t since, int32_t now) {
+    return static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(since));
 }
 
-// The address as numbers, looked up once when the device opens (where a
-// person waits): a name server that does not answer must never hold up a
-// reconnection during the counting.
-QString numericHost(const QString& host) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int rc = ::getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found);
-    if (rc != 0 || !found)
-        throw DeviceError(QStringLiteral("%1: cannot find the host \"%2\": %3")
-                              .arg(Scheme, host, QString::fromLocal8Bit(::gai_strerror(rc))));
-    char text[INET6_ADDRSTRLEN] = {};
-    const void* address =
-        found->ai_family == AF_INET6
-            ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(found->ai_addr)->sin6_addr)
-            : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr);
-    ::inet_ntop(found->ai_family, address, text, sizeof text);
-    ::freeaddrinfo(found);
-    return QString::fromLatin1(text);
+// What in an answer does not fit its request, or nothing. libmodbus reads a
+// TCP answer by its byte count and looks at neither the unit id nor the
+// length field, so a module that lies in either would give a sample.
+QString mismatch(const uint8_t* answer, int length, int unit, int function, int count) {
+    const auto word = [answer](int at) { return answer[at] << 8 | answer[at + 1]; };
+    const auto differs = [](const char* field, int got, int wanted) {
+        return QStringLiteral("%1 %2, not %3").arg(QLatin1String(field)).arg(got).arg(wanted);
+    };
+    if (word(0) != 0) // libmodbus sends a raw request as transaction 0
+        return differs("transaction id", word(0), 0);
+    if (word(2) != 0)
+        return differs("protocol id", word(2), 0);
+    if (word(4) != length - 6)
+        return differs("length field", word(4), length - 6);
+    if (answer[6] != unit)
+        return differs("unit id", answer[6], unit);
+    if (answer[7] == (function | 0x80)) // a refusal: libmodbus took its one code byte
+        return QString();
+    if (answer[7] != function)
+        return differs("function code", answer[7], function);
+    if (answer[8] != 2 * count) // libmodbus read as many bytes as it says
+        return differs("byte count", answer[8], 2 * count);
+    return QString();
+}
+
+QString refusal(int code) {
+    return code > 0 && code < MODBUS_EXCEPTION_MAX ? modbusError(MODBUS_ENOBASE + code)
+                                                   : QStringLiteral("exception code %1").arg(code);
 }
 
 } // namespace
@@ -111,8 +121,10 @@ ModbusControl::Options ModbusControl::parse(const QString& text) {
     return parsed;
 }
 
-ModbusControl::ModbusControl(const MillisecondClock& clock, Options options)
-    : m_clock(clock), m_options(std::move(options)) {}
+ModbusControl::ModbusControl(const MillisecondClock& clock, Options options,
+                             std::unique_ptr<HostLookup> lookup)
+    : m_clock(clock), m_options(std::move(options)),
+      m_lookup(lookup ? std::move(lookup) : std::make_unique<SystemHostLookup>()) {}
 
 ModbusControl::~ModbusControl() {
     if (m_context) {
@@ -128,19 +140,6 @@ QString ModbusControl::endpoint() const {
 }
 
 ConverterControl::Found ModbusControl::connect() {
-    if (!m_context) {
-        m_numericHost = numericHost(m_options.host);
-        m_context = modbus_new_tcp_pi(m_numericHost.toLatin1().constData(),
-                                      QByteArray::number(m_options.port).constData());
-        if (!m_context)
-            throw DeviceError(QStringLiteral("%1: %2").arg(Scheme, modbusError(errno)));
-        // No byte timeout: the whole answer must come within the response
-        // timeout, which also bounds connecting.
-        const auto timeout = static_cast<uint32_t>(m_options.timeoutMs);
-        modbus_set_response_timeout(m_context, timeout / 1000, timeout % 1000 * 1000);
-        modbus_set_byte_timeout(m_context, 0, 0);
-        modbus_set_slave(m_context, m_options.unit);
-    }
     m_tried = false;
     m_fetched = false;
     Found found;
@@ -174,37 +173,82 @@ ConverterControl::Found ModbusControl::connect() {
 }
 
 void ModbusControl::disconnect() {
-    if (m_context && m_connected)
+    if (m_connected)
         modbus_close(m_context);
     m_connected = false;
 }
 
 void ModbusControl::beginTick(int32_t) {
-    ++m_tick;
     m_fetched = false;
 }
 
-[[noreturn]] void ModbusControl::fail(const QString& why, bool dropConnection) {
-    if (dropConnection && m_connected) {
-        // Whatever comes late on this connection would answer the next request.
+// Whatever comes late on this connection would answer the next request.
+void ModbusControl::dropConnection() {
+    if (m_connected)
         modbus_close(m_context);
-        m_connected = false;
-    }
+    m_connected = false;
+}
+
+[[noreturn]] void ModbusControl::fail(const QString& why) {
     m_failure = QStringLiteral("%1: %2").arg(endpoint(), why);
     throw DeviceError(m_failure);
 }
 
+// The host's address is looked up while the ticks go on: until the name
+// server has answered every reading fails at once, and a name that is not
+// found (or not in LookupLimitMs) is asked for again like a module that
+// refuses the connection.
+void ModbusControl::findHost(int32_t now) {
+    if (!m_lookingUp) {
+        m_lookup->start(m_options.host);
+        m_lookingUp = true;
+        m_lookupStart = now;
+    }
+    std::optional<HostLookup::Answer> answer = m_lookup->answer();
+    if (!answer) {
+        const int32_t waited = elapsed(m_lookupStart, now);
+        if (waited >= 0 && waited < LookupLimitMs)
+            fail(QStringLiteral("looking up the host \"%1\"; the name server has not answered yet")
+                     .arg(m_options.host));
+        answer = HostLookup::Answer{
+            QString(),
+            QStringLiteral("the name server did not answer within %1 s").arg(LookupLimitMs / 1000)};
+    }
+    m_lookingUp = false;
+    m_tried = true;
+    m_lastTry = now;
+    if (answer->address.isEmpty()) {
+        m_lastError =
+            QStringLiteral("cannot find the host \"%1\": %2").arg(m_options.host, answer->why);
+        fail(m_lastError);
+    }
+    m_context = modbus_new_tcp_pi(answer->address.toLatin1().constData(),
+                                  QByteArray::number(m_options.port).constData());
+    if (!m_context) {
+        m_lastError = modbusError(errno);
+        fail(m_lastError);
+    }
+    // No byte timeout: the whole answer must come within the response
+    // timeout, which also bounds connecting.
+    const std::chrono::microseconds timeout = std::chrono::milliseconds(m_options.timeoutMs);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    modbus_set_response_timeout(m_context, static_cast<uint32_t>(seconds.count()),
+                                static_cast<uint32_t>((timeout - seconds).count()));
+    modbus_set_byte_timeout(m_context, 0, 0);
+}
+
 void ModbusControl::reach() {
     const int32_t now = m_clock.timeGetTime();
-    const auto since =
-        static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(m_lastTry));
+    const int32_t since = elapsed(m_lastTry, now);
     if (m_tried && !m_lastError.isEmpty() && since >= 0 && since < ReconnectMs)
-        fail(m_lastError + QStringLiteral(" (tried again every 2 s)"), false);
+        fail(m_lastError + QStringLiteral(" (tried again every 2 s)"));
+    if (!m_context)
+        findHost(now);
     m_tried = true;
     m_lastTry = now;
     if (modbus_connect(m_context) == -1) {
         m_lastError = QStringLiteral("no connection: %1").arg(modbusError(errno));
-        fail(m_lastError, false);
+        fail(m_lastError);
     }
     m_lastError.clear();
     m_connected = true;
@@ -216,41 +260,57 @@ void ModbusControl::fetch() {
     if (!m_connected)
         reach();
     const int count = m_options.channels * registersPerChannel();
-    std::vector<uint16_t> registers(static_cast<size_t>(count));
-    const int rc =
-        m_options.holding
-            ? modbus_read_registers(m_context, m_options.firstRegister, count, registers.data())
-            : modbus_read_input_registers(m_context, m_options.firstRegister, count,
-                                          registers.data());
-    if (rc == count) {
-        decode(registers);
-        return;
+    const int function =
+        m_options.holding ? MODBUS_FC_READ_HOLDING_REGISTERS : MODBUS_FC_READ_INPUT_REGISTERS;
+    const int first = m_options.firstRegister;
+    // At most 125 registers: the count's high byte is 0.
+    const uint8_t request[] = {static_cast<uint8_t>(m_options.unit),
+                               static_cast<uint8_t>(function),
+                               static_cast<uint8_t>(first >> 8),
+                               static_cast<uint8_t>(first),
+                               0,
+                               static_cast<uint8_t>(count)};
+    uint8_t answer[MODBUS_TCP_MAX_ADU_LENGTH] = {};
+    int length = -1;
+    if (modbus_send_raw_request(m_context, request, sizeof request) != -1)
+        length = modbus_receive_confirmation(m_context, answer);
+    if (length == -1) {
+        m_lastError = modbusError(errno);
+        dropConnection();
+        fail(m_lastError);
     }
-    const int error = rc < 0 ? errno : EMBBADDATA;
-    // A refusal leaves the connection in step; anything else may not.
-    if (isException(error))
-        fail(QStringLiteral("the module refused the request: %1").arg(modbusError(error)), false);
-    m_lastError = modbusError(error);
-    fail(m_lastError, true);
+    const QString wrong = mismatch(answer, length, m_options.unit, function, count);
+    if (!wrong.isEmpty()) {
+        m_lastError = QStringLiteral("the answer does not fit the request (%1)").arg(wrong);
+        dropConnection();
+        fail(m_lastError);
+    }
+    // A refusal that fits the request leaves the connection in step.
+    if (answer[7] != function)
+        fail(QStringLiteral("the module refused the request: %1").arg(refusal(answer[8])));
+    decode(answer + 9);
 }
 
-void ModbusControl::decode(const std::vector<uint16_t>& registers) {
+void ModbusControl::decode(const uint8_t* bytes) {
+    const auto registers = [bytes](size_t i) {
+        return static_cast<uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+    };
     m_values.assign(static_cast<size_t>(m_options.channels), Reading{});
     for (size_t i = 0; i < m_values.size(); ++i) {
         Reading& reading = m_values[i];
         double value = 0.0;
         switch (m_options.format) {
         case Format::Int16:
-            reading.raw = static_cast<int16_t>(registers[i]);
+            reading.raw = static_cast<int16_t>(registers(i));
             value = reading.raw;
             break;
         case Format::Uint16:
-            reading.raw = registers[i];
+            reading.raw = registers(i);
             value = reading.raw;
             break;
         case Format::Float32: {
-            const uint16_t first = registers[2 * i];
-            const uint16_t second = registers[2 * i + 1];
+            const uint16_t first = registers(2 * i);
+            const uint16_t second = registers(2 * i + 1);
             const uint32_t bits = m_options.wordsLittle ? (uint32_t{second} << 16) | first
                                                         : (uint32_t{first} << 16) | second;
             float number = 0.0f;

@@ -1,17 +1,22 @@
 #pragma once
 // A Modbus/TCP module on 127.0.0.1 in a thread, for the tests and the
-// figures: eight input registers (holding registers are refused), one client
-// at a time; `silent` takes requests and never answers. Port 0 lets the
-// system choose; port() says which.
+// figures: 300 input registers (holding registers are refused), one client
+// at a time; `silent` takes requests and never answers; forgeNext() changes
+// the next answer (a module that lies). Port 0 lets the system choose; port()
+// says which.
 #include <arpa/inet.h>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <modbus/modbus.h>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 class LoopbackModule {
 public:
@@ -35,6 +40,11 @@ public:
     void set(int index, uint16_t value) {
         std::lock_guard lock(m_mutex);
         m_registers->tab_input_registers[index] = value;
+    }
+    // The next answer to a register read, as it would go out, is handed to `change` first.
+    void forgeNext(std::function<void(std::vector<uint8_t>&)> change) {
+        std::lock_guard lock(m_mutex);
+        m_forge = std::move(change);
     }
     int requests() const { return m_requests; }
     std::atomic<bool> silent{false};
@@ -63,15 +73,33 @@ private:
             } else if (length > 0 && !silent) {
                 std::lock_guard lock(m_mutex);
                 ++m_requests;
-                modbus_reply(m_context, query, length, m_registers);
+                if (m_forge)
+                    sendForged(client, query);
+                else
+                    modbus_reply(m_context, query, length, m_registers);
             }
         }
         if (client >= 0)
             ::close(client);
     }
 
+    void sendForged(int client, const uint8_t* query) {
+        std::vector<uint8_t> answer(query, query + 8); // header and function
+        const int first = query[8] << 8 | query[9];
+        const int count = query[10] << 8 | query[11];
+        answer.push_back(static_cast<uint8_t>(2 * count));
+        for (int i = first; i < first + count; ++i) {
+            answer.push_back(static_cast<uint8_t>(m_registers->tab_input_registers[i] >> 8));
+            answer.push_back(static_cast<uint8_t>(m_registers->tab_input_registers[i]));
+        }
+        answer[5] = static_cast<uint8_t>(answer.size() - 6);
+        std::exchange(m_forge, nullptr)(answer);
+        ::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+    }
+
     modbus_t* m_context = nullptr;
-    modbus_mapping_t* m_registers = modbus_mapping_new(0, 0, 0, 8);
+    std::function<void(std::vector<uint8_t>&)> m_forge;
+    modbus_mapping_t* m_registers = modbus_mapping_new(0, 0, 0, 300);
     int m_listener = -1;
     int m_port = 0;
     std::mutex m_mutex;
