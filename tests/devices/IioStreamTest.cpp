@@ -4,9 +4,13 @@
 // fills the FIFO, the buffer set up and disabled at close, a buffer left
 // enabled by a crash taken over, a timestamp jump told as lost scans and a
 // silent writer as a failed read.
+#include "adc/InterfaceCatalogue.h"
 #include "devices/DeviceError.h"
+#include "devices/DeviceHosts.h"
 #include "devices/IioControl.h"
 #include "devices/IioScanLayout.h"
+#include "platform/ProfileFile.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QDir>
 #include <QFile>
@@ -273,6 +277,21 @@ TEST_F(IioStream, AddressesAndTreesThatCannotStreamAreRefused) {
         EXPECT_FALSE(iio.open("iio"));
         EXPECT_TRUE(iio.openError().contains(part)) << iio.openError().toStdString();
     }
+}
+
+// The setup dialog checks the address of the converter that is streaming:
+// it is answered by the open converter, whose buffer keeps running.
+TEST_F(IioStream, CheckingTheAddressOfTheStreamingConverterLeavesItRunning) {
+    const QString address = "iio:adc3?rate=1000&dev=../node&root=" + dir.filePath("sys");
+    ProfileFile settings(dir.filePath("Cyclomarkator.INI"));
+    settings.loadText("[HARDWARE]\nDevice=" + address + "\n");
+    ScriptedPrompts prompts;
+    DeviceHosts hosts(settings, prompts, nullptr, [this](int32_t, const QString& text) {
+        return std::make_unique<IioControl>(IioControl::parse(text.mid(4)), [this] { return now; });
+    });
+    ASSERT_TRUE(hosts.probe(InterfaceCatalogue::Iio));
+    EXPECT_TRUE(hosts.examine(InterfaceCatalogue::Iio, address).contains("stream of 3 channels"));
+    EXPECT_EQ(get("buffer/enable"), "1");
 }
 
 } // namespace
