@@ -98,6 +98,7 @@ ConverterControl* DeviceHosts::converter(int32_t interfaceNumber) {
         if (!m_makeConverter)
             throw DeviceError(QStringLiteral("this rig has no converters"));
         m_converter = m_makeConverter(interfaceNumber, address);
+        m_converterAddress = address;
     } catch (const DeviceError& error) {
         tell(QStringLiteral("The device \"%1\" (%2= in section [%3] of %4) cannot be used for "
                             "\"%5\": %6.")
@@ -128,6 +129,11 @@ bool DeviceHosts::probeConverter(int32_t interfaceNumber) {
 QString DeviceHosts::examine(int32_t interfaceNumber, const QString& address) {
     if (!m_makeConverter)
         throw DeviceError(QStringLiteral("this rig has no converters"));
+    // A converter that streams holds its device node and buffer: a second
+    // one opened beside it would be refused, or stop the buffer as it closes.
+    if (m_converter && m_converterNumber == interfaceNumber && m_converter->isOpen() &&
+        m_converter->scanStream() && address.trimmed() == m_converterAddress)
+        return m_converter->found().description;
     const std::unique_ptr<ConverterControl> control =
         m_makeConverter(interfaceNumber, address.trimmed());
     if (!control->open(InterfaceCatalogue::driverFile(interfaceNumber)))

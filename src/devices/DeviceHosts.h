@@ -83,4 +83,5 @@ private:
     std::unique_ptr<Form_BMC_LibadX> m_libadx;
     std::unique_ptr<ConverterControl> m_converter;
     int32_t m_converterNumber = 0;
+    QString m_converterAddress; // the address the converter was made for
 };

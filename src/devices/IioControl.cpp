@@ -83,7 +83,9 @@ QString channelFile(int index, const char* attribute) {
 
 IioControl::Options IioControl::parse(const QString& text) {
     const auto [target, query] = AddressOptions::split(text);
-    const AddressOptions options(QStringLiteral("iio"), query, {QStringLiteral("root")});
+    const AddressOptions options(
+        QStringLiteral("iio"), query,
+        {QStringLiteral("root"), QStringLiteral("rate"), QStringLiteral("dev")});
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_.:+-]+$"));
     if (target.isEmpty())
         throw DeviceError(QStringLiteral("iio: the address names no device (iio:NAME or "
@@ -97,6 +99,14 @@ IioControl::Options IioControl::parse(const QString& text) {
     parsed.root = options.text(QStringLiteral("root"), parsed.root);
     if (parsed.root.isEmpty())
         throw DeviceError(options.refusal(QStringLiteral("root"), QStringLiteral("is empty")));
+    parsed.rate = options.number(QStringLiteral("rate"), 0.0, 0.0);
+    if (options.has(QStringLiteral("rate")) && !(parsed.rate > 0.0 && parsed.rate <= 1e6))
+        throw DeviceError(options.refusal(QStringLiteral("rate"),
+                                          QStringLiteral("must be above 0 and at most 1000000")));
+    parsed.device = options.text(QStringLiteral("dev"), QString());
+    if (options.has(QStringLiteral("dev")) && (parsed.device.isEmpty() || parsed.rate <= 0.0))
+        throw DeviceError(options.refusal(QStringLiteral("dev"),
+                                          QStringLiteral("needs a path, and rate= beside it")));
     return parsed;
 }
 
@@ -178,7 +188,26 @@ std::vector<IioControl::Channel> IioControl::listChannels(const QString& node) c
     return channels;
 }
 
+// The scale and offset files are read once for the whole stream.
+void IioControl::startStream() {
+    m_channels.resize(std::min(m_channels.size(), IioBuffer::MaxChannels));
+    IioBuffer::Setup setup;
+    setup.node = m_node;
+    setup.root = m_options.root;
+    setup.device = m_options.device.isEmpty()
+                       ? QStringLiteral("/dev/") + QFileInfo(m_node).fileName()
+                       : QDir(m_options.root).filePath(m_options.device);
+    setup.rate = m_options.rate;
+    for (const Channel& channel : m_channels)
+        setup.channels.push_back(
+            {channel.index, channel.scale.isEmpty() ? 1.0 : numberIn(m_node + u'/' + channel.scale),
+             channel.offset.isEmpty() ? 0.0 : numberIn(m_node + u'/' + channel.offset)});
+    m_buffer = std::make_unique<IioBuffer>(std::move(setup), m_now);
+    m_drainedTick = 0;
+}
+
 ConverterControl::Found IioControl::connect() {
+    m_buffer.reset();
     m_node = findNode();
     m_channels = listChannels(m_node);
     const QString node = QFileInfo(m_node).fileName();
@@ -195,10 +224,14 @@ ConverterControl::Found IioControl::connect() {
     m_tick = 0;
     m_perRead = 0;
     m_lost = false;
+    // While the buffer runs the kernel refuses single readings.
+    if (m_options.rate > 0.0)
+        startStream();
     Found found;
     bool spanKnown = false;
     for (Channel& channel : m_channels) {
-        readChannel(channel);
+        if (!m_buffer)
+            readChannel(channel);
         found.channelNames << QStringLiteral("voltage%1").arg(channel.index);
         if (channel.rawMax < channel.rawMin)
             continue;
@@ -227,6 +260,8 @@ QString IioControl::description() const {
                             count == 1 ? QStringLiteral("1 channel")
                                        : QStringLiteral("%1 channels").arg(count),
                             QFileInfo(m_node).fileName());
+    if (m_buffer)
+        text += QStringLiteral(", ") + m_buffer->description();
     if (m_slow)
         text += QStringLiteral(", slow (%1 ms a reading): the counted channel every tick, the "
                                "others in turn")
@@ -332,6 +367,16 @@ void IioControl::plan() {
 }
 
 IioControl::Reading IioControl::take(int32_t channel) {
+    if (m_buffer) {
+        if (m_drainedTick != m_tick || m_tick == 0) {
+            m_buffer->takeNewest();
+            m_drainedTick = m_tick;
+        }
+        const int64_t raw = m_buffer->newestRaw(channel - 1);
+        return {m_buffer->volts(channel - 1, raw),
+                static_cast<int32_t>(std::clamp<int64_t>(raw, std::numeric_limits<int32_t>::min(),
+                                                         std::numeric_limits<int32_t>::max()))};
+    }
     if (m_lost)
         relocate();
     Channel& wanted = m_channels[static_cast<size_t>(channel - 1)];

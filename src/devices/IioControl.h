@@ -12,11 +12,16 @@
 // within TickBudgetNs: the counted channel is read every tick and the others
 // in turn, each answering with its last reading until its turn comes. A node
 // that vanishes fails its readings and is looked for again every tick.
+// With "?rate=HZ" the device streams through its buffer (IioBuffer) from
+// its node, /dev/iio:deviceN or the one "?dev=" names (relative to the root);
+// readings outside the counting then come from the newest scan.
 #include "devices/ConverterControl.h"
+#include "devices/IioBuffer.h"
 
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class IioControl final : public ConverterControl {
@@ -24,6 +29,8 @@ public:
     struct Options {
         QString target; // a device name, or a node "iio:deviceN"
         QString root = QStringLiteral("/sys/bus/iio/devices");
+        double rate = 0.0; // scans per second; 0: one reading a tick
+        QString device;    // the node to stream from; empty: /dev/ and the node's name
     };
     // The text after "iio:"; throws DeviceError naming the wrong part.
     static Options parse(const QString& text);
@@ -38,10 +45,11 @@ public:
     void beginTick(int32_t countedChannel) override;
     // Whether the last tick had to read channels in turn.
     bool slow() const { return m_slow; }
+    ScanStream* scanStream() override { return m_buffer.get(); }
 
 protected:
     Found connect() override;
-    void disconnect() override {}
+    void disconnect() override { m_buffer.reset(); }
     Reading take(int32_t channel) override;
 
 private:
@@ -58,6 +66,7 @@ private:
     std::vector<Channel> listChannels(const QString& node) const;
     Reading readChannel(Channel& channel);
     void relocate();
+    void startStream();
     void plan();
     QString description() const;
 
@@ -76,4 +85,6 @@ private:
     bool m_lost = false;
     uint64_t m_lookedFor = 0; // the tick of the last search for a lost node
     QString m_lostWhy;
+    std::unique_ptr<IioBuffer> m_buffer;
+    uint64_t m_drainedTick = 0; // the tick whose readings the newest scan answers
 };
