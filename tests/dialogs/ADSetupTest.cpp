@@ -147,11 +147,12 @@ TEST_F(SetupDialog, ControlsFollowTheConverterAndTheModeAndTakeEffectAtOnce) {
     EXPECT_EQ(std::pair(rig.adc.range(), rig.adc.inputMode()), std::pair(1, 1));
 }
 
-// Each display mode, read at every tick of Timer1; a failed read is no
-// number. "Channel 09...16" shows channels 8..15 under names that cannot be
-// edited, and rows without a channel stay empty.
+// Each display mode, read at every tick of Timer1; a failed read (a NaN, a
+// converter that does not answer) is no number. "Channel 09...16" shows
+// channels 8..15 under names that cannot be edited (already for a ninth
+// channel), and rows without a channel stay empty.
 TEST_F(SetupDialog, LiveReadingsInTheFourDisplayModes) {
-    SetBackend& backend = rig.openSet(10);
+    SetBackend& backend = rig.openSet(9);
     show();
     // The option, the raw count and the volts read, and what shows.
     const std::tuple<const char*, int32_t, float, const char*> cases[] = {
@@ -168,13 +169,20 @@ TEST_F(SetupDialog, LiveReadingsInTheFourDisplayModes) {
         tick();
         EXPECT_EQ(text("Label_Voltage_0"), QLatin1String(shown)) << option;
     }
+    backend.failure = "the converter does not answer";
+    for (const char* option : {"Option_Display_0", "Option_Display_3"}) {
+        click(option);
+        tick();
+        EXPECT_EQ(rows("Label_Voltage"), "-----|-----|-----|-----|-----|-----|-----|-----");
+    }
+    backend.failure = nullptr;
     backend.voltages[8] = 8.0f;
     click("Check_More");
     tick();
     EXPECT_EQ(rows("Label_CH"), "  AD CH8|  AD CH9|  AD CH10|  AD CH11|  AD CH12|  AD CH13|"
                                 "  AD CH14|  AD CH15");
-    EXPECT_EQ(rows("Text_Label"), "AD CH8|AD CH9||||||");
-    EXPECT_EQ(rows("Label_Voltage"), "8  |0  ||||||");
+    EXPECT_EQ(rows("Text_Label"), "AD CH8|||||||");
+    EXPECT_EQ(rows("Label_Voltage"), "8  |||||||");
     EXPECT_FALSE(w("Text_Label_0")->isEnabled());
     click("Check_More");
     EXPECT_EQ(rows("Text_Label"), "In0|In1|In2|In3|In4|In5|In6|In7");
@@ -232,6 +240,10 @@ TEST_F(SetupDialog, AConverterIsTakenOnlyAtAnAddressThatFindsIt) {
     rig.openSimulated();
     show();
     click("Command_Change");
+    // No entry lies outside the list, whatever index a list hands on.
+    for (const int outside : {-1, w<QComboBox>("Combo_Name")->count()})
+        Q_EMIT w<QComboBox>("Combo_Name")->activated(outside);
+    EXPECT_EQ(w<QComboBox>("Combo_Name")->currentText(), "Dummy A/D (running)");
     choose("Combo_Name", 1);
     EXPECT_FALSE(w("Text_Device")->isVisible());
     choose("Combo_Name", 7);

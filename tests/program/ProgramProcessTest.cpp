@@ -214,6 +214,66 @@ TEST_F(Program, AReplayedFileCountsAsTheOfflineCounterCountsIt) {
     EXPECT_EQ(saved(), counted.captured(1).toInt()) << output.toStdString();
 }
 
+// A headless rig is set up from the command line: the names, then a choice
+// checked as the setup dialog's Accept checks it, written to the rig's
+// settings file without counting. What cannot be used is refused with the
+// reason and code 2, the file unchanged, and so is a change under a copy that
+// counts on the rig.
+TEST_F(Program, TheConverterIsChosenFromTheCommandLine) {
+    writeFile(path("program/signal.csv"), "1\n2\n");
+    const auto run = [this](const QStringList& arguments, int code) {
+        QProcess process;
+        ProgramRig::start(process, PROGRAM_PATH,
+                          QStringList{"--config-dir", path("program")} + arguments);
+        expectEnds(process, code);
+        return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+    };
+    const QString list = run({"--list-converters"}, 0);
+    for (const char* name : {"(none)\n", "\nDummy A/D\n", "\nModbus/TCP  (--device modbus-tcp://"})
+        EXPECT_TRUE(list.contains(name)) << list.toStdString();
+    // The arguments, the exit code, what it says, then the interface and address in the file.
+    const std::tuple<QStringList, int, const char*, const char*, const char*> cases[] = {
+        {{"--converter", "Keithley"}, 2, "\"Keithley\" is no A/D converter", "Dummy A/D", ""},
+        {{"--converter", "dummy a/d", "--device", "x"}, 2, "has no address", "Dummy A/D", ""},
+        {{"--device", "replay:signal.csv"}, 2, "--device goes with --converter", "Dummy A/D", ""},
+        {{"--converter", "Modbus/TCP", "--device", "modbus-tcp://127.0.0.1:1?unit=999"},
+         2,
+         "option \"unit\" must be",
+         "Dummy A/D",
+         ""},
+        {{"--converter", "recorded signal (replay)", "--device", "replay:signal.csv"},
+         0,
+         "2 samples",
+         "Recorded signal (replay)",
+         "replay:signal.csv"},
+        {{"--converter", "(none)"},
+         0,
+         "A/D-Converter=(none) written",
+         "(none)",
+         "replay:signal.csv"},
+        {{"--converter", "dummy a/d"},
+         0,
+         "A/D-Converter=Dummy A/D written",
+         "Dummy A/D",
+         "replay:signal.csv"},
+    };
+    for (const auto& [arguments, code, says, converter, device] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        EXPECT_TRUE(run(arguments, code).contains(says));
+        ProfileFile file(settingsPath());
+        ASSERT_TRUE(file.load());
+        EXPECT_EQ(file.readString("HARDWARE", "A/D-Converter", {}), converter);
+        EXPECT_EQ(file.readString("HARDWARE", "Device", {}), device);
+    }
+    QProcess counting;
+    start(counting);
+    QString output;
+    ASSERT_TRUE(waitFor(counting, output, "Count 2 ").hasMatch()) << output.toStdString();
+    EXPECT_TRUE(run({"--converter", "(none)"}, 2).contains("end it before choosing"));
+    stop(counting);
+    EXPECT_TRUE(fileBytes(settingsPath()).contains("A/D-Converter=Dummy A/D"));
+}
+
 // Output never stops the counting: a reader that stops reading (a pipe of
 // 4 kB) loses lines and is told how many once it reads again; one that went
 // away (like `| head -3`) loses the output, not the count.
