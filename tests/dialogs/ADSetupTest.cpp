@@ -68,9 +68,10 @@ TEST_F(SetupDialog, OpensOnTheSimulatedConverterAndNamesReachTheExportWhole) {
     rig.openSimulated();
     show();
     EXPECT_EQ(QStringList({dialog->windowTitle(), w<QComboBox>("Combo_Name")->currentText(),
-                           text("Label_Status"), items("Combo_Range"), text("Text_Averaging")}),
+                           text("Label_Status"), items("Combo_Range"),
+                           w<QComboBox>("Combo_Range")->currentText(), text("Text_Averaging")}),
               QStringList({"A/D-Converter [Dummy A/D]", "Dummy A/D (running)", "Dummy A/D",
-                           "-10V ... 10V ", "1"}));
+                           "-10V ... 10V ", "-10V ... 10V ", "1"}));
     EXPECT_TRUE(w<QAbstractButton>("Option_Input_mode_0")->isChecked());
     EXPECT_EQ(rows("Label_CH"), "&1: AD CH0|&2: AD CH1|&3: AD CH2|&4: AD CH3|&5: AD CH4|"
                                 "&6: AD CH5|&7: AD CH6|&8: AD CH7");
@@ -130,6 +131,11 @@ TEST_F(SetupDialog, ControlsFollowTheConverterAndTheModeAndTakeEffectAtOnce) {
             click("Command_Change");
         EXPECT_EQ(greyed(), off) << channels;
         EXPECT_EQ(timerOn(), !change) << channels;
+        EXPECT_EQ(items("Combo_Name").count("(running)"), channels < 0 ? 0 : 1);
+        EXPECT_EQ(w<QComboBox>("Combo_Name")->currentText(),
+                  channels < 0    ? "Dummy A/D"
+                  : channels == 0 ? "Dummy A/D (running)"
+                                  : SetupRig::VendorDevice + " (running)");
     }
     click("Option_Display_1");
     EXPECT_FALSE(w("Check_Calibration")->isEnabled());
@@ -145,6 +151,10 @@ TEST_F(SetupDialog, ControlsFollowTheConverterAndTheModeAndTakeEffectAtOnce) {
     choose("Combo_Range", 1);
     click("Option_Input_mode_1");
     EXPECT_EQ(std::pair(rig.adc.range(), rig.adc.inputMode()), std::pair(1, 1));
+    // Rows past the last channel stay empty, whatever names an earlier converter left.
+    rig.openSet(3);
+    show();
+    EXPECT_EQ(rows("Text_Label"), "AD_0|AD_1|AD_2|||||");
 }
 
 // Each display mode, read at every tick of Timer1; a failed read (a NaN, a
@@ -223,6 +233,7 @@ TEST_F(SetupDialog, AcceptingAnInterface) {
         if (result != 0)
             continue;
         EXPECT_TRUE(w("Command_OK")->isEnabled() && !w("Combo_Name")->isEnabled());
+        EXPECT_TRUE(w("Check_Calibration")->isEnabled());
         tick();
         EXPECT_EQ(text("Label_Voltage_0").isEmpty(), !ready);
         EXPECT_EQ(timerOn(), ready);

@@ -68,6 +68,11 @@ TEST_F(Calibrating, AsksForTheChannelAndTwoPointsThenGivesGainAndOffsetOrRefuses
             {{"1", "2", "2,005"}, LowThenHigh, Ok, refused, unchanged},
             {{"1", "0", "1e30"}, {0.1f, 0.1f, 0.2f, 0.2f}, Ok, refused, unchanged},
             {{"1", "0", "0,01"}, {0.0f, 0.0f, 1e5f, 1e5f}, Ok, refused, unchanged},
+            {{"1", "0", "0,01"},
+             {0.0f, 0.0f, 1e4f, 1e4f},
+             Ok,
+             summary("0.", "1E-06"),
+             {0.0f, 1e-6f}},
         };
     for (const auto& [answers, readings, accept, last, taken] : cases) {
         SCOPED_TRACE(answers.join(u'|').toStdString());
