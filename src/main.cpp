@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "platform/UnixSignalWatcher.h"
 #include "session/CommandLine.h"
+#include "session/ConverterChoice.h"
 #include "session/CounterSession.h"
 #include "session/HeadlessView.h"
 #include "session/LinkProtocol.h"
@@ -42,6 +43,45 @@ int runHeadless(QCoreApplication& app, CounterSession& session, UnixSignalWatche
     return code;
 }
 
+// --converter: the converter checked as the setup dialog's Accept checks it
+// and written into the rig's settings file; nothing is counted.
+int chooseConverter(int argc, char** argv, const CommandLine& line, const QString& programName) {
+    QCoreApplication app(argc, argv);
+    StderrPrompts prompts;
+    const auto tell = [&programName](const QString& text) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(text));
+    };
+    RigLock lock;
+    QStringList warnings;
+    const auto prepared = RigSetup::prepare(
+        line, QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(),
+        QCoreApplication::applicationFilePath(), lock, warnings);
+    for (const QString& warning : warnings)
+        tell(warning);
+    if (const auto* refusal = std::get_if<Refusal>(&prepared)) {
+        tell(refusal->text);
+        return refusal->exitCode;
+    }
+    const auto& environment = std::get<CounterSession::Environment>(prepared);
+    // A replay file named without a folder is found where the counting run finds it.
+    QDir::setCurrent(environment.folder.folder);
+    SystemClock clock;
+    CounterSession session(environment, prompts, clock);
+    if (!session.LoadSettings()) {
+        tell(session.settingsError());
+        return 3;
+    }
+    const ConverterChoice::Result result =
+        ConverterChoice::choose(session.adc(), session.settings(), *line.converter, line.device);
+    if (!result.written) {
+        const QString end = result.text.endsWith(u'.') ? QString() : QStringLiteral(".");
+        tell(result.text + end + QStringLiteral(" Nothing was changed."));
+        return 2;
+    }
+    std::printf("%s\n", qPrintable(result.text));
+    return 0;
+}
+
 // Each tick repaints a few small labels. Through shared memory the X11
 // backing store waits for the server (a round trip) before every paint,
 // which costs more than sending those few pixels over the socket. A user's
@@ -72,6 +112,12 @@ int main(int argc, char** argv) {
         std::printf("Cyclomarkator %s\n", qPrintable(CounterSession::versionLabel().mid(1)));
         return 0;
     }
+    if (line.listConverters) {
+        std::fputs(qPrintable(ConverterChoice::list()), stdout);
+        return 0;
+    }
+    if (line.converter)
+        return chooseConverter(argc, argv, line, programName);
     if (!line.headless && !haveDisplay()) {
         std::fprintf(stderr,
                      "%s: no display found; start it with --headless to count without "

@@ -97,7 +97,7 @@ void SettingsFile::writeSettings(ProfileFile& file, const CountingState& state,
     const auto single = [&locale](float value) {
         return NumberText::shortestSingle(value, locale);
     };
-    file.writeString(Hardware, QStringLiteral("A/D-Converter"), interfaceName);
+    writeInterface(file, interfaceName);
     file.writeString(Counter, QStringLiteral("AlwaysOnTop"), number(alwaysOnTop ? -1 : 0));
     file.writeString(Counter, QStringLiteral("Value"), number(state.CycleCount));
     file.writeString(Counter, QStringLiteral("Value2"), number(state.MinorCount));
@@ -120,6 +120,10 @@ void SettingsFile::writeSettings(ProfileFile& file, const CountingState& state,
         file.writeString(Profile, rowKey(i, "N"), number(state.TriggerProfile[i].Every));
     }
     file.writeString(Profile, QStringLiteral("6N"), number(state.TriggerProfile[6].Every));
+}
+
+void SettingsFile::writeInterface(ProfileFile& file, const QString& interfaceName) {
+    file.writeString(Hardware, QStringLiteral("A/D-Converter"), interfaceName);
 }
 
 QString SettingsFile::readDevice(const ProfileFile& file) {

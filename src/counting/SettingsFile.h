@@ -23,6 +23,9 @@ void LoadSettings(const ProfileFile& file, CountingState& state, QString& interf
 void writeSettings(ProfileFile& file, const CountingState& state, const QString& interfaceName,
                    bool alwaysOnTop, const QLocale& locale = QLocale::system());
 
+// "HARDWARE"/"A/D-Converter": the interface opened at the next start.
+void writeInterface(ProfileFile& file, const QString& interfaceName);
+
 // "HARDWARE"/"Device": the address of the converter of interfaces 23..25.
 QString readDevice(const ProfileFile& file);
 // Written when there is an address, or a key to change: the settings files of

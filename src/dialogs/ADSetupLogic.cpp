@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 
 namespace {
 const QString CaptionStart = QStringLiteral("A/D-Converter [");
@@ -325,17 +326,19 @@ void ADSetupLogic::Timer1_Timer() {
     }
 }
 
+// A reading the converter did not give (the read failed) shows as no number.
 QString ADSetupLogic::readingText(int32_t channel, const std::vector<float>& values) {
     const auto at = static_cast<size_t>(channel);
+    const float volts = at < values.size() ? values[at] : std::numeric_limits<float>::quiet_NaN();
     switch (m_c.displayMode) {
     case ADSetupControls::Millivolts:
-        return at < values.size() ? ReadingText::millivolts(values[at], m_locale) : QString();
+        return ReadingText::millivolts(volts, m_locale);
     case ADSetupControls::Hex:
         return ReadingText::hex(m_adc.ADC_get(channel));
     case ADSetupControls::Lsb:
         return ReadingText::lsb(m_adc.ADC_get(channel));
     case ADSetupControls::Decimal:
-        return at < values.size() ? ReadingText::decimal(values[at], m_locale) : QString();
+        return ReadingText::decimal(volts, m_locale);
     default:
         return QString();
     }

@@ -56,7 +56,7 @@ std::optional<int32_t> CalibrationDialogue::chooseChannel() {
     QString defaultText = QStringLiteral("1");
     // Each pass waits for the user, who ends the loop with an empty answer.
     for (;;) {
-        const QString answer = m_prompts.inputBox(prompt, Title, defaultText);
+        QString answer = m_prompts.inputBox(prompt, Title, defaultText);
         if (answer.isEmpty()) {
             const PromptAnswer reset =
                 m_prompts.messageBox(QStringLiteral("Reset to Default values?"), Title,
@@ -72,23 +72,41 @@ std::optional<int32_t> CalibrationDialogue::chooseChannel() {
     }
 }
 
+// A failed reading is never a point: the step proposes no value when the
+// converter does not answer, and asks again when the reading taken after the
+// box fails, until the user answers with an empty box.
 std::optional<CalibrationDialogue::Point> CalibrationDialogue::measure(int step, int32_t channel) {
-    const QString shown = ReadingText::number(m_adc.ADC_get_voltage(channel), m_locale);
-    QString answer =
-        m_prompts.inputBox(stepPrompt(step, channel),
-                           Title + QStringLiteral(": Step ") + QString::number(step), shown);
-    if (answer.isEmpty())
-        return std::nullopt;
-    Point point;
-    point.typed = ParseNumber(answer);
-    // The reading the user applied the voltage for, taken once the box has closed.
-    point.measured = m_adc.ADC_get_voltage(channel);
-    if (step == 1) {
-        // The first reading keeps only the digits its text shows.
-        QString text = ReadingText::number(point.measured, m_locale);
-        point.measured = ParseNumber(text);
+    const QString title = Title + QStringLiteral(": Step ") + QString::number(step);
+    for (;;) {
+        const float present = m_adc.ADC_get_voltage(channel);
+        QString prompt = stepPrompt(step, channel);
+        if (!std::isfinite(present))
+            prompt += QStringLiteral("\n\n(The converter does not answer: no reading to propose.)");
+        QString answer = m_prompts.inputBox(
+            prompt, title,
+            std::isfinite(present) ? ReadingText::number(present, m_locale) : QString());
+        if (answer.isEmpty())
+            return std::nullopt;
+        Point point;
+        point.typed = ParseNumber(answer);
+        // The reading the user applied the voltage for, taken once the box has closed.
+        point.measured = m_adc.ADC_get_voltage(channel);
+        if (!std::isfinite(point.measured)) {
+            m_prompts.messageBox(
+                QStringLiteral("The converter did not answer on A/D channel CH%1: there is no "
+                               "reading for this step. Check the converter and enter the "
+                               "voltage again, or leave the box empty to stop.")
+                    .arg(channel + 1),
+                title, PromptIcon::Exclamation, PromptButtons::Ok);
+            continue;
+        }
+        if (step == 1) {
+            // The first reading keeps only the digits its text shows.
+            QString shown = ReadingText::number(point.measured, m_locale);
+            point.measured = ParseNumber(shown);
+        }
+        return point;
     }
-    return point;
 }
 
 void CalibrationDialogue::offerToStore(const Calibration& calibration) {

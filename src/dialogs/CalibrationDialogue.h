@@ -4,7 +4,9 @@
 // 3 V and types their true values; the gain and offset that follow are shown
 // and, when accepted, stored in the facade. Every question goes through the
 // Prompts seam. The stored values are exported with the A/D settings but
-// correct no reading. The facade and the prompts must outlive it.
+// correct no reading. A reading the converter does not answer is never a
+// point: the step says so and asks again. The facade and the prompts must
+// outlive it.
 #include <QLocale>
 #include <QString>
 #include <cstdint>

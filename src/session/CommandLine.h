@@ -1,8 +1,10 @@
 #pragma once
 // The program's command line: --config-dir DIR, --headless, --link-name NAME,
-// --help, --version, and two options for tests.
+// the converter set-up (--list-converters, --converter NAME [--device
+// ADDRESS]), --help, --version, and two options for tests.
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 struct CommandLine {
     QString configDir;
@@ -15,7 +17,13 @@ struct CommandLine {
     int tickMs = 40;
     bool help = false;
     bool version = false;
-    QString error; // set when the arguments are not understood
+    // Print the converters --converter takes and end.
+    bool listConverters = false;
+    // Write this converter (and its address) into the rig's settings and end
+    // without counting.
+    std::optional<QString> converter;
+    std::optional<QString> device; // only with `converter`
+    QString error;                 // set when the arguments are not understood
 
     // `arguments` without the program name.
     static CommandLine parse(const QStringList& arguments);

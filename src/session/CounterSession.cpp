@@ -14,6 +14,18 @@
 namespace {
 constexpr int TestIntervalMs = 2000;
 const QString General = QStringLiteral("General");
+
+// The registry area of this rig; the per-user one of earlier versions moves
+// into the first rig that opens.
+QString rigRegistry(const CounterSession::Environment& environment) {
+    const ProgramFolderChoice& folder = environment.folder;
+    const QString rig = RegistryArea::rigPath(
+        environment.configFolder, folder.requested.isEmpty() ? folder.folder : folder.requested,
+        folder.baseName);
+    RegistryArea::takeOver(RegistryArea::defaultPath(environment.configFolder, folder.baseName),
+                           rig);
+    return rig;
+}
 } // namespace
 
 CounterSession::CounterSession(Environment environment, Prompts& prompts,
@@ -30,8 +42,7 @@ CounterSession::CounterSession(Environment environment, Prompts& prompts,
                                QObject* parent)
     : QObject(parent), m_environment(std::move(environment)), m_prompts(prompts), m_clock(clock),
       m_settings(m_environment.folder.settingsPath(), m_problems),
-      m_registry(
-          RegistryArea::defaultPath(m_environment.configFolder, m_environment.folder.baseName)),
+      m_registry(rigRegistry(m_environment)),
       m_hosts(devices ? nullptr : std::make_unique<DeviceHosts>(m_settings.file(), prompts, clock)),
       m_devices(devices ? *devices : *m_hosts),
       m_adc(clock, m_registry, prompts, m_environment.configFolder, m_devices),
@@ -97,7 +108,8 @@ void CounterSession::start() {
     m_adc.ADC_reset();
     // A name the catalogue does not know opens nothing but stays in the
     // settings file: the rig's configuration outlives a missing device.
-    QString configured = m_adc.interfaceName();
+    const QString configuredName = m_adc.interfaceName();
+    QString configured = configuredName;
     const int32_t number = m_adc.ADC_interface_number(configured);
     const QString name = m_adc.ADC_catalogue_name(number);
     m_view->setStatus(name);
@@ -111,7 +123,9 @@ void CounterSession::start() {
     // chart refused, a file that cannot be written), matter more than the
     // interface name: the status line keeps them in sight.
     QString status = name;
-    for (const QString& more : {m_environment.folder.message, m_problems.lastReported()}) {
+    const QString choose =
+        number == InterfaceCatalogue::None ? howToChoose(configuredName) : QString();
+    for (const QString& more : {m_environment.folder.message, m_problems.lastReported(), choose}) {
         if (!more.isEmpty())
             status += QStringLiteral(" - ") + more;
     }
@@ -132,6 +146,20 @@ void CounterSession::start() {
         m_captions.chosenChannel = [this] { return m_state.ADChannel; };
         m_link->start();
     }
+}
+
+// A first start counts nothing until a converter is chosen; the status line
+// says so and how, once, for the window and the headless run alike.
+QString CounterSession::howToChoose(const QString& configured) const {
+    const QString why =
+        configured.isEmpty() || configured == m_adc.ADC_catalogue_name(InterfaceCatalogue::None)
+            ? QStringLiteral("No A/D converter is chosen")
+            : QStringLiteral("The A/D converter \"%1\" is not known here").arg(configured);
+    return why + QStringLiteral(", so nothing is counted. Choose one in File > Setup..., with key "
+                                "A/D-Converter in section [HARDWARE] of %1 while the program is "
+                                "not running, or with --converter NAME [--device ADDRESS] "
+                                "(--list-converters shows the names).")
+                     .arg(m_settings.path());
 }
 
 bool CounterSession::InitADInterface(const QString& name) {
@@ -303,6 +331,12 @@ void CounterSession::linkProblem(const QString& text) {
     m_view->reportProblem(text);
 }
 
+// The link's news carries no colour of its own: news while the link has no
+// bus (none at the start, none at its address) is a problem, news with the
+// bus (back again, the name taken over) a recovery.
 void CounterSession::linkNotice(const QString& text) {
-    m_view->showLinkNotice(text);
+    if (m_link && m_link->connected())
+        m_view->reportRecovery(text);
+    else
+        m_view->reportProblem(text);
 }

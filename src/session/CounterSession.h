@@ -126,6 +126,7 @@ private:
     CounterSession(Environment environment, Prompts& prompts, const MillisecondClock& clock,
                    LibadxDevices* devices, QObject* parent);
     void writeGeneralSettings(const GeneralSettings& window);
+    QString howToChoose(const QString& configured) const;
 
     std::optional<QString> linkCaption(const QString& name) const override;
     bool linkSetCount(int32_t count) override;

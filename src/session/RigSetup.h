@@ -4,6 +4,8 @@
 // temporary folder locked, so that one copy serves one rig. Either the
 // environment of the session, or the reason to refuse with its exit code;
 // what the user should know but does not stop the run goes to `warnings`.
+// A run that only chooses the converter (--converter) locks the program
+// folder alone, and is refused with code 2 while a copy runs on the rig.
 #include "platform/RigLock.h"
 #include "session/CounterSession.h"
 

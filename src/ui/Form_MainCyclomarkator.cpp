@@ -159,8 +159,11 @@ void Form_MainCyclomarkator::mnuSetup_Click() {
                                               sampling.cyclesPerSecond(),
                                               sampling.samplesPerCycle(), QLocale::system()));
     if (dialog.exec() == Form_ADSetup::Restart) {
-        // The new interface is stored; closing writes it to the settings file
-        // with everything else, and the program ends for the user to start it again.
+        // The new interface is stored; the unload writes it to the settings
+        // file with everything else, and the program ends for the user to
+        // start it again. The refusal under an open conversation is for a
+        // person closing the window, not for this end the user agreed to.
+        Form_Unload();
         close();
         QCoreApplication::quit();
         return;
@@ -340,8 +343,12 @@ void Form_MainCyclomarkator::showLinkCommand(const QString& text) {
     m_commandBox->show();
 }
 
+// Plain news: the status line's own colours, never those of the problem or
+// recovery it showed before.
 void Form_MainCyclomarkator::showLinkNotice(const QString& text) {
-    setStatus(text);
+    m_controls->Label_Status->setText(text);
+    m_controls->Label_Status->setAutoFillBackground(false);
+    m_controls->Label_Status->setPalette(QPalette());
 }
 
 // Building the window.

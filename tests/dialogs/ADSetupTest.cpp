@@ -68,9 +68,10 @@ TEST_F(SetupDialog, OpensOnTheSimulatedConverterAndNamesReachTheExportWhole) {
     rig.openSimulated();
     show();
     EXPECT_EQ(QStringList({dialog->windowTitle(), w<QComboBox>("Combo_Name")->currentText(),
-                           text("Label_Status"), items("Combo_Range"), text("Text_Averaging")}),
+                           text("Label_Status"), items("Combo_Range"),
+                           w<QComboBox>("Combo_Range")->currentText(), text("Text_Averaging")}),
               QStringList({"A/D-Converter [Dummy A/D]", "Dummy A/D (running)", "Dummy A/D",
-                           "-10V ... 10V ", "1"}));
+                           "-10V ... 10V ", "-10V ... 10V ", "1"}));
     EXPECT_TRUE(w<QAbstractButton>("Option_Input_mode_0")->isChecked());
     EXPECT_EQ(rows("Label_CH"), "&1: AD CH0|&2: AD CH1|&3: AD CH2|&4: AD CH3|&5: AD CH4|"
                                 "&6: AD CH5|&7: AD CH6|&8: AD CH7");
@@ -130,6 +131,11 @@ TEST_F(SetupDialog, ControlsFollowTheConverterAndTheModeAndTakeEffectAtOnce) {
             click("Command_Change");
         EXPECT_EQ(greyed(), off) << channels;
         EXPECT_EQ(timerOn(), !change) << channels;
+        EXPECT_EQ(items("Combo_Name").count("(running)"), channels < 0 ? 0 : 1);
+        EXPECT_EQ(w<QComboBox>("Combo_Name")->currentText(),
+                  channels < 0    ? "Dummy A/D"
+                  : channels == 0 ? "Dummy A/D (running)"
+                                  : SetupRig::VendorDevice + " (running)");
     }
     click("Option_Display_1");
     EXPECT_FALSE(w("Check_Calibration")->isEnabled());
@@ -145,13 +151,18 @@ TEST_F(SetupDialog, ControlsFollowTheConverterAndTheModeAndTakeEffectAtOnce) {
     choose("Combo_Range", 1);
     click("Option_Input_mode_1");
     EXPECT_EQ(std::pair(rig.adc.range(), rig.adc.inputMode()), std::pair(1, 1));
+    // Rows past the last channel stay empty, whatever names an earlier converter left.
+    rig.openSet(3);
+    show();
+    EXPECT_EQ(rows("Text_Label"), "AD_0|AD_1|AD_2|||||");
 }
 
-// Each display mode, read at every tick of Timer1; a failed read is no
-// number. "Channel 09...16" shows channels 8..15 under names that cannot be
-// edited, and rows without a channel stay empty.
+// Each display mode, read at every tick of Timer1; a failed read (a NaN, a
+// converter that does not answer) is no number. "Channel 09...16" shows
+// channels 8..15 under names that cannot be edited (already for a ninth
+// channel), and rows without a channel stay empty.
 TEST_F(SetupDialog, LiveReadingsInTheFourDisplayModes) {
-    SetBackend& backend = rig.openSet(10);
+    SetBackend& backend = rig.openSet(9);
     show();
     // The option, the raw count and the volts read, and what shows.
     const std::tuple<const char*, int32_t, float, const char*> cases[] = {
@@ -168,13 +179,20 @@ TEST_F(SetupDialog, LiveReadingsInTheFourDisplayModes) {
         tick();
         EXPECT_EQ(text("Label_Voltage_0"), QLatin1String(shown)) << option;
     }
+    backend.failure = "the converter does not answer";
+    for (const char* option : {"Option_Display_0", "Option_Display_3"}) {
+        click(option);
+        tick();
+        EXPECT_EQ(rows("Label_Voltage"), "-----|-----|-----|-----|-----|-----|-----|-----");
+    }
+    backend.failure = nullptr;
     backend.voltages[8] = 8.0f;
     click("Check_More");
     tick();
     EXPECT_EQ(rows("Label_CH"), "  AD CH8|  AD CH9|  AD CH10|  AD CH11|  AD CH12|  AD CH13|"
                                 "  AD CH14|  AD CH15");
-    EXPECT_EQ(rows("Text_Label"), "AD CH8|AD CH9||||||");
-    EXPECT_EQ(rows("Label_Voltage"), "8  |0  ||||||");
+    EXPECT_EQ(rows("Text_Label"), "AD CH8|||||||");
+    EXPECT_EQ(rows("Label_Voltage"), "8  |||||||");
     EXPECT_FALSE(w("Text_Label_0")->isEnabled());
     click("Check_More");
     EXPECT_EQ(rows("Text_Label"), "In0|In1|In2|In3|In4|In5|In6|In7");
@@ -215,6 +233,7 @@ TEST_F(SetupDialog, AcceptingAnInterface) {
         if (result != 0)
             continue;
         EXPECT_TRUE(w("Command_OK")->isEnabled() && !w("Combo_Name")->isEnabled());
+        EXPECT_TRUE(w("Check_Calibration")->isEnabled());
         tick();
         EXPECT_EQ(text("Label_Voltage_0").isEmpty(), !ready);
         EXPECT_EQ(timerOn(), ready);
@@ -232,6 +251,10 @@ TEST_F(SetupDialog, AConverterIsTakenOnlyAtAnAddressThatFindsIt) {
     rig.openSimulated();
     show();
     click("Command_Change");
+    // No entry lies outside the list, whatever index a list hands on.
+    for (const int outside : {-1, w<QComboBox>("Combo_Name")->count()})
+        Q_EMIT w<QComboBox>("Combo_Name")->activated(outside);
+    EXPECT_EQ(w<QComboBox>("Combo_Name")->currentText(), "Dummy A/D (running)");
     choose("Combo_Name", 1);
     EXPECT_FALSE(w("Text_Device")->isVisible());
     choose("Combo_Name", 7);

@@ -259,6 +259,54 @@ TEST_F(Program, AReplayedFileCountsAsTheOfflineCounterCountsIt) {
     EXPECT_EQ(saved(), counted.captured(1).toInt()) << output.toStdString();
 }
 
+// A headless rig is set up from the command line: the names, then a choice
+// checked as the setup dialog's Accept checks it, written to the rig's
+// settings file without counting. What cannot be used is refused with the
+// reason and code 2, the file unchanged, and so is a change under a copy that
+// counts on the rig.
+TEST_F(Program, TheConverterIsChosenFromTheCommandLine) {
+    writeFile(path("program/signal.csv"), "1\n2\n");
+    const auto run = [this](const QStringList& arguments, int code) {
+        QProcess process;
+        ProgramRig::start(process, PROGRAM_PATH,
+                          QStringList{"--config-dir", path("program")} + arguments);
+        expectEnds(process, code);
+        return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+    };
+    const QString list = run({"--list-converters"}, 0);
+    EXPECT_TRUE(list.startsWith("(none)\nDummy A/D\n") &&
+                list.contains("\nModbus/TCP  (--device modbus-tcp://"))
+        << list.toStdString();
+    const QString badUnit = "modbus-tcp://127.0.0.1:1?unit=999", replay = "replay:signal.csv";
+    // The arguments, the exit code, what it says, then A/D-Converter|Device in the file.
+    const std::tuple<QStringList, int, const char*, QString> cases[] = {
+        {{"--converter", "Keithley"}, 2, "is no A/D converter", "Dummy A/D|"},
+        {{"--converter", "dummy a/d", "--device", "x"}, 2, "has no address", "Dummy A/D|"},
+        {{"--converter", "Modbus/TCP", "--device", badUnit}, 2, "\"unit\" must be", "Dummy A/D|"},
+        {{"--converter", "recorded signal (replay)", "--device", replay},
+         0,
+         "2 samples",
+         "Recorded signal (replay)|" + replay},
+        {{"--converter", "(none)"}, 0, "(none) written", "(none)|" + replay},
+        {{"--converter", "dummy a/d"}, 0, "Dummy A/D written", "Dummy A/D|" + replay},
+    };
+    for (const auto& [arguments, code, says, stored] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        EXPECT_TRUE(run(arguments, code).contains(says));
+        ProfileFile file(settingsPath());
+        ASSERT_TRUE(file.load());
+        EXPECT_EQ(file.readString("HARDWARE", "A/D-Converter", {}) + '|' +
+                      file.readString("HARDWARE", "Device", {}),
+                  stored);
+    }
+    QProcess counting;
+    start(counting);
+    QString output;
+    ASSERT_TRUE(waitFor(counting, output, "Count 2 ").hasMatch()) << output.toStdString();
+    EXPECT_TRUE(run({"--converter", "(none)"}, 2).contains("end it before choosing"));
+    stop(counting);
+}
+
 // Output never stops the counting: a reader that stops reading (a pipe of
 // 4 kB) loses lines and is told how many once it reads again; one that went
 // away (like `| head -3`) loses the output, not the count.

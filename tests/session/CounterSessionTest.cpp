@@ -7,7 +7,9 @@
 #include "adc/LibadxDevices.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
+#include "platform/RegistryArea.h"
 #include "recording/RecorderDataFile.h"
+#include "support/FakeBackend.h"
 #include "support/FileSizeLimit.h"
 #include "support/ManualClock.h"
 #include "support/ProblemLog.h"
@@ -15,6 +17,7 @@
 #include "support/ScriptedPrompts.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -39,9 +42,9 @@ protected:
         file.load();
         return file.readString(section, key, "<missing>");
     }
-    // A session over the folders, settings loaded.
-    void start() {
-        const ProgramFolderChoice folder{path("program"), "Cyclomarkator", {}, false, {}};
+    // A session over the folders (`program`: the rig's program folder), settings loaded.
+    void start(const QString& program = "program") {
+        const ProgramFolderChoice folder{path(program), "Cyclomarkator", {}, false, {}};
         session = std::make_unique<CounterSession>(
             CounterSession::Environment{folder, path("temp"), path("config"), "Cyclomarkator"},
             prompts, clock, devices);
@@ -62,7 +65,7 @@ protected:
     QTemporaryDir dir;
     ManualClock clock{0};
     ScriptedPrompts prompts;
-    NoLibadxDevices devices;
+    FakeDevices devices;
     RecordingMainView view;
     std::unique_ptr<CounterSession> session;
 };
@@ -120,6 +123,47 @@ TEST_F(Session, StartUpKeepsAnUnknownInterfaceAndALoadingProblemInSight) {
         << view.status.toStdString();
     session->Form_Unload(session->general());
     EXPECT_EQ(saved("HARDWARE", "A/D-Converter"), "Keithley KUSB-3100");
+}
+
+// Each rig keeps its own A/D range: the per-user registry area of earlier
+// versions goes to the first rig that opens, once, and a rig that closes later
+// never hands its range to another.
+TEST_F(Session, EachRigKeepsItsOwnRange) {
+    const QString userArea = path("config/Cyclomarkator.ini");
+    RegistryArea(userArea).setValue("ADC", "Range", "3");
+    const QByteArray vendor = "[HARDWARE]\nA/D-Converter=BMC Messsysteme: USB-AD16f:0\n";
+    writeSettings(vendor);
+    ASSERT_TRUE(QDir().mkpath(path("program2")));
+    ASSERT_TRUE(AtomicFile::write(path("program2/Cyclomarkator.INI"), vendor));
+    // The rig, the range it opens in, the range it closes in.
+    const std::tuple<const char*, int32_t, int32_t> runs[] = {
+        {"program", 3, 1}, {"program2", 0, 5}, {"program", 1, 1}, {"program2", 5, 5}};
+    for (const auto& [rig, opened, closed] : runs) {
+        SCOPED_TRACE(rig);
+        devices.offer();
+        start(rig);
+        EXPECT_EQ(session->adc().range(), opened);
+        EXPECT_FALSE(QFileInfo::exists(userArea));
+        session->adc().setRange(closed);
+        session->Form_Unload(session->general());
+        session.reset();
+    }
+}
+
+// A start that counts nothing for want of a converter says why, and how to
+// choose one, in the status line (headless: its "Status:" line).
+TEST_F(Session, AStartWithoutAConverterSaysHowToChooseOne) {
+    const std::pair<QByteArray, const char*> cases[] = {
+        {"", "No A/D converter is chosen"},
+        {"[HARDWARE]\nA/D-Converter=(none)\n", "No A/D converter is chosen"},
+        {"[HARDWARE]\nA/D-Converter=Keithley KUSB-3100\n", "\"Keithley KUSB-3100\" is not known"}};
+    for (const auto& [settings, why] : cases) {
+        writeSettings(settings);
+        start();
+        EXPECT_TRUE(view.status.contains(why)) << view.status.toStdString();
+        for (const QString& how : {settingsPath(), QStringLiteral("--converter NAME")})
+            EXPECT_TRUE(view.status.contains(how)) << view.status.toStdString();
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <QDBusVariant>
 #include <QMessageBox>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -94,5 +95,25 @@ TEST(LinkWindowTest, ItemsAsTheLabelsCommandsWithoutWaitingAndTheConversationLoc
     EXPECT_EQ(lamp(), QColor(0xC0, 0xC0, 0xC0));
     EXPECT_TRUE(h.form->close());
     EXPECT_TRUE(h.session->unloaded());
+}
+
+// The link's news takes the colour of what it says, whatever the status line
+// showed before: no bus at the start is a problem (red), the bus taken up
+// later a recovery (green).
+TEST(LinkWindowTest, NoBusIsShownAsAProblemAndTheBusTakenUpAsARecovery) {
+    QTemporaryDir folder;
+    const QString socket = folder.filePath("bus");
+    PrivateBus bus(socket);
+    WindowHarness h;
+    h.writeSettings(dummySettings());
+    h.makeSession().setLink(Service, "unix:path=" + socket);
+    h.startWindow();
+    EXPECT_TRUE(h.text("Label_Status").startsWith("No session bus at "))
+        << h.text("Label_Status").toStdString();
+    EXPECT_EQ(h.colour("Label_Status", QPalette::Window), QColor(255, 0, 0));
+    ASSERT_TRUE(bus.start()) << bus.error.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.session->link()->connected(); }, 20000));
+    EXPECT_TRUE(h.text("Label_Status").startsWith("DDE link on the session bus again"));
+    EXPECT_EQ(h.colour("Label_Status", QPalette::Window), QColor(0, 255, 0));
 }
 } // namespace
