@@ -66,7 +66,12 @@ void ReplayStream::openRound() {
         m_roundOffset += m_roundLast - m_roundFirst + 1.0 / m_rate;
     m_roundSamples = 0;
     m_failure.clear();
-    m_file = m_open();
+    try {
+        m_file = m_open();
+    } catch (const DeviceError& error) {
+        m_failure = error.why();
+        throw;
+    }
     m_reader = std::make_unique<SampleReader>(m_file, m_readerOptions);
     Sample first;
     const SampleReader::Status status = readFile(first);

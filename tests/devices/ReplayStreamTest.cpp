@@ -74,7 +74,7 @@ TEST(ReplayStream, EveryCountedSampleOnceInOrderAtItsRate) {
             clock.advance(step);
             takes << take(*stream);
         }
-        EXPECT_EQ(takes.join(u' '), QLatin1String(played));
+        EXPECT_EQ(takes.join(u' ').toStdString(), played);
     }
     const auto plain = transports.createConverter(25, "replay:" + path + "?column=2");
     ASSERT_TRUE(plain->open(QStringLiteral("replay")));
@@ -101,6 +101,22 @@ TEST(ReplayStream, ReadingsShowTheNewestScanAndAFileWithoutARateIsRefused) {
         shown.back() += u'=' + QString::number(control->readVoltage(1, 0));
     }
     EXPECT_EQ(shown, QStringList({"0:1=1", "1:2=2"}));
+    // A loop whose file is away at the start of a round fails each take until
+    // it is back, and goes on with the next index, its clock stood still.
+    const auto loop =
+        transports.createConverter(25, "replay:" + dir.filePath("a.txt") + "?rate=1000&loop=1");
+    ASSERT_TRUE(loop->open(QStringLiteral("replay")));
+    QStringList played{take(*loop->scanStream())};
+    for (const auto& [step, away] : {std::pair{3, true}, {1, true}, {1, false}, {5, false}}) {
+        if (away != QFile::exists(dir.filePath("b.txt"))) {
+            ASSERT_TRUE(away ? QFile::rename(dir.filePath("a.txt"), dir.filePath("b.txt"))
+                             : QFile::rename(dir.filePath("b.txt"), dir.filePath("a.txt")));
+        }
+        clock.advance(step);
+        const QString taken = take(*loop->scanStream());
+        played << (taken.startsWith(u'!') ? taken.left(12) : taken);
+    }
+    EXPECT_EQ(played.join(u' ').toStdString(), "0:1 1:2,3 !cannot open 3:1 4:2,3,1,2,3");
     for (const auto& [text, why] : {std::pair{"t,v\n0,1\n", "a file with one sample"},
                                     {"t,v\n0,1\n0,2\n", "0 s apart in the time column"}}) {
         write(dir.filePath("b.csv"), text);
