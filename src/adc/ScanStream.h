@@ -21,7 +21,7 @@ struct ScanBlock {
     int64_t lost = 0;
     // The time of each scan in seconds where the converter stamps its scans
     // itself (a replayed history with a time column); empty: index / rate.
-    std::vector<double> seconds;
+    std::vector<double> seconds{}; // {}: a block may be brace-initialised without it
 
     int64_t scans() const {
         return channels > 0 ? static_cast<int64_t>(values.size()) / channels : 0;

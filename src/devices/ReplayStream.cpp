@@ -51,6 +51,7 @@ void ReplayStream::start() {
     m_newest = m_ahead.front().value;
     m_next = 0;
     m_elapsedMs = 0;
+    m_held = 0;
     m_taken = false;
 }
 
@@ -157,11 +158,16 @@ void ReplayStream::takeScans(ScanBlock& block, int64_t maxScans) {
         m_elapsedMs += step;
     }
     const double perSecond = m_rate * m_pace.speed;
-    const auto arrived =
-        static_cast<int64_t>(std::floor(static_cast<double>(m_elapsedMs) * perSecond / 1000.0)) + 1;
+    int64_t arrived =
+        static_cast<int64_t>(std::floor(static_cast<double>(m_elapsedMs) * perSecond / 1000.0)) +
+        1 - m_held;
     const auto buffer = std::max<int64_t>(1, static_cast<int64_t>(perSecond * BufferSeconds));
-    if (arrived - m_next > buffer) {
-        block.lost = skip(arrived - m_next - buffer);
+    if (const int64_t excess = arrived - m_next - buffer; excess > 0) {
+        // At most a buffer of the file is skipped a take: a longer pause (a
+        // suspended PC) holds the replay instead of reading for minutes.
+        m_held += std::max<int64_t>(excess - buffer, 0);
+        arrived -= std::max<int64_t>(excess - buffer, 0);
+        block.lost = skip(std::min(excess, buffer));
         m_next += block.lost;
     }
     block.firstIndex = m_next;

@@ -7,8 +7,9 @@
 // clock is i / rate, or with a time column the file's own time (the rate is
 // then the column's first step). At the end of the file every take throws, as
 // a converter that stopped, unless the stream loops; a take later than the
-// buffer (4 s of the program's clock) loses the oldest scans, said with their
-// number, and never invents one.
+// buffer (4 s of the program's clock) loses the oldest scans (at most another
+// buffer of them; a longer pause holds the replay), said with their number,
+// and never invents one.
 #include "adc/ScanStream.h"
 #include "common/SampleReader.h"
 
@@ -80,6 +81,7 @@ private:
     uint32_t m_lastClock = 0;
     int64_t m_elapsedMs = 0; // the clock while playing, unwrapped
     int64_t m_next = 0;      // the index of the next scan to hand out
+    int64_t m_held = 0;      // scans of long pauses, neither played nor lost
     float m_newest = 0.0f;
     QString m_failure; // why takes fail; empty while playing
 };

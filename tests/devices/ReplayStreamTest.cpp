@@ -56,8 +56,10 @@ TEST(ReplayStream, EveryCountedSampleOnceInOrderAtItsRate) {
         // its time, and a loop's times go on from the end by one step.
         {"time_column=1&speed=100&loop=1", {0, 10}, "0:0.5@0 1:-1.5,1.75,2,0.5@0.25,1,1.25,1.5"},
         {"time_column=1&time_unit=ms&speed=0.3", {0, 1}, "0:0.5@0 1:-1.5@0.00025"},
-        // 4 s of scans wait at 1 scan/s: the 6 before them are lost.
-        {"rate=1&loop=1", {0, 10000}, "0:0.5 7:2,0.5,-1.5,1.75-6"},
+        // 4 s of scans wait at 1 scan/s: the 3 before them are lost; a long
+        // pause loses at most another buffer and holds the replay.
+        {"rate=1&loop=1", {0, 7000}, "0:0.5 4:0.5,-1.5,1.75,2-3"},
+        {"rate=1&loop=1", {0, 100000, 1000}, "0:0.5 5:-1.5,1.75,2,0.5-4 9:-1.5"},
     };
     ManualClock clock{-3}; // the clock wraps during the takes
     const DeviceTransports transports(clock);
