@@ -189,6 +189,8 @@ bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QStri
         s.MinorCount = 0;
     } else if (flag == u"--interval-ms") {
         ok = toInt(value, 1, 86400000, o.intervalMs);
+    } else if (flag == u"--rate") {
+        ok = toNumber(value, o.rate) && o.rate > 0.0 && o.rate <= 1e6;
     } else if (!applyReaderFlag(flag, value, o, ok) && !applyReportFlag(flag, value, o, ok)) {
         error = QStringLiteral("Unknown option %1 (see --help)").arg(flag);
         return false;
@@ -224,7 +226,7 @@ bool checkCombination(const QStringList& seen, const CountOptions& o, QString& e
     }
     // Without a time column an index is a time too, so mixed ends compare.
     const auto seconds = [&](const PlotBound& b) {
-        return b.unit == PlotBound::Unit::Second ? b.value : b.value * o.intervalMs / 1000.0;
+        return b.unit == PlotBound::Unit::Second ? b.value : b.value * o.sampleSeconds();
     };
     const bool comparable = o.from.unit == o.to.unit || o.reader.timeColumn == 0;
     if (o.from.unit != PlotBound::Unit::None && o.to.unit != PlotBound::Unit::None && comparable &&
@@ -233,6 +235,9 @@ bool checkCombination(const QStringList& seen, const CountOptions& o, QString& e
     if (given("--interval-ms") && given("--time-column"))
         error = QStringLiteral("--interval-ms and --time-column exclude each other: the times "
                                "come from the file");
+    if (given("--rate") && (given("--interval-ms") || given("--time-column")))
+        error = QStringLiteral("--rate excludes --interval-ms and --time-column: it sets the "
+                               "times of the samples");
     return error.isEmpty();
 }
 } // namespace
@@ -307,6 +312,9 @@ QString countUsage() {
         "  --time-column N          sample times from column N instead of --interval-ms\n"
         "  --time-unit s|ms         unit of the time column (default s)\n"
         "  --interval-ms N          time between samples (default 40)\n"
+        "  --rate HZ                samples per second instead: sample i is at i/HZ s, to\n"
+        "                           the millisecond as the program counts a replay: with\n"
+        "                           rate=HZ (gaps take no time)\n"
         "  --gaps stop|skip         NaN or empty values: stop with an error (default), or\n"
         "                           skip them as gaps and count them in the summary\n"
         "  --format text|f32le|f64le|i16le|i32le\n"

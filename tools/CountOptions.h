@@ -21,6 +21,7 @@ struct CountOptions {
     QString inputPath; // empty or "-": standard input
     SampleReader::Options reader;
     int32_t intervalMs = 40;
+    double rate = 0.0;            // samples per second (--rate); 0: intervalMs apart
     double timeUnitSeconds = 1.0; // seconds per unit of the time column
     bool json = false;
     QString plotPath; // .png or .svg; empty: no picture
@@ -30,6 +31,9 @@ struct CountOptions {
     QString summaryJsonPath; // empty: no summary file
     bool help = false;
     CountingState state;
+
+    // Seconds between samples without a time column.
+    double sampleSeconds() const { return rate > 0.0 ? 1.0 / rate : intervalMs / 1000.0; }
 };
 
 // Parses `arguments` (without the program name). False with `error` filled on

@@ -112,6 +112,7 @@ int runCount(const CountOptions& options, std::FILE* out) {
         options.state, options.intervalMs,
         options.json ? OfflineCounter::Format::Json : OfflineCounter::Format::Text, out);
     counter.setTimeUnit(options.timeUnitSeconds);
+    counter.setRate(options.rate);
     Reports reports;
     if (!reports.open(options, counter)) {
         if (input != stdin)

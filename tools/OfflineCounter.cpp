@@ -1,6 +1,7 @@
 #include "OfflineCounter.h"
 
 #include "counting/SampleSteps.h"
+#include "counting/ScanCounting.h"
 
 #include <charconv>
 #include <cinttypes>
@@ -49,6 +50,19 @@ OfflineCounter::OfflineCounter(const CountingState& state, int32_t intervalMs, F
     CountingEngine::updateNextTrigger(m_state);
 }
 
+// Every sample through the engine's steps; the peaks are followed only for
+// observers, so that a plain count pays nothing for them.
+template <typename TimeOf, typename OnEvent>
+void OfflineCounter::runSteps(const float* values, const double* times, size_t count,
+                              TimeOf&& timeOf, OnEvent&& onEvent) {
+    SampleSteps steps(m_engine, m_tracker);
+    const int64_t first = m_samples;
+    if (m_observers.empty())
+        steps.run(values, 1, count, timeOf, onEvent);
+    else
+        steps.run(values, 1, count, timeOf, onEvent, [&](size_t i) { movePeak(first, i, times); });
+}
+
 void OfflineCounter::process(const float* values, const double* times, size_t count) {
     if (count == 0)
         return;
@@ -57,7 +71,6 @@ void OfflineCounter::process(const float* values, const double* times, size_t co
     if (m_samples == 0)
         m_engine.takeFirstReading(values[0]);
     m_timed = times != nullptr;
-    SampleSteps steps(m_engine, m_tracker);
     const int64_t first = m_samples;
     const auto onEvent = [&](const SampleEvent& event) {
         m_samples = first + static_cast<int64_t>(event.offset);
@@ -68,30 +81,32 @@ void OfflineCounter::process(const float* values, const double* times, size_t co
             reportEvents(event.result, event.voltage, seconds);
     };
     if (times) {
-        // Milliseconds of the file's time, wrapped like the program's tick.
-        const auto timeOf = [&](size_t i) {
-            const auto ms =
-                static_cast<int64_t>(std::llround(times[i] * m_secondsPerUnit * 1000.0));
-            return static_cast<int32_t>(static_cast<uint32_t>(ms));
-        };
-        if (m_observers.empty())
-            steps.run(values, 1, count, timeOf, onEvent);
-        else
-            steps.run(values, 1, count, timeOf, onEvent,
-                      [&](size_t i) { movePeak(first, i, times); });
+        // Milliseconds of the file's time, as a replay with a time column has them.
+        const double unit = m_secondsPerUnit;
+        runSteps(
+            values, times, count,
+            [times, unit](size_t i) { return ScanCounting::millisecondsOf(times[i] * unit); },
+            onEvent);
+    } else if (m_rate > 0.0) {
+        // The converter's clock of a stream at this rate, as the program has it.
+        const double rate = m_rate;
+        runSteps(
+            values, nullptr, count,
+            [first, rate](size_t i) {
+                return ScanCounting::millisecondsAt(first + static_cast<int64_t>(i), rate);
+            },
+            onEvent);
     } else {
         // The hot loop of a long history: the clock is the program's wrapping
         // tick, `intervalMs` a sample.
         const uint32_t clock = m_clock;
         const auto interval = static_cast<uint32_t>(m_intervalMs);
-        const auto timeOf = [clock, interval](size_t i) {
-            return static_cast<int32_t>(clock + static_cast<uint32_t>(i) * interval);
-        };
-        if (m_observers.empty())
-            steps.run(values, 1, count, timeOf, onEvent);
-        else
-            steps.run(values, 1, count, timeOf, onEvent,
-                      [&](size_t i) { movePeak(first, i, nullptr); });
+        runSteps(
+            values, nullptr, count,
+            [clock, interval](size_t i) {
+                return static_cast<int32_t>(clock + static_cast<uint32_t>(i) * interval);
+            },
+            onEvent);
         m_clock = clock + static_cast<uint32_t>(count) * interval;
     }
     m_samples = first + static_cast<int64_t>(count);
@@ -142,8 +157,8 @@ void OfflineCounter::report(const char* event, float voltage, double seconds, in
                             int32_t delayMs) {
     if (!m_timed)
         seconds = secondsAt(m_samples);
-    // Times from a file may be finer than a millisecond.
-    const int decimals = m_timed ? 6 : 3;
+    // Times from a file or a rate may be finer than a millisecond.
+    const int decimals = m_timed || m_rate > 0.0 ? 6 : 3;
     Line line;
     if (m_format == Format::Json) {
         line.text("{\"event\":\"").text(event).text("\",\"sample\":").integer(m_samples);

@@ -52,13 +52,17 @@ public:
     // in units of `secondsPerUnit`) the engine's clock and the reported times
     // follow them; without, samples are `intervalMs` apart.
     void setTimeUnit(double secondsPerUnit) { m_secondsPerUnit = secondsPerUnit; }
+    // Without times, sample i at i / rate seconds (above 0), on the engine's
+    // clock exactly as the program counts a stream at that rate.
+    void setRate(double rate) { m_rate = rate; }
     void process(const float* values, const double* times, size_t count);
     void process(float voltage) { process(&voltage, nullptr, 1); }
     // Not owned; must outlive the counter.
     void addObserver(CountObserver* observer) { m_observers.push_back(observer); }
-    // The time of sample `index` when the samples are `intervalMs` apart.
+    // The time of sample `index` when the samples are `intervalMs` apart (or at the rate).
     double secondsAt(int64_t index) const {
-        return static_cast<double>(index) * m_intervalMs / 1000.0;
+        return m_rate > 0.0 ? static_cast<double>(index) / m_rate
+                            : static_cast<double>(index) * m_intervalMs / 1000.0;
     }
     // The closing summary line; every event line is written out before it.
     void finish(int64_t headerLines, int64_t gaps);
@@ -69,6 +73,9 @@ public:
     int64_t samples() const { return m_samples; }
 
 private:
+    template <typename TimeOf, typename OnEvent>
+    void runSteps(const float* values, const double* times, size_t count, TimeOf&& timeOf,
+                  OnEvent&& onEvent);
     void movePeak(int64_t first, size_t offset, const double* times);
     void tellExtremum(const SampleEvent& sample, double seconds);
     [[gnu::noinline]] void reportEvents(const StepResult& result, float voltage, double seconds);
@@ -79,6 +86,7 @@ private:
     ExtremumTracker m_tracker{};
     CountingEngine m_engine;
     int32_t m_intervalMs;
+    double m_rate = 0.0;
     uint32_t m_clock = 0; // the program's wrapping millisecond tick
     bool m_timed = false;
     double m_secondsPerUnit = 1.0;

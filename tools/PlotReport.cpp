@@ -28,9 +28,12 @@ QString settingsLine(const CountOptions& o) {
                     .arg(s.TriggerDelayMs);
     else
         line += QStringLiteral("; triggers off");
-    line += o.reader.timeColumn > 0
-                ? QStringLiteral("; times from column %1").arg(o.reader.timeColumn)
-                : QStringLiteral("; %1 ms per sample").arg(o.intervalMs);
+    if (o.reader.timeColumn > 0)
+        line += QStringLiteral("; times from column %1").arg(o.reader.timeColumn);
+    else if (o.rate > 0.0)
+        line += QStringLiteral("; %1 samples a second").arg(o.rate);
+    else
+        line += QStringLiteral("; %1 ms per sample").arg(o.intervalMs);
     return line;
 }
 } // namespace
@@ -43,7 +46,7 @@ PlotReport::PlotReport(const CountOptions& options, const QString& title)
     const bool timed = options.reader.timeColumn > 0;
     const auto seconds = [&](const PlotBound& bound) {
         return bound.unit == PlotBound::Unit::Second ? bound.value
-                                                     : bound.value * options.intervalMs / 1000.0;
+                                                     : bound.value * options.sampleSeconds();
     };
     for (const auto& [bound, index, time] : {std::tuple(options.from, &m_fromIndex, &m_fromSeconds),
                                              std::tuple(options.to, &m_toIndex, &m_toSeconds)}) {
@@ -90,7 +93,7 @@ void PlotReport::addSamples(const float* values, const double* times, size_t cou
             m_xs[i] = times[i] * m_options.timeUnitSeconds;
         xs = m_xs.data();
     }
-    const double dx = m_options.intervalMs / 1000.0;
+    const double dx = m_options.sampleSeconds();
     const double x0 = static_cast<double>(firstIndex) * dx;
     if (m_windowed) {
         addFiltered(values, xs, x0, dx, count, firstIndex);

@@ -35,6 +35,8 @@ QJsonObject settings(const CountOptions& o) {
     if (o.reader.timeColumn > 0) {
         json["time_column"] = o.reader.timeColumn;
         json["time_unit"] = o.timeUnitSeconds == 1.0 ? "s" : "ms";
+    } else if (o.rate > 0.0) {
+        json["rate"] = o.rate;
     } else {
         json["interval_ms"] = o.intervalMs;
     }
@@ -70,7 +72,7 @@ void SummaryJson::addSamples(const float* values, const double* times, size_t co
     m_min = low;
     m_max = high;
     const double unit = m_options.timeUnitSeconds;
-    const double interval = m_options.intervalMs / 1000.0;
+    const double interval = m_options.sampleSeconds();
     if (m_samples == 0)
         m_firstTime = times ? times[0] * unit : 0.0;
     m_samples += static_cast<int64_t>(count);

@@ -19,6 +19,9 @@ struct ScanBlock {
     // Scans that were lost just before `firstIndex` (a buffer that ran over,
     // ours or the kernel's): they are never invented, only said.
     int64_t lost = 0;
+    // The time of each scan in seconds where the converter stamps its scans
+    // itself (a replayed history with a time column); empty: index / rate.
+    std::vector<double> seconds{}; // {}: a block may be brace-initialised without it
 
     int64_t scans() const {
         return channels > 0 ? static_cast<int64_t>(values.size()) / channels : 0;
@@ -28,6 +31,7 @@ struct ScanBlock {
     }
     void clear() {
         values.clear();
+        seconds.clear();
         lost = 0;
     }
 };

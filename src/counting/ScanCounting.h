@@ -42,7 +42,8 @@ public:
     ScanCounting(CountingEngine& engine, const ExtremumTracker& tracker)
         : m_engine(engine), m_tracker(tracker) {}
 
-    // Runs every scan of `block` on `channel` (from 0, below block.channels).
+    // Runs every scan of `block` on `channel` (from 0, below block.channels),
+    // at the block's own times where it has them.
     // The first scan ever stands for the reading taken at start-up.
     // `onCycle(scanIndex)` is told of every completed stress cycle.
     ScanTickResult run(const ScanBlock& block, int32_t channel, double rate,
@@ -51,6 +52,9 @@ public:
     // The engine's millisecond clock at scan `index`: the converter's time,
     // wrapped to 32 bits like the program's tick.
     static int32_t millisecondsAt(int64_t index, double rate);
+    // The engine's millisecond clock at a time stamped in seconds (a time
+    // column), rounded to the nearest millisecond and wrapped the same way.
+    static int32_t millisecondsOf(double seconds);
     // What is left of a due trigger's delay once the newest scan is reached:
     // the delay runs on the converter's clock from the scan that made it due.
     static int32_t remainingDelay(const DueTrigger& trigger, int64_t lastIndex, double rate);

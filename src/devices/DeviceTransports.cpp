@@ -33,7 +33,8 @@ std::unique_ptr<ConverterControl> DeviceTransports::converter(const QString& add
         return std::make_unique<ModbusControl>(m_clock,
                                                ModbusControl::parse(address.mid(Modbus.size())));
     if (address.startsWith(Replay))
-        return std::make_unique<ReplayControl>(ReplayControl::parse(address.mid(Replay.size())));
+        return std::make_unique<ReplayControl>(m_clock,
+                                               ReplayControl::parse(address.mid(Replay.size())));
     return nullptr;
 }
 

@@ -14,8 +14,8 @@ class MillisecondClock;
 
 class DeviceTransports {
 public:
-    // The clock drives the simulated box and paces the Modbus reconnections;
-    // it must outlive every control made.
+    // The clock drives the simulated box, paces a replayed stream and the
+    // Modbus reconnections; it must outlive every control made.
     explicit DeviceTransports(const MillisecondClock& clock) : m_clock(clock) {}
 
     // Throws DeviceError saying what is wrong with an address it cannot use.

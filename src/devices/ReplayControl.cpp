@@ -30,18 +30,52 @@ float roundRange(double peak) {
 ReplayControl::Options ReplayControl::parse(const QString& text) {
     const auto [path, query] = AddressOptions::split(text);
     const AddressOptions options(QStringLiteral("replay"), query,
-                                 {QStringLiteral("column"), QStringLiteral("loop")});
+                                 {QStringLiteral("column"), QStringLiteral("loop"),
+                                  QStringLiteral("rate"), QStringLiteral("time_column"),
+                                  QStringLiteral("time_unit"), QStringLiteral("speed")});
     if (path.isEmpty())
         throw DeviceError(QStringLiteral("replay: the address names no file (replay:FILE)"));
     Options parsed;
     parsed.path = path;
     parsed.column = static_cast<int>(options.whole(QStringLiteral("column"), 0, 0, 1000));
     parsed.loop = options.whole(QStringLiteral("loop"), 0, 0, 1) == 1;
+    parseStream(options, parsed);
     return parsed;
 }
 
-ReplayControl::ReplayControl(Options options)
-    : m_options(std::move(options)), m_name(QFileInfo(m_options.path).fileName()) {}
+// rate= or time_column= make a stream; speed= and time_unit= only go with one.
+void ReplayControl::parseStream(const AddressOptions& options, Options& parsed) {
+    const auto within = [&](const QString& name, double max) {
+        const double value = options.number(name, 0.0, 0.0);
+        if (options.has(name) && !(value > 0.0 && value <= max))
+            throw DeviceError(options.refusal(
+                name, QStringLiteral("must be above 0 and at most %1").arg(max, 0, 'f', 0)));
+        return value;
+    };
+    parsed.rate = within(QStringLiteral("rate"), 1'000'000.0);
+    parsed.timeColumn = static_cast<int>(options.whole(QStringLiteral("time_column"), 0, 1, 1000));
+    const QString unit =
+        options.choice(QStringLiteral("time_unit"), {"s", "ms"}, QStringLiteral("s"));
+    parsed.timeUnit = unit == u"ms" ? 0.001 : 1.0;
+    if (options.has(QStringLiteral("speed")))
+        parsed.speed = within(QStringLiteral("speed"), 100.0);
+    const auto refuse = [&](const char* name, const char* why) {
+        throw DeviceError(options.refusal(QString::fromLatin1(name), QString::fromLatin1(why)));
+    };
+    if (parsed.rate > 0.0 && parsed.timeColumn > 0)
+        refuse("rate", "cannot be given with time_column: the rate is the time column's step");
+    if (parsed.timeColumn > 0 && parsed.column == 0)
+        refuse("time_column", "needs column= for the values");
+    if (parsed.timeColumn > 0 && parsed.timeColumn == parsed.column)
+        refuse("time_column", "names the column of the values");
+    if (options.has(QStringLiteral("time_unit")) && parsed.timeColumn == 0)
+        refuse("time_unit", "is for time_column");
+    if (options.has(QStringLiteral("speed")) && !parsed.streams())
+        refuse("speed", "is for a stream (rate= or time_column=)");
+}
+
+ReplayControl::ReplayControl(const MillisecondClock& clock, Options options)
+    : m_clock(clock), m_options(std::move(options)), m_name(QFileInfo(m_options.path).fileName()) {}
 
 ReplayControl::~ReplayControl() {
     disconnect();
@@ -51,6 +85,7 @@ SampleReader::Options ReplayControl::readerOptions() const {
     SampleReader::Options options;
     options.column = m_options.column;
     options.delimiter = SampleReader::Detect;
+    options.timeColumn = m_options.timeColumn;
     options.skipGaps = true;
     return options;
 }
@@ -94,6 +129,8 @@ ConverterControl::Found ReplayControl::connect() {
         found.description += QStringLiteral(" (%1 gaps skipped)").arg(reader.gaps());
     if (m_options.loop)
         found.description += QStringLiteral(", played in a loop");
+    if (m_options.streams())
+        return openStream(found);
     m_started = false;
     startAgain();
     if (!m_failure.isEmpty())
@@ -101,7 +138,20 @@ ConverterControl::Found ReplayControl::connect() {
     return found;
 }
 
+ConverterControl::Found ReplayControl::openStream(Found found) {
+    ReplayStream::Pace pace{m_options.rate, m_options.speed, m_options.timeUnit, m_options.loop};
+    auto stream = std::make_unique<ReplayStream>(
+        m_clock, [this] { return openFile(); }, readerOptions(), pace, m_name);
+    stream->start();
+    m_stream = std::move(stream);
+    found.description += QStringLiteral(", %1 scans a second").arg(m_stream->rate());
+    if (m_options.speed != 1.0)
+        found.description += QStringLiteral(" played %1 times as fast").arg(m_options.speed);
+    return found;
+}
+
 void ReplayControl::disconnect() {
+    m_stream.reset();
     m_reader.reset();
     if (m_file)
         std::fclose(m_file);
@@ -158,7 +208,7 @@ void ReplayControl::advance() {
 // Only the counting moves on: the live readings of the setup dialog (no
 // counted channel) show the sample where the counting paused.
 void ReplayControl::beginTick(int32_t countedChannel) {
-    if (countedChannel < 1)
+    if (countedChannel < 1 || m_stream)
         return;
     // The first tick takes the sample that the start-up reading saw.
     if (!m_started) {
@@ -169,6 +219,8 @@ void ReplayControl::beginTick(int32_t countedChannel) {
 }
 
 ReplayControl::Reading ReplayControl::take(int32_t) {
+    if (m_stream)
+        return Reading{m_stream->newest(), 0};
     if (!m_failure.isEmpty())
         throw DeviceError(m_failure);
     return Reading{m_current, 0};

@@ -11,13 +11,19 @@
 // the file again. One channel, whose one range is the smallest of 1, 2 or 5
 // times a power of ten volts either side that holds every sample. Opening
 // reads the whole file once, so that a damaged one is refused at once.
+// With rate=HZ or time_column=N (and speed=K) the file plays as a stream at
+// its own rate instead (ReplayStream); readings then show its newest scan.
 #include "common/SampleReader.h"
 #include "devices/ConverterControl.h"
+#include "devices/ReplayStream.h"
 
 #include <QString>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+
+class AddressOptions;
+class MillisecondClock;
 
 class ReplayControl final : public ConverterControl {
 public:
@@ -25,16 +31,23 @@ public:
         QString path;
         int column = 0; // 0: the whole line is the value
         bool loop = false;
+        double rate = 0.0;     // scans per second of a stream; 0: none, or the time column's
+        int timeColumn = 0;    // the field with the times in seconds (a stream)
+        double timeUnit = 1.0; // seconds per unit of the time column (time_unit=s|ms)
+        double speed = 1.0;    // a stream plays this many times faster than real time
+        bool streams() const { return rate > 0.0 || timeColumn > 0; }
     };
     // The text after "replay:"; throws DeviceError naming the wrong part.
     static Options parse(const QString& text);
 
-    explicit ReplayControl(Options options);
+    // The clock paces a stream and must outlive the control.
+    ReplayControl(const MillisecondClock& clock, Options options);
     ~ReplayControl() override;
     ReplayControl(const ReplayControl&) = delete;
     ReplayControl& operator=(const ReplayControl&) = delete;
 
     void beginTick(int32_t countedChannel) override;
+    ScanStream* scanStream() override { return m_stream.get(); }
     // The index of the sample now played, from 0.
     int64_t position() const { return m_position; }
 
@@ -44,12 +57,15 @@ protected:
     Reading take(int32_t channel) override;
 
 private:
+    static void parseStream(const AddressOptions& options, Options& parsed);
+    Found openStream(Found found);
     SampleReader::Options readerOptions() const;
     std::FILE* openFile() const;
     void startAgain();
     void advance();
     void stop(const QString& why);
 
+    const MillisecondClock& m_clock;
     Options m_options;
     QString m_name; // the file name without its folder, for messages
     std::FILE* m_file = nullptr;
@@ -59,4 +75,5 @@ private:
     bool m_started = false;
     float m_current = 0.0f;
     QString m_failure; // why readings fail now; empty while playing
+    std::unique_ptr<ReplayStream> m_stream;
 };

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -306,6 +307,64 @@ TEST_F(Program, TheConverterIsChosenFromTheCommandLine) {
     ASSERT_TRUE(waitFor(counting, output, "Count 2 ").hasMatch()) << output.toStdString();
     EXPECT_TRUE(run({"--converter", "(none)"}, 2).contains("end it before choosing"));
     stop(counting);
+}
+
+// A history replayed at its own rate and faster than real time counts
+// exactly what the offline counter counts at that rate: the count, the extrema
+// of the unfinished cycle and every trigger (a delayed voltage crossing, whose
+// delay follows the converter's clock) at its cycle.
+TEST_F(Program, AReplayAtItsRateCountsAsTheOfflineCounterAtThatRate) {
+    QByteArray signal;
+    for (int i = 0; i < 30000; ++i) {
+        const double swing = 0.4 + 1.2 * std::fabs(std::sin(i / 700.0));
+        signal += i % 1001 == 7 ? QByteArray("nan")
+                                : QByteArray::number(swing * std::sin(i * 2 * M_PI / 41), 'f', 4);
+        signal += '\n';
+    }
+    writeFile(path("signal.txt"), signal);
+    writeSettings("[HARDWARE]\nA/D-Converter=Recorded signal (replay)\nDevice=replay:" +
+                  path("signal.txt").toUtf8() +
+                  "?rate=500&speed=20\n[Cyclomarkator]\nValue=5\nPeriodizitaet=2\n[Trigger]\n"
+                  "ADthreshold=0.9\nHysterese=0.25\nSource=2\nTrigDelay=30\n[Profile]\n"
+                  "Profiles=1\n0To=40\n0N=2\n6N=5\n");
+    QProcess offline;
+    offline.start(COUNT_TOOL_PATH, {"--settings", settingsPath(), "--rate", "500", "--gaps", "skip",
+                                    path("signal.txt")});
+    ASSERT_TRUE(offline.waitForFinished(30000));
+    const QString counted = QString::fromUtf8(offline.readAllStandardOutput());
+    const QRegularExpressionMatch summary =
+        QRegularExpression(" count=(\\d+) minor=(\\d+) triggers=(\\d+)").match(counted);
+    ASSERT_TRUE(summary.hasMatch()) << counted.toStdString();
+    QList<int> triggers;
+    for (const auto& match : QRegularExpression("trigger .* cycle=(\\d+)").globalMatch(counted))
+        triggers << match.captured(1).toInt();
+    EXPECT_EQ(triggers.size(), summary.captured(3).toInt());
+    EXPECT_GT(triggers.size(), 20);
+
+    QProcess replay;
+    start(replay, {"--test-clock-rate", "2", "--test-tick-ms", "20"});
+    QString output;
+    ASSERT_TRUE(
+        waitFor(replay, output, "does not answer: signal.txt ended after 29970 samples", 120000)
+            .hasMatch())
+        << output.toStdString();
+    // A delayed trigger is raised a little after the tick that found it due
+    // (maybe after one found in the next tick); the first title is the flag
+    // cleared at the start.
+    const QRegularExpression title("Title: Trigger \\((\\d+)\\)");
+    QList<int> raised;
+    for (QDeadlineTimer deadline(5000); raised.size() <= triggers.size() && !deadline.hasExpired();
+         replay.waitForReadyRead(100)) {
+        output += QString::fromUtf8(replay.readAllStandardOutput());
+        raised.clear();
+        for (const auto& match : title.globalMatch(output))
+            raised << match.captured(1).toInt();
+    }
+    stop(replay);
+    std::sort(raised.begin(), raised.end());
+    EXPECT_FALSE(output.contains("were lost")) << output.toStdString();
+    EXPECT_EQ(std::tuple(saved(), saved("Cyclomarkator", "Value2"), raised.mid(1)),
+              std::tuple(summary.captured(1).toInt(), summary.captured(2).toInt(), triggers));
 }
 
 // Output never stops the counting: a reader that stops reading (a pipe of

@@ -72,6 +72,10 @@ TEST(OfflineCounter, BadFlagsAreRefusedAndFlagsOverrideTheSettingsFile) {
         {{"--plot", "p.png", "--from", "-3"}, "--from"},
         {{"--plot", "p.png", "--from", "1000", "--to", "39s"}, "after"},
         {{"--from", "12.5s"}, "is for --plot"},
+        {{"--rate", "0"}, "--rate"},
+        {{"--rate", "2e6"}, "--rate"},
+        {{"--rate", "500", "--interval-ms", "5"}, "--rate excludes"},
+        {{"--column", "2", "--time-column", "1", "--rate", "5"}, "--rate excludes"},
     };
     for (const auto& [arguments, reason] : cases) {
         CountOptions options;
