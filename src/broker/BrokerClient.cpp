@@ -85,8 +85,10 @@ void BrokerClient::start(const QString& willTopic) {
     configure(willTopic);
     const int rc = mosquitto_connect_async(m_mosq, m_settings.host.toUtf8().constData(),
                                            m_settings.port, m_options.keepAliveS);
-    // A broker that is down now is tried again by the library's thread.
-    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_ERRNO && rc != MOSQ_ERR_EAI)
+    // A broker that is down or refuses the handshake now is tried again by
+    // the library's thread (the library's log says why); only settings it
+    // cannot take end here.
+    if (rc == MOSQ_ERR_INVAL)
         return say(QStringLiteral("connect"),
                    QStringLiteral("MQTT: cannot connect to %1: %2.")
                        .arg(name(), libraryText(mosquitto_strerror(rc))));
