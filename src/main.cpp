@@ -1,6 +1,7 @@
 // Start-up of Cyclomarkator: the command line, one copy per rig, the program
 // folder, the settings, then the main window (or, with --headless, the same
 // counting without any window).
+#include "broker/BrokerPublisher.h"
 #include "platform/MillisecondClock.h"
 #include "platform/Prompts.h"
 #include "platform/UnixSignalWatcher.h"
@@ -170,6 +171,11 @@ int main(int argc, char** argv) {
     session.setLink(line.linkName.isEmpty() ? LinkProtocol::programServiceName(baseName)
                                             : LinkProtocol::serviceNameFor(line.linkName),
                     LinkProtocol::sessionBusAddress());
+    // The rig on the lab's broker, when its [MQTT] section names one; by
+    // default it is called as its service (the link's name) or its folder.
+    const auto publisher = BrokerPublisher::attach(
+        session, clock,
+        line.linkName.isEmpty() ? QFileInfo(environment.folder.folder).fileName() : line.linkName);
     if (line.headless)
         return runHeadless(*app, session, signalWatcher);
     return runWindow(session, *prompts, signalWatcher);

@@ -8,6 +8,7 @@
 #include "platform/Prompts.h"
 #include "session/LinkServer.h"
 #include "session/MainView.h"
+#include "session/RunFollower.h"
 
 #include <QFileInfo>
 
@@ -146,6 +147,8 @@ void CounterSession::start() {
         m_captions.chosenChannel = [this] { return m_state.ADChannel; };
         m_link->start();
     }
+    if (m_follower)
+        m_follower->runStarted();
 }
 
 // A first start counts nothing until a converter is chosen; the status line
@@ -248,6 +251,8 @@ void CounterSession::Form_Unload(const GeneralSettings& window) {
     // anything after the last save.
     if (m_link)
         m_link->shutdown();
+    if (m_follower)
+        m_follower->runEnding();
     // A trigger that fell due must still reach the flag file.
     m_scheduler.flush();
     m_exchange.ADCFile_close();
@@ -289,6 +294,18 @@ QString CounterSession::versionMessage() const {
 void CounterSession::setLink(const QString& serviceName, const QString& busAddress) {
     m_linkServiceName = serviceName;
     m_linkBusAddress = busAddress;
+}
+
+void CounterSession::reportProblem(const QString& text) {
+    if (m_view)
+        m_view->reportProblem(text);
+    else
+        m_problems.reportProblem(text);
+}
+
+void CounterSession::reportRecovery(const QString& text) {
+    if (m_view)
+        m_view->reportRecovery(text);
 }
 
 // The link's view of the program.

@@ -29,6 +29,7 @@ class LinkServer;
 class MainView;
 class MillisecondClock;
 class Prompts;
+class RunFollower;
 
 // The main window's own keys in "General"; positions in twips.
 struct GeneralSettings {
@@ -111,6 +112,19 @@ public:
     void setLink(const QString& serviceName, const QString& busAddress);
     // The link on the session bus once start() has run, else null.
     LinkServer* link() { return m_link.get(); }
+    // Someone who follows the run (the broker client); set before Form_Load,
+    // must outlive the session's run.
+    void setFollower(RunFollower* follower) {
+        m_follower = follower;
+        m_captions.follower = follower;
+    }
+    // A count set from outside, as the link sets it: saved before it is
+    // shown; false (and the count unchanged) when it could not be saved or
+    // the run is over.
+    bool setCountFromOutside(int32_t count) { return linkSetCount(count); }
+    // Says a problem, or its end, on the status line (and stderr headless).
+    void reportProblem(const QString& text);
+    void reportRecovery(const QString& text);
 
     // "V1.2.17": the count label until the count is shown.
     static QString versionLabel();
@@ -156,6 +170,7 @@ private:
     QString m_linkServiceName;
     QString m_linkBusAddress;
     std::unique_ptr<LinkServer> m_link;
+    RunFollower* m_follower = nullptr;
     QtTriggerScheduler m_scheduler;
     XtRecorderModel m_recorder;
     std::unique_ptr<CounterCore> m_core;

@@ -46,6 +46,8 @@ void LinkCaptions::keep(const QString& control, const QString& text) {
 
 void LinkCaptions::setCountText(const QString& text) {
     keep(LinkProtocol::CountItem, text);
+    if (follower)
+        follower->countShown(text);
     m_view->setCountText(text);
 }
 
@@ -61,6 +63,8 @@ void LinkCaptions::setExtremaPerCycleText(const QString& text) {
 
 void LinkCaptions::setVoltageText(const QString& text, bool red) {
     keep(LinkProtocol::VoltageItem, text);
+    if (follower)
+        follower->voltageShown(text);
     m_view->setVoltageText(text, red);
 }
 
@@ -76,16 +80,22 @@ void LinkCaptions::setEventsText(const QString& text) {
 
 void LinkCaptions::setTriggerLabel(const QString& text) {
     keep(LinkProtocol::TriggerItem, text);
+    if (follower)
+        follower->triggerShown(text);
     m_view->setTriggerLabel(text);
 }
 
 void LinkCaptions::reportProblem(const QString& text) {
     keep(QStringLiteral("Label_Status"), text);
+    if (follower)
+        follower->statusReported(text, true);
     m_view->reportProblem(text);
 }
 
 void LinkCaptions::reportRecovery(const QString& text) {
     keep(QStringLiteral("Label_Status"), text);
+    if (follower)
+        follower->statusReported(text, false);
     m_view->reportRecovery(text);
 }
 

@@ -5,6 +5,7 @@
 // on unchanged. So the link's items are the very values the labels show.
 // Control names are matched regardless of case, as DDE item names were.
 #include "session/MainView.h"
+#include "session/RunFollower.h"
 
 #include <QHash>
 #include <functional>
@@ -23,6 +24,8 @@ public:
     std::function<int()> chosenChannel;
     // Another channel was chosen: the channel list's caption changed.
     void channelChosen();
+    // Told the count, voltage, trigger and status as they are shown; may be null.
+    RunFollower* follower = nullptr;
 
     void setCountText(const QString& text) override;
     void setMinorCountText(const QString& text) override;

@@ -24,6 +24,8 @@ public:
     QString refusal;
 
     static LinkCommand parseExecute(const QString& text);
+    // The value of "AD_GET_CYCLOMARKATOR = value" alone: SetCount or Refused.
+    static LinkCommand parseCount(const QString& valueText) { return countFrom(valueText); }
     // The word poked into Label_AD_cmd; blanks around it and case do not matter.
     static Poke pokeWord(const QString& text);
 
