@@ -64,13 +64,13 @@ page_exit_codes() { page_tags "$1" "EXIT STATUS" | awk '{ print $2 }' | sort -u 
 
 files() {
   local expected=(
-    bin/cyclomarkator bin/cyclomarkator-count bin/cyclomarkator-link
+    bin/cyclomarkator bin/cyclomarkator-count bin/cyclomarkator-link bin/cyclomarkator-lab
     "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$id.svg"
     share/man/man1/cyclomarkator.1.gz share/man/man1/cyclomarkator-count.1.gz
-    share/man/man1/cyclomarkator-link.1.gz
+    share/man/man1/cyclomarkator-link.1.gz share/man/man1/cyclomarkator-lab.1.gz
     share/doc/cyclomarkator/copyright share/doc/cyclomarkator/changelog.gz
-    "lib/systemd/user/cyclomarkator@.service")
+    "lib/systemd/user/cyclomarkator@.service" lib/systemd/user/cyclomarkator-lab.service)
   for size in 16 22 24 32 48 64 128 256; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
     check "the ${size} px icon is ${size}x${size}" \
@@ -110,19 +110,20 @@ files() {
     # An instance as systemd would load it; `man` finds the page it names in
     # the prefix. No systemd runs here, so the unit is verified, not started.
     mkdir -p "$work/units" "$work/runtime"
-    cp "$unit" "$work/units/"
+    cp "$unit" "$prefix/lib/systemd/user/cyclomarkator-lab.service" "$work/units/"
     local said man=--man=yes
     command -v man >/dev/null || man=--man=no
     said=$(cd "$work/units" && XDG_RUNTIME_DIR=$work/runtime MANPATH=$prefix/share/man \
-      systemd-analyze verify --user "$man" "$work/units/cyclomarkator@rig1.service" 2>&1) ||
+      systemd-analyze verify --user "$man" "$work/units/cyclomarkator@rig1.service" \
+        "$work/units/cyclomarkator-lab.service" 2>&1) ||
       said+=" (exit $?)"
-    same "systemd-analyze verify of an instance says nothing" "" "$said"
+    same "systemd-analyze verify of a rig's instance and the lab page's unit says nothing" "" "$said"
   else
     echo "SKIP: systemd-analyze is not installed"
   fi
 
   local program
-  for program in cyclomarkator cyclomarkator-count cyclomarkator-link; do
+  for program in cyclomarkator cyclomarkator-count cyclomarkator-link cyclomarkator-lab; do
     same "$program: --help and the manual page list the same options" \
       "$(help_options "$prefix/bin/$program")" "$(page_options "$program")"
     same "$program: --help and the manual page list the same exit codes" \
@@ -131,6 +132,9 @@ files() {
   same "cyclomarkator-link: --help and the manual page list the same commands" \
     "$(help_commands "$prefix/bin/cyclomarkator-link")" "$(page_commands cyclomarkator-link)"
   same "exit codes are listed" "0 1 2 3" "$(page_exit_codes cyclomarkator)"
+  check "the lab page's unit starts the installed program" \
+    grep -qF "ExecStart=$prefix/bin/cyclomarkator-lab --broker \${BROKER} \$LAB_OPTIONS" \
+    "$prefix/lib/systemd/user/cyclomarkator-lab.service"
 }
 
 # expect_exit CODE MESSAGE DESCRIPTION COMMAND...: COMMAND ends with CODE
