@@ -23,7 +23,8 @@ struct ExtremumEvent {
     float value = 0.0f; // the peak's voltage
     bool maximum = false;
     bool counted = false;
-    int32_t cycle = 0; // CycleCount after it
+    bool completed = false; // ... and completed a stress cycle
+    int32_t cycle = 0;      // CycleCount after it
 };
 
 struct TriggerEvent {
@@ -61,7 +62,9 @@ public:
         return static_cast<double>(index) * m_intervalMs / 1000.0;
     }
     // The closing summary line; every event line is written out before it.
-    void finish(int64_t headerLines, int64_t gaps);
+    // `textTail` (" key=value ...") or `jsonTail` (",\"key\":...") is added to it.
+    void finish(int64_t headerLines, int64_t gaps, const std::string& textTail = {},
+                const std::string& jsonTail = {});
 
     const CountingState& state() const { return m_state; }
     int64_t extremaCounted() const { return m_extrema; }

@@ -159,9 +159,9 @@ bool SpecimenWatch::breaks(Run& run, bool enabled, bool broken, const CycleRecor
         run.first = record;
     if (run.length < m_settings.confirmCycles)
         return false;
-    m_state.failure = {true,           run.first.number, criterion,
-                       run.first.peak, run.first.valley, run.first.amplitude,
-                       record.number};
+    m_state.failure = {true,           run.first.number,    criterion,
+                       run.first.peak, run.first.valley,    run.first.amplitude,
+                       record.number,  run.first.endSeconds};
     events.bits |= WatchEvents::FailureConfirmed;
     return true;
 }

@@ -129,6 +129,7 @@ WatchFailure loadFailure(const ProfileReader& file, QStringList& problems) {
     f.cycle = f.confirmedCycle = -1;
     quiet.whole("FailedAt", 0, Int32Max, f.cycle);
     quiet.whole("FailedConfirmedAt", 0, Int32Max, f.confirmedCycle);
+    quiet.number("FailedTime", -1e12, true, 1e12, f.seconds);
     const QString name = quiet.text("FailedCriterion").value_or(QString());
     f.criterion = criterionFromName(name.toLatin1().constData());
     if (f.criterion == WatchCriterion::None)
@@ -199,6 +200,7 @@ void WatchSettingsFile::write(ProfileFile& file, const WatchFileContents& c,
                                        .arg(single(f.peak), single(f.valley), single(f.amplitude))
                                  : QString());
     put("FailedConfirmedAt", f.failed ? QString::number(f.confirmedCycle) : QString());
+    put("FailedTime", f.failed ? QString::number(f.seconds, 'f', 3) : QString());
     put("OnFailure", c.commands.onFailure);
     put("OnStall", c.commands.onStall);
     put("CommandTimeout", QString::number(c.commands.timeoutSeconds));

@@ -12,6 +12,7 @@
 //   ReferenceTo (cycles), ReferenceTaken (seconds since the epoch, UTC),
 //   FailedAt (N_f), FailedCriterion (amplitude|peak|valley), FailedValues
 //   ("peak; valley; amplitude" of cycle N_f), FailedConfirmedAt (cycle),
+//   FailedTime (seconds since the epoch, UTC, when cycle N_f ended),
 //   OnFailure, OnStall (commands; values are cut at 255 characters like every
 //   value of the file), CommandTimeout (seconds, 1..86400, default 60).
 // An empty ReferenceAmplitude or FailedAt means none.

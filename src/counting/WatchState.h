@@ -59,6 +59,7 @@ struct WatchFailure {
     float valley = 0.0f;
     float amplitude = 0.0f;
     int32_t confirmedCycle = 0; // the M-th cycle, where it was confirmed
+    double seconds = 0;         // when cycle N_f ended, on the caller's clock
     bool operator==(const WatchFailure&) const = default;
 };
 
