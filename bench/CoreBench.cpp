@@ -120,8 +120,9 @@ void WatchPerCycle(benchmark::State& bench) {
         recorder.extremum(-1.0f + noise[i++ & 4095], false);
         watch.tick(seconds + 0.25, true);
         recorder.extremum(1.0f + noise[i++ & 4095], true);
+        ++cycle;
         benchmark::DoNotOptimize(
-            watch.cycle(recorder.cycleCompleted(++cycle, int64_t{cycle} * 20, seconds + 0.25)));
+            watch.cycle(recorder.cycleCompleted(cycle, int64_t{cycle} * 20, seconds + 0.25)));
     }
     if (watch.state().failure.failed)
         bench.SkipWithError("a steady signal failed");
