@@ -74,7 +74,7 @@ void OfflineCounter::process(const float* values, const double* times, size_t co
                 static_cast<int64_t>(std::llround(times[i] * m_secondsPerUnit * 1000.0));
             return static_cast<int32_t>(static_cast<uint32_t>(ms));
         };
-        if (m_observers.empty())
+        if (!m_peaksWanted)
             steps.run(values, 1, count, timeOf, onEvent);
         else
             steps.run(values, 1, count, timeOf, onEvent,
@@ -87,7 +87,7 @@ void OfflineCounter::process(const float* values, const double* times, size_t co
         const auto timeOf = [clock, interval](size_t i) {
             return static_cast<int32_t>(clock + static_cast<uint32_t>(i) * interval);
         };
-        if (m_observers.empty())
+        if (!m_peaksWanted)
             steps.run(values, 1, count, timeOf, onEvent);
         else
             steps.run(values, 1, count, timeOf, onEvent,

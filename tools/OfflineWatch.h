@@ -29,6 +29,7 @@ public:
     void addSamples(const double* times, size_t count, int64_t firstIndex);
     void extremum(const ExtremumEvent& event) override;
     void trigger(const TriggerEvent&) override {}
+    bool wantsPeaks() const override { return false; }
     // The end of the history: a last tick at its last sample.
     void finish();
 
