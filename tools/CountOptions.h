@@ -4,6 +4,7 @@
 // overridden by flags). Every bad flag or value gives a clear message.
 #include "common/SampleReader.h"
 #include "counting/CountingState.h"
+#include "counting/WatchState.h"
 
 #include <QSize>
 #include <QString>
@@ -30,6 +31,8 @@ struct CountOptions {
     QString summaryJsonPath; // empty: no summary file
     bool help = false;
     CountingState state;
+    bool watch = false; // --watch: the specimen watch runs over the history
+    WatchSettings watchSettings;
 };
 
 // Parses `arguments` (without the program name). False with `error` filled on

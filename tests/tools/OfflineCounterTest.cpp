@@ -72,6 +72,11 @@ TEST(OfflineCounter, BadFlagsAreRefusedAndFlagsOverrideTheSettingsFile) {
         {{"--plot", "p.png", "--from", "-3"}, "--from"},
         {{"--plot", "p.png", "--from", "1000", "--to", "39s"}, "after"},
         {{"--from", "12.5s"}, "is for --plot"},
+        {{"--watch", "--drop", "100"}, "--drop"},
+        {{"--watch", "--band", "0"}, "--band"},
+        {{"--watch", "--confirm", "0"}, "--confirm"},
+        {{"--watch", "--stall-seconds", "-1"}, "--stall-seconds"},
+        {{"--settle", "5"}, "is for --watch"},
     };
     for (const auto& [arguments, reason] : cases) {
         CountOptions options;
