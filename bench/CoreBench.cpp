@@ -6,8 +6,10 @@
 #include "counting/CoreView.h"
 #include "counting/CounterCore.h"
 #include "counting/CountingEngine.h"
+#include "counting/CycleRecorder.h"
 #include "counting/ScanCounting.h"
 #include "counting/SettingsFile.h"
+#include "counting/SpecimenWatch.h"
 #include "counting/TriggerFile.h"
 #include "platform/MillisecondClock.h"
 #include "platform/Prompts.h"
@@ -162,6 +164,37 @@ void StreamTick800Scans(benchmark::State& bench) {
     bench.counters["cycles"] = state.CycleCount;
 }
 BENCHMARK(StreamTick800Scans)->Arg(0)->Arg(1)->ArgName("whole")->Unit(benchmark::kMicrosecond);
+// What the specimen watch adds to one counted cycle: two confirmed extrema
+// into the cycle record, the record into the watch, a tick at each extremum
+// (as the offline counter calls them), over a steady signal with 1 % noise.
+void WatchPerCycle(benchmark::State& bench) {
+    std::vector<float> noise(4096);
+    uint32_t seed = 1;
+    for (float& n : noise) {
+        seed = seed * 1664525u + 1013904223u;
+        n = static_cast<float>((seed >> 8) / double(1 << 24) * 0.02 - 0.01);
+    }
+    WatchSettings settings;
+    settings.armed = true;
+    SpecimenWatch watch(settings);
+    CycleRecorder recorder;
+    int32_t cycle = 0;
+    size_t i = 0;
+    for (auto _ : bench) {
+        const double seconds = cycle * 0.5;
+        watch.tick(seconds, true);
+        recorder.extremum(-1.0f + noise[i++ & 4095], false);
+        watch.tick(seconds + 0.25, true);
+        recorder.extremum(1.0f + noise[i++ & 4095], true);
+        ++cycle;
+        benchmark::DoNotOptimize(
+            watch.cycle(recorder.cycleCompleted(cycle, int64_t{cycle} * 20, seconds + 0.25)));
+    }
+    if (watch.state().failure.failed)
+        bench.SkipWithError("a steady signal failed");
+    bench.SetItemsProcessed(bench.iterations());
+}
+BENCHMARK(WatchPerCycle);
 } // namespace
 
 BENCHMARK_MAIN();

@@ -156,6 +156,34 @@ bool applyReportFlag(const QString& flag, const QString& value, CountOptions& o,
     return true;
 }
 
+// A percentage above 0 and below `below`, or "off" for a criterion not checked.
+bool toPercent(const QString& value, double below, bool& enabled, double& percent) {
+    enabled = value != u"off";
+    return !enabled || (toNumber(value, percent) && percent > 0 && percent < below);
+}
+
+// The specimen watch; false when `flag` is none of its settings.
+bool applyWatchFlag(const QString& flag, const QString& value, WatchSettings& w, bool& ok) {
+    if (flag == u"--settle") {
+        ok = toInt(value, 0, WatchSettings::MaxSettlingCycles, w.settlingCycles);
+    } else if (flag == u"--reference-cycles") {
+        ok = toInt(value, 1, WatchSettings::MaxReferenceCycles, w.referenceCycles);
+    } else if (flag == u"--drop") {
+        ok = toPercent(value, 100, w.amplitudeCheck, w.amplitudeDropPercent);
+    } else if (flag == u"--band") {
+        ok = toPercent(value, WatchSettings::MaxBandPercent + 1e-9, w.peakCheck, w.bandPercent);
+        w.valleyCheck = w.peakCheck;
+    } else if (flag == u"--confirm") {
+        ok = toInt(value, 1, WatchSettings::MaxConfirmCycles, w.confirmCycles);
+    } else if (flag == u"--stall-seconds") {
+        ok = toNumber(value, w.stallSeconds) && w.stallSeconds >= 0 &&
+             w.stallSeconds <= WatchSettings::MaxStallSeconds;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QString& error) {
     CountingState& s = o.state;
     const int32_t max = std::numeric_limits<int32_t>::max();
@@ -191,7 +219,8 @@ bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QStri
         ok = toInt(value, 1, 86400000, o.intervalMs);
     } else if (flag == u"--rate") {
         ok = toNumber(value, o.rate) && o.rate > 0.0 && o.rate <= 1e6;
-    } else if (!applyReaderFlag(flag, value, o, ok) && !applyReportFlag(flag, value, o, ok)) {
+    } else if (!applyReaderFlag(flag, value, o, ok) && !applyReportFlag(flag, value, o, ok) &&
+               !applyWatchFlag(flag, value, o.watchSettings, ok)) {
         error = QStringLiteral("Unknown option %1 (see --help)").arg(flag);
         return false;
     }
@@ -232,6 +261,11 @@ bool checkCombination(const QStringList& seen, const CountOptions& o, QString& e
     if (o.from.unit != PlotBound::Unit::None && o.to.unit != PlotBound::Unit::None && comparable &&
         !(seconds(o.to) > seconds(o.from)))
         error = QStringLiteral("--to must lie after --from");
+    for (const char* flag :
+         {"--settle", "--reference-cycles", "--drop", "--band", "--confirm", "--stall-seconds"}) {
+        if (given(flag) && !o.watch)
+            error = QStringLiteral("%1 is for --watch").arg(QLatin1String(flag));
+    }
     if (given("--interval-ms") && given("--time-column"))
         error = QStringLiteral("--interval-ms and --time-column exclude each other: the times "
                                "come from the file");
@@ -261,6 +295,8 @@ bool parseCountOptions(const QStringList& arguments, CountOptions& options, QStr
             options.help = true;
         } else if (argument == u"--json") {
             options.json = true;
+        } else if (argument == u"--watch") {
+            options.watch = options.watchSettings.armed = true;
         } else if (argument == u"--settings") {
             ++i;
         } else if (argument.startsWith(u"--")) {
@@ -328,6 +364,18 @@ QString countUsage() {
         "  --from T, --to T         the picture shows only this stretch: 12.5s is a time,\n"
         "                           a plain integer a sample index (the count runs over all)\n"
         "  --summary-json FILE      counts, triggers, extrema, signal range and settings\n"
+        "Specimen watch:\n"
+        "  --watch                  judge every counted cycle: a reference after the\n"
+        "                           settling cycles, N_f when the specimen fails, stalls\n"
+        "  --settle N               settling cycles before the reference (default 100)\n"
+        "  --reference-cycles N     cycles the reference is the mean of (default 50)\n"
+        "  --drop X|off             failure: amplitude below (100 - X) % of the reference\n"
+        "                           (default 10)\n"
+        "  --band Y|off             failure: peak or valley more than Y % of the reference\n"
+        "                           amplitude from its reference value (default 20)\n"
+        "  --confirm M              consecutive failing cycles that confirm it (default 3)\n"
+        "  --stall-seconds T        no cycle for T s is a stall (default 0: the larger of\n"
+        "                           10 s and 20 median cycle times)\n"
         "  --help                   print this text\n\n"
         "Exit codes: 0 done, 1 bad input data (the samples before it are counted and the\n"
         "summary is printed; no picture or summary file is written), 2 bad command line or a\n"

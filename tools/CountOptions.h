@@ -4,6 +4,7 @@
 // overridden by flags). Every bad flag or value gives a clear message.
 #include "common/SampleReader.h"
 #include "counting/CountingState.h"
+#include "counting/WatchState.h"
 
 #include <QSize>
 #include <QString>
@@ -34,6 +35,9 @@ struct CountOptions {
 
     // Seconds between samples without a time column.
     double sampleSeconds() const { return rate > 0.0 ? 1.0 / rate : intervalMs / 1000.0; }
+
+    bool watch = false; // --watch: the specimen watch runs over the history
+    WatchSettings watchSettings;
 };
 
 // Parses `arguments` (without the program name). False with `error` filled on

@@ -1,6 +1,7 @@
 #include "CountRun.h"
 
 #include "OfflineCounter.h"
+#include "OfflineWatch.h"
 #include "PlotReport.h"
 #include "Progress.h"
 #include "SummaryJson.h"
@@ -8,6 +9,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 
 #include <cerrno>
 #include <cstring>
@@ -52,16 +54,21 @@ std::FILE* openInput(const QString& path) {
 // The picture and the summary file, created before the count starts so that
 // a bad output path is known at once, not after an hour of reading.
 struct Reports {
+    std::unique_ptr<OfflineWatch> watch;
     std::unique_ptr<PlotReport> plot;
     std::unique_ptr<SummaryJson> summary;
 
     bool open(const CountOptions& options, OfflineCounter& counter) {
+        if (options.watch) {
+            watch = std::make_unique<OfflineWatch>(options);
+            counter.addObserver(watch.get());
+        }
         const QString name = fromStandardInput(options.inputPath)
                                  ? QStringLiteral("standard input")
                                  : QFileInfo(options.inputPath).fileName();
         QString error;
         if (!options.plotPath.isEmpty()) {
-            plot = std::make_unique<PlotReport>(options, name);
+            plot = std::make_unique<PlotReport>(options, name, watch.get());
             if (!plot->open(error)) {
                 complain(error);
                 return false;
@@ -69,7 +76,7 @@ struct Reports {
             counter.addObserver(plot.get());
         }
         if (!options.summaryJsonPath.isEmpty()) {
-            summary = std::make_unique<SummaryJson>(options, name);
+            summary = std::make_unique<SummaryJson>(options, name, watch.get());
             if (!summary->open(error)) {
                 complain(error);
                 return false;
@@ -80,6 +87,8 @@ struct Reports {
     }
 
     void add(const SampleReader::Batch& batch, int64_t firstIndex) {
+        if (watch)
+            watch->addSamples(batch.times, batch.size, firstIndex);
         if (plot)
             plot->addSamples(batch.values, batch.times, batch.size, firstIndex);
         if (summary)
@@ -129,7 +138,14 @@ int runCount(const CountOptions& options, std::FILE* out) {
         progress.update(reader.fileBytesRead(), counter.samples());
     }
     progress.done();
-    counter.finish(reader.headerLines(), reader.gaps());
+    if (reports.watch) {
+        reports.watch->finish();
+        const QByteArray json = QJsonDocument(reports.watch->json()).toJson(QJsonDocument::Compact);
+        counter.finish(reader.headerLines(), reader.gaps(), reports.watch->summaryText(),
+                       ",\"watch\":" + json.toStdString());
+    } else {
+        counter.finish(reader.headerLines(), reader.gaps());
+    }
     std::fflush(out);
     if (input != stdin)
         std::fclose(input);

@@ -57,7 +57,7 @@ void OfflineCounter::runSteps(const float* values, const double* times, size_t c
                               TimeOf&& timeOf, OnEvent&& onEvent) {
     SampleSteps steps(m_engine, m_tracker);
     const int64_t first = m_samples;
-    if (m_observers.empty())
+    if (!m_peaksWanted)
         steps.run(values, 1, count, timeOf, onEvent);
     else
         steps.run(values, 1, count, timeOf, onEvent, [&](size_t i) { movePeak(first, i, times); });
@@ -131,6 +131,7 @@ void OfflineCounter::tellExtremum(const SampleEvent& sample, double seconds) {
     event.value = sample.extreme;
     event.maximum = sample.maximum;
     event.counted = sample.result.extremumCounted;
+    event.completed = sample.result.cycleCompleted;
     event.cycle = m_state.CycleCount;
     for (CountObserver* observer : m_observers)
         observer->extremum(event);
@@ -185,7 +186,8 @@ void OfflineCounter::flush() {
     m_pending.clear();
 }
 
-void OfflineCounter::finish(int64_t headerLines, int64_t gaps) {
+void OfflineCounter::finish(int64_t headerLines, int64_t gaps, const std::string& textTail,
+                            const std::string& jsonTail) {
     flush();
     const int64_t cycles = int64_t{m_state.CycleCount} - m_startCount;
     if (m_format == Format::Json) {
@@ -193,9 +195,9 @@ void OfflineCounter::finish(int64_t headerLines, int64_t gaps) {
                      "{\"event\":\"summary\",\"samples\":%" PRId64 ",\"header_lines\":%" PRId64
                      ",\"gaps\":%" PRId64 ",\"extrema\":%" PRId64 ",\"cycles\":%" PRId64
                      ",\"cycle\":%" PRId32 ",\"minor\":%" PRId32 ",\"triggers\":%" PRId64
-                     ",\"next_trigger\":%" PRId32 "}\n",
+                     ",\"next_trigger\":%" PRId32 "%s}\n",
                      m_samples, headerLines, gaps, m_extrema, cycles, m_state.CycleCount,
-                     m_state.MinorCount, m_triggers, m_state.NextTriggerCount);
+                     m_state.MinorCount, m_triggers, m_state.NextTriggerCount, jsonTail.c_str());
         return;
     }
     std::fprintf(m_out,
@@ -207,5 +209,6 @@ void OfflineCounter::finish(int64_t headerLines, int64_t gaps) {
         std::fprintf(m_out, " header_lines=%" PRId64, headerLines);
     if (gaps > 0)
         std::fprintf(m_out, " gaps=%" PRId64, gaps);
+    std::fputs(textTail.c_str(), m_out);
     std::fputc('\n', m_out);
 }

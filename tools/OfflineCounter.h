@@ -23,7 +23,8 @@ struct ExtremumEvent {
     float value = 0.0f; // the peak's voltage
     bool maximum = false;
     bool counted = false;
-    int32_t cycle = 0; // CycleCount after it
+    bool completed = false; // ... and completed a stress cycle
+    int32_t cycle = 0;      // CycleCount after it
 };
 
 struct TriggerEvent {
@@ -39,6 +40,9 @@ public:
     virtual ~CountObserver() = default;
     virtual void extremum(const ExtremumEvent& event) = 0;
     virtual void trigger(const TriggerEvent& event) = 0;
+    // False when peakIndex and peakSeconds are not used: the sample loop then
+    // does not follow the running extreme, which saves time on every sample.
+    virtual bool wantsPeaks() const { return true; }
 };
 
 class OfflineCounter {
@@ -58,14 +62,19 @@ public:
     void process(const float* values, const double* times, size_t count);
     void process(float voltage) { process(&voltage, nullptr, 1); }
     // Not owned; must outlive the counter.
-    void addObserver(CountObserver* observer) { m_observers.push_back(observer); }
+    void addObserver(CountObserver* observer) {
+        m_observers.push_back(observer);
+        m_peaksWanted = m_peaksWanted || observer->wantsPeaks();
+    }
     // The time of sample `index` when the samples are `intervalMs` apart (or at the rate).
     double secondsAt(int64_t index) const {
         return m_rate > 0.0 ? static_cast<double>(index) / m_rate
                             : static_cast<double>(index) * m_intervalMs / 1000.0;
     }
     // The closing summary line; every event line is written out before it.
-    void finish(int64_t headerLines, int64_t gaps);
+    // `textTail` (" key=value ...") or `jsonTail` (",\"key\":...") is added to it.
+    void finish(int64_t headerLines, int64_t gaps, const std::string& textTail = {},
+                const std::string& jsonTail = {});
 
     const CountingState& state() const { return m_state; }
     int64_t extremaCounted() const { return m_extrema; }
@@ -98,6 +107,7 @@ private:
     int64_t m_extrema = 0;
     int64_t m_triggers = 0;
     std::vector<CountObserver*> m_observers;
+    bool m_peaksWanted = false;
     int64_t m_peakIndex = 0; // where the running extreme was reached
     double m_peakSeconds = 0.0;
 };

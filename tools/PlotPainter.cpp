@@ -360,6 +360,8 @@ void paintPlot(QPainter& painter, QSize size, const PlotPicture& picture) {
     paintCount(painter, frame);
     paintExtrema(painter, frame);
     paintTriggers(painter, frame, false);
+    if (picture.watch.shown)
+        paintWatchMarks(painter, frame.area, frame.x, frame.y, picture.watch);
     painter.restore();
     painter.setPen(QPen(Ink, 1));
     painter.drawRect(frame.area);

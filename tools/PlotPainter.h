@@ -6,6 +6,7 @@
 // Marks differ by shape and line style, not only by colour, so the picture
 // reads in black-and-white print. All geometry comes from PlotScale.
 #include "PlotColumns.h"
+#include "PlotWatchMarks.h"
 
 #include <QColor>
 #include <QSize>
@@ -31,6 +32,7 @@ struct PlotPicture {
     int32_t endCycle = 0;
     QString title;
     QString subtitle;
+    PlotWatchMarks watch;
 };
 
 void paintPlot(QPainter& painter, QSize size, const PlotPicture& picture);

@@ -1,5 +1,6 @@
 #include "PlotReport.h"
 
+#include "OfflineWatch.h"
 #include "PlotPainter.h"
 #include "PlotScale.h"
 #include "SaveWhole.h"
@@ -38,8 +39,8 @@ QString settingsLine(const CountOptions& o) {
 }
 } // namespace
 
-PlotReport::PlotReport(const CountOptions& options, const QString& title)
-    : m_options(options), m_title(title), m_subtitle(settingsLine(options)),
+PlotReport::PlotReport(const CountOptions& options, const QString& title, const OfflineWatch* watch)
+    : m_options(options), m_title(title), m_subtitle(settingsLine(options)), m_watch(watch),
       m_columns(PlotScale::plotArea(options.plotSize).width(),
                 options.state.CountMode != CountedExtrema::Minima),
       m_startCycle(options.state.CycleCount), m_endCycle(options.state.CycleCount) {
@@ -161,7 +162,33 @@ PlotPicture PlotReport::picture() const {
     picture.endCycle = m_endCycle;
     picture.title = m_title;
     picture.subtitle = m_subtitle;
+    picture.watch = watchMarks();
     return picture;
+}
+
+PlotWatchMarks PlotReport::watchMarks() const {
+    PlotWatchMarks marks;
+    if (!m_watch)
+        return marks;
+    marks.shown = true;
+    const WatchState& s = m_watch->state();
+    marks.reference = s.reference.taken;
+    marks.referenceX = s.reference.takenSeconds;
+    marks.peak = s.reference.peak;
+    marks.valley = s.reference.valley;
+    marks.referenceText = QStringLiteral("reference, cycles %1-%2: amplitude %3 V")
+                              .arg(s.reference.fromCycle)
+                              .arg(s.reference.toCycle)
+                              .arg(double(s.reference.amplitude), 0, 'g', 4);
+    marks.failed = s.failure.failed;
+    marks.failureX = s.failure.seconds;
+    marks.failureText = QStringLiteral("N_f = %1 (%2)")
+                            .arg(s.failure.cycle)
+                            .arg(QLatin1String(criterionName(s.failure.criterion)));
+    for (const OfflineWatch::Stall& stall : m_watch->stalls())
+        marks.stalls.emplace_back(stall.stalledSeconds,
+                                  stall.endedSeconds < 0 ? m_lastX : stall.endedSeconds);
+    return marks;
 }
 
 QImage PlotReport::render() const {

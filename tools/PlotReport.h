@@ -17,12 +17,15 @@
 #include <memory>
 #include <vector>
 
+class OfflineWatch;
 class QSaveFile;
 
 class PlotReport : public CountObserver {
 public:
-    // `title` names the input; the settings come from `options`.
-    PlotReport(const CountOptions& options, const QString& title);
+    // `title` names the input; the settings come from `options`. `watch`
+    // (not owned; null without --watch) adds its marks.
+    PlotReport(const CountOptions& options, const QString& title,
+               const OfflineWatch* watch = nullptr);
     ~PlotReport() override;
 
     // Creates the output file (not yet visible under its name).
@@ -38,6 +41,7 @@ public:
 
 private:
     PlotPicture picture() const;
+    PlotWatchMarks watchMarks() const;
     bool before(int64_t index, double seconds) const {
         return index < m_fromIndex || seconds < m_fromSeconds;
     }
@@ -50,6 +54,7 @@ private:
     CountOptions m_options;
     QString m_title;
     QString m_subtitle;
+    const OfflineWatch* m_watch;
     PlotColumns m_columns;
     std::unique_ptr<QSaveFile> m_file;
     bool m_windowed = false;

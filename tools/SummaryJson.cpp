@@ -1,5 +1,6 @@
 #include "SummaryJson.h"
 
+#include "OfflineWatch.h"
 #include "SaveWhole.h"
 
 #include <QJsonDocument>
@@ -44,8 +45,9 @@ QJsonObject settings(const CountOptions& o) {
 }
 } // namespace
 
-SummaryJson::SummaryJson(const CountOptions& options, const QString& inputName)
-    : m_options(options), m_inputName(inputName) {}
+SummaryJson::SummaryJson(const CountOptions& options, const QString& inputName,
+                         const OfflineWatch* watch)
+    : m_options(options), m_inputName(inputName), m_watch(watch) {}
 
 SummaryJson::~SummaryJson() = default;
 
@@ -99,21 +101,22 @@ QByteArray SummaryJson::text(const OfflineCounter& counter, int64_t headerLines,
                        {"max", decimal(m_max)},
                        {"first_time_s", m_firstTime},
                        {"last_time_s", m_lastTime}};
-    const QJsonObject json{
-        {"input", m_inputName},
-        {"format", formatName(m_options.reader.format)},
-        {"samples", double(counter.samples())},
-        {"header_lines", double(headerLines)},
-        {"gaps", double(gaps)},
-        {"cycles", double(int64_t{state.CycleCount} - m_options.state.CycleCount)},
-        {"cycle", state.CycleCount},
-        {"minor", state.MinorCount},
-        {"extrema_counted", double(counter.extremaCounted())},
-        {"triggers", double(counter.triggersFired())},
-        {"next_trigger", state.NextTriggerCount},
-        {"extrema", extrema},
-        {"signal", signal},
-        {"settings", settings(m_options)}};
+    QJsonObject json{{"input", m_inputName},
+                     {"format", formatName(m_options.reader.format)},
+                     {"samples", double(counter.samples())},
+                     {"header_lines", double(headerLines)},
+                     {"gaps", double(gaps)},
+                     {"cycles", double(int64_t{state.CycleCount} - m_options.state.CycleCount)},
+                     {"cycle", state.CycleCount},
+                     {"minor", state.MinorCount},
+                     {"extrema_counted", double(counter.extremaCounted())},
+                     {"triggers", double(counter.triggersFired())},
+                     {"next_trigger", state.NextTriggerCount},
+                     {"extrema", extrema},
+                     {"signal", signal},
+                     {"settings", settings(m_options)}};
+    if (m_watch)
+        json["watch"] = m_watch->json();
     return QJsonDocument(json).toJson(QJsonDocument::Indented);
 }
 

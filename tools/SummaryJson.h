@@ -11,11 +11,14 @@
 
 #include <memory>
 
+class OfflineWatch;
 class QSaveFile;
 
 class SummaryJson : public CountObserver {
 public:
-    SummaryJson(const CountOptions& options, const QString& inputName);
+    // `watch` (not owned; null without --watch) adds the object "watch".
+    SummaryJson(const CountOptions& options, const QString& inputName,
+                const OfflineWatch* watch = nullptr);
     ~SummaryJson() override;
 
     bool open(QString& error);
@@ -29,6 +32,7 @@ public:
 private:
     CountOptions m_options;
     QString m_inputName;
+    const OfflineWatch* m_watch;
     std::unique_ptr<QSaveFile> m_file;
     int64_t m_maximaReaching = 0; // maxima at or above the threshold
     int64_t m_maximaBelow = 0;

@@ -23,4 +23,6 @@ public:
     // A problem reported before is over (the A/D device answers again): the
     // status line says so in its good colour.
     virtual void reportRecovery(const QString& text) = 0;
+    // The specimen watch's one-line state ("taking reference 37/50"), when it changes.
+    virtual void setWatchText(const QString& text) { (void)text; }
 };

@@ -26,6 +26,10 @@ CounterCore::CounterCore(CountingState& state, Parts parts, std::function<QTime(
     if (!m_parts.scheduler)
         m_parts.scheduler = &m_immediate;
     m_parts.exchange.onServed = [this](bool served) { m_parts.view.setActivityLineServed(served); };
+    QStringList problems;
+    m_watch.load(m_parts.settings.file(), problems);
+    for (const QString& problem : problems)
+        m_parts.view.reportProblem(problem);
 }
 
 CounterCore::~CounterCore() {
@@ -58,6 +62,7 @@ void CounterCore::showCounters() {
     ShowExtremaPerCycle(m_state.ExtremaPerCycle);
     ShowEvents(m_state.ExtraEvents);
     UpdateNextTrigger();
+    showWatch(true);
 }
 
 bool CounterCore::resetCount() {
@@ -103,15 +108,29 @@ void CounterCore::selectChannel(int32_t channel) {
 
 bool CounterCore::changeCount(int32_t value) {
     const CountingState before = m_state;
+    const CoreWatch watchBefore = m_watch;
     m_state.CycleCount = std::max(value, 0);
     m_state.NextTriggerCount = CountingEngine::nextTriggerCount(m_state);
+    m_watch.countSet(m_state.CycleCount, sampleIndex());
     if (!SaveSettings()) {
         m_state = before;
+        m_watch = watchBefore;
         return false;
     }
     ShowNextTrigger(m_state.NextTriggerCount);
     SetCount(m_state.CycleCount);
+    showWatch(true);
     return true;
+}
+
+int64_t CounterCore::sampleIndex() const {
+    return m_parts.adc.scanStream() ? std::max<int64_t>(m_nextScan, 0) : m_ticks;
+}
+
+void CounterCore::applyWatch(const WatchSettings& settings, const WatchCommands& commands) {
+    m_watch.setSettings(settings, commands);
+    SaveSettings();
+    showWatch(true);
 }
 
 void CounterCore::Timer_Cyclomarkator_Timer() {
@@ -138,21 +157,30 @@ void CounterCore::Timer_Cyclomarkator_Timer() {
         now = m_parts.clock.timeGetTime();
         m_parts.view.setVoltageText(QStringLiteral("no A/D"), false);
     }
-    // A counted extremum is saved, then shown, before the trigger decision
-    // recomputes the next trigger.
-    StepResult result = m_engine.countSample(voltage, ready);
-    if (result.extremumCounted) {
-        SaveSettings();
-        showCountedExtremum(result);
-    }
     if (ready) {
         // The clock wraps; its steps do not.
         m_clockMs += static_cast<uint32_t>(now) - m_lastNow;
         m_lastNow = static_cast<uint32_t>(now);
         ++m_ticks;
-        if (result.cycleCompleted)
-            cycleCompleted(m_ticks, static_cast<double>(m_clockMs) / 1000.0);
     }
+    const double seconds = static_cast<double>(m_clockMs) / 1000.0;
+    // A counted extremum is saved, then shown, before the trigger decision
+    // recomputes the next trigger. The watch's news rides on the same save.
+    const int32_t direction = m_tracker.Direction;
+    const float extreme = m_tracker.TrackedExtreme;
+    StepResult result = m_engine.countSample(voltage, ready);
+    if (ready && m_tracker.Direction != direction)
+        m_watch.extremum(extreme, direction > 0);
+    if (ready && result.cycleCompleted)
+        m_watch.cycleCompleted(m_state.CycleCount, m_ticks, seconds);
+    m_watch.tick(seconds, ready);
+    if (result.extremumCounted || m_watch.pending())
+        SaveSettings();
+    if (result.extremumCounted)
+        showCountedExtremum(result);
+    showWatch();
+    if (ready && result.cycleCompleted)
+        cycleCompleted(m_ticks, seconds);
     m_engine.decideTrigger(voltage, now, result);
     if (result.nextTriggerChanged)
         ShowNextTrigger(m_state.NextTriggerCount);
@@ -211,16 +239,23 @@ void CounterCore::streamTick(ScanStream& stream) {
     }
     answeredAgain();
     takeLoss(m_scans);
-    const ScanTickResult result =
-        m_scanCounting.run(m_scans, m_state.ADChannel, rate, [this, rate](int64_t index) {
-            cycleCompleted(index, static_cast<double>(index) / rate);
-        });
-    if (result.extremaCounted > 0) {
+    const ScanTickResult result = m_scanCounting.run(
+        m_scans, m_state.ADChannel, rate,
+        [this, rate](int64_t index) {
+            const double seconds = static_cast<double>(index) / rate;
+            m_watch.cycleCompleted(m_state.CycleCount, index, seconds);
+            cycleCompleted(index, seconds);
+        },
+        [this](float extreme, bool maximum) { m_watch.extremum(extreme, maximum); });
+    m_watch.tick(static_cast<double>(result.lastIndex) / rate, true);
+    if (result.extremaCounted > 0 || m_watch.pending())
         SaveSettings();
+    if (result.extremaCounted > 0) {
         StepResult shown;
         shown.cycleCompleted = result.cycleCompleted;
         showCountedExtremum(shown);
     }
+    showWatch();
     if (result.nextTriggerChanged)
         ShowNextTrigger(m_state.NextTriggerCount);
     SampleRecord record = m_record;
@@ -270,6 +305,7 @@ QString CounterCore::interfaceName() const {
 
 // Told once when an episode starts; the tick keeps trying at its pace.
 void CounterCore::missReading(const QString& why) {
+    m_watch.tick(0.0, false);
     if (m_missedReadings++ > 0)
         return;
     m_parts.view.setVoltageText(QStringLiteral("-----"), false);
@@ -414,5 +450,10 @@ bool CounterCore::SaveSettings() {
         SettingsFile::writeSettings(file, m_state, m_parts.adc.interfaceName(), m_alwaysOnTop,
                                     m_locale);
         SettingsFile::writeDevice(file, m_parts.adc.deviceAddress());
+        m_watch.write(file, m_locale);
     });
+}
+
+void CounterCore::showWatch(bool always) {
+    m_watch.show(m_parts.view, m_parts.recorder, always);
 }

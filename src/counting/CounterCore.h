@@ -6,6 +6,7 @@
 // Every change of the count is saved before anything shows or publishes it.
 // The main window, the headless mode and the tests drive it and show what it
 // reports through CoreView. Everything it is given by reference must outlive it.
+#include "counting/CoreWatch.h"
 #include "counting/CountingEngine.h"
 #include "counting/CountingState.h"
 #include "counting/CycleSampling.h"
@@ -125,6 +126,11 @@ public:
     bool SignalTrigger(int32_t flag);
     bool SignalTrigger(int32_t flag, int32_t cycle);
 
+    // The specimen watch, loaded from [Watch] at construction.
+    const CoreWatch& watch() const { return m_watch; }
+    // New watch settings and commands, saved before they are shown.
+    void applyWatch(const WatchSettings& settings, const WatchCommands& commands);
+
     // Writes the settings file; a failure is reported by the store, once, and
     // the next save tries again.
     bool SaveSettings();
@@ -147,6 +153,8 @@ private:
     void stepActivityLine();
     void showCountedExtremum(const StepResult& result);
     void raiseTrigger(int32_t delayMs, int32_t dueCycle);
+    void showWatch(bool always = false);
+    int64_t sampleIndex() const;
 
     CountingState& m_state;
     ExtremumTracker m_tracker;
@@ -167,4 +175,5 @@ private:
     int64_t m_nextScan = -1; // the index the stream should deliver next
     int64_t m_lostScans = 0;
     bool m_losing = false; // the last tick lost scans
+    CoreWatch m_watch;
 };

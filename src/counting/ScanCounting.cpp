@@ -44,7 +44,8 @@ int32_t ScanCounting::remainingDelay(const DueTrigger& trigger, int64_t lastInde
 }
 
 ScanTickResult ScanCounting::run(const ScanBlock& block, int32_t channel, double rate,
-                                 const std::function<void(int64_t)>& onCycle) {
+                                 const std::function<void(int64_t)>& onCycle,
+                                 const std::function<void(float, bool)>& onConfirmed) {
     ScanTickResult result;
     result.scans = block.scans();
     if (result.scans <= 0 || channel < 0 || channel >= block.channels)
@@ -67,6 +68,8 @@ ScanTickResult ScanCounting::run(const ScanBlock& block, int32_t channel, double
         },
         [&](const SampleEvent& event) {
             const int64_t index = first + static_cast<int64_t>(event.offset);
+            if (event.confirmed && onConfirmed)
+                onConfirmed(event.extreme, event.maximum);
             if (event.result.extremumCounted)
                 ++result.extremaCounted;
             if (event.result.cycleCompleted) {

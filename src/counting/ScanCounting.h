@@ -45,9 +45,12 @@ public:
     // Runs every scan of `block` on `channel` (from 0, below block.channels),
     // at the block's own times where it has them.
     // The first scan ever stands for the reading taken at start-up.
-    // `onCycle(scanIndex)` is told of every completed stress cycle.
+    // `onCycle(scanIndex)` is told of every completed stress cycle, and
+    // `onConfirmed(extreme, maximum)` of every confirmed extreme, counted or
+    // not (before the cycle it completed).
     ScanTickResult run(const ScanBlock& block, int32_t channel, double rate,
-                       const std::function<void(int64_t scanIndex)>& onCycle = nullptr);
+                       const std::function<void(int64_t scanIndex)>& onCycle = nullptr,
+                       const std::function<void(float, bool)>& onConfirmed = nullptr);
 
     // The engine's millisecond clock at scan `index`: the converter's time,
     // wrapped to 32 bits like the program's tick.

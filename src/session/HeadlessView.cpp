@@ -47,6 +47,17 @@ void HeadlessView::setTestMode(bool on) {
     line(on ? QStringLiteral("Test mode on") : QStringLiteral("Test mode off"));
 }
 
+void HeadlessView::setWatchText(const QString& text) {
+    qsizetype end = 0;
+    while (end < text.size() && !text[end].isDigit() && text[end] != u'±')
+        ++end;
+    const QString kind = text.left(end);
+    if (kind == m_watchKind)
+        return;
+    m_watchKind = kind;
+    line(QStringLiteral("Watch: ") + text);
+}
+
 void HeadlessView::setLinkLamp(LinkLamp, const QString& toolTip) {
     if (toolTip == m_link)
         return;

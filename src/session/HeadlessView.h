@@ -33,6 +33,9 @@ public:
     void setStatus(const QString& text, std::optional<uint32_t>, std::optional<uint32_t>) override;
     void setChannelList(const QStringList&, int) override {}
     void setTestMode(bool on) override;
+    // Printed when the watch's state changes kind ("watching", "stalled
+    // since"), not at every new percentage or reference cycle.
+    void setWatchText(const QString& text) override;
 
     void setLinkLamp(LinkLamp lamp, const QString& toolTip) override;
     // Nothing to lock: headless, the program ends only by a signal or a client.
@@ -55,4 +58,5 @@ private:
     QString m_title;
     QString m_status;
     QString m_link;
+    QString m_watchKind;
 };

@@ -239,6 +239,10 @@ void Form_MainCyclomarkator::setEventsText(const QString& text) {
     m_controls->Label_TrigEvents->setText(text);
 }
 
+void Form_MainCyclomarkator::setWatchText(const QString& text) {
+    m_controls->Label_Watch->setText(QStringLiteral("Watch: ") + text);
+}
+
 void Form_MainCyclomarkator::setTriggerLabel(const QString& text) {
     m_controls->Label_AD_trigger->setText(text);
 }

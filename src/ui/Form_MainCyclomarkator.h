@@ -51,6 +51,7 @@ public:
     void setVoltageText(const QString& text, bool red) override;
     void setNextTriggerText(const QString& text) override;
     void setEventsText(const QString& text) override;
+    void setWatchText(const QString& text) override;
     void setTriggerLabel(const QString& text) override;
     void setTitle(const QString& text) override;
     void moveActivityLine(int32_t x1, int32_t x2) override;

@@ -56,6 +56,10 @@ MainWindowControls::MainWindowControls(QWidget* parent) : QWidget(parent) {
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
     column->addWidget(Line1);
+    Label_Watch = makeLabel(QStringLiteral("Label_Watch"), QStringLiteral("Watch: off"),
+                            QStringLiteral("The specimen watch: reference, failure (N_f), stall"));
+    Label_Watch->setMargin(2);
+    column->addWidget(Label_Watch);
     Label_Status = makeLabel(QStringLiteral("Label_Status"), QStringLiteral("Status"),
                              QStringLiteral("A/D interface and device messages"));
     Label_Status->setMargin(2);

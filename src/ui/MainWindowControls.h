@@ -36,6 +36,7 @@ public:
     QLabel* Label_AD_cmd = nullptr;
     QLabel* Label_AD_trigger = nullptr;
     QLabel* Label_Status = nullptr;
+    QLabel* Label_Watch = nullptr; // the specimen watch's one-line state
 
 private:
     QLabel* makeLabel(const QString& name, const QString& text, const QString& toolTip = {});

@@ -3,6 +3,7 @@
 // counting. The simulated converter follows the test's clock: +10 V at 5 s,
 // -10 V at 15 s of each 20 s period.
 #include "session/CounterSession.h"
+#include "session/HeadlessView.h"
 
 #include "adc/LibadxDevices.h"
 #include "platform/AtomicFile.h"
@@ -166,4 +167,27 @@ TEST_F(Session, AStartWithoutAConverterSaysHowToChooseOne) {
     }
 }
 
+} // namespace
+
+namespace {
+// Headless, the watch's state is a line when it changes kind, not at every
+// reference cycle or new percentage, so a weeks-long journal stays readable.
+TEST(HeadlessWatch, PrintsTheStateWhenItChangesKind) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    {
+        HeadlessView view(fds[1], fds[1], [] { return QDateTime({2024, 5, 6}, {14, 3, 27}); });
+        for (const char* text :
+             {"armed", "taking reference 1/50", "taking reference 2/50", "watching ±0.4 %",
+              "watching ±2.1 %", "stalled since 14:03:27", "watching ±0.5 %", "FAILED at N_f 5000"})
+            view.setWatchText(QString::fromUtf8(text));
+    }
+    ::close(fds[1]);
+    QFile out;
+    ASSERT_TRUE(out.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    EXPECT_EQ(QString::fromUtf8(out.readAll()).remove(QStringLiteral("2024-05-06 14:03:27 ")),
+              QStringLiteral("Watch: armed\nWatch: taking reference 1/50\nWatch: watching ±0.4 %\n"
+                             "Watch: stalled since 14:03:27\nWatch: watching ±0.5 %\n"
+                             "Watch: FAILED at N_f 5000\n"));
+}
 } // namespace

@@ -16,7 +16,9 @@ public:
     bool voltageRed = false, served = false;
     QList<QString> titles, problems, recoveries;
     QList<std::pair<int32_t, int32_t>> activityLines;
-    std::function<void(const QString&)> onCount; // called as each count is shown
+    QString watch;
+    std::function<void(const QString&)> onCount;   // called as each count is shown
+    std::function<void(const QString&)> onProblem; // ... and each problem
 
     void setCountText(const QString& text) override {
         count = text;
@@ -35,7 +37,12 @@ public:
     void setTitle(const QString& text) override { titles.append(text); }
     void moveActivityLine(int32_t x1, int32_t x2) override { activityLines.append({x1, x2}); }
     void setActivityLineServed(bool isServed) override { served = isServed; }
-    void reportProblem(const QString& text) override { problems.append(text); }
+    void reportProblem(const QString& text) override {
+        problems.append(text);
+        if (onProblem)
+            onProblem(text);
+    }
+    void setWatchText(const QString& text) override { watch = text; }
     void reportRecovery(const QString& text) override { recoveries.append(text); }
 };
 

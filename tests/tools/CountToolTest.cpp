@@ -5,6 +5,9 @@
 // reader's own tests; here each flag must reach the reader.
 #include "ToolRun.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -115,5 +118,58 @@ TEST(CountTool, BadInputIsAnErrorWithAnExitCode) {
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(message))) << run.err.toStdString();
         for (const QString& part : out)
             EXPECT_TRUE(run.out.contains(part)) << run.out.toStdString();
+    }
+}
+
+namespace {
+// Cycles of 20 samples between troughs and peaks of amplitude(k) with +/-1 %
+// noise, and `flat` samples of 0 V after cycle 300 (the machine stood still).
+QByteArray cycles(int count, double (*amplitude)(int), int flat) {
+    QByteArray text;
+    uint32_t seed = 1;
+    const auto noise = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) / double(1 << 24) * 0.02 - 0.01;
+    };
+    double from = 0;
+    for (int k = 1; k <= count; ++k) {
+        for (const double to : {-amplitude(k), amplitude(k)}) {
+            for (int j = 0; j < 10; ++j) {
+                const double v = (from + to) / 2 + (from - to) / 2 * std::cos(M_PI * j / 10);
+                text += QByteArray::number(v + noise(), 'f', 5) + '\n';
+            }
+            from = to;
+        }
+        for (int j = 0; k == 300 && j < flat; ++j)
+            text += "0\n";
+    }
+    return text;
+}
+} // namespace
+
+// The watch over a history, as its JSON summary tells it: N_f of a 12 % drop
+// exactly, and a stall where the signal stood still for longer than T.
+TEST(CountTool, WatchFindsNfAndStallsInTheSummary) {
+    QTemporaryDir dir;
+    const auto drop = [](int k) { return k < 5000 ? 1.0 : 0.88; };
+    const auto steady = [](int) { return 1.0; };
+    // 40 ms a sample, 0.8 s a cycle: T = 20 x 0.8 s = 16 s = 400 samples.
+    const std::tuple<double (*)(int), int, QJsonValue, int> rows[] = {
+        {drop, 0, 5000, 0}, {steady, 390, QJsonValue(), 0}, {steady, 420, QJsonValue(), 1}};
+    for (const auto& [amplitude, flat, nf, stalls] : rows) {
+        writeFile(dir.filePath("h.txt"), cycles(5200, amplitude, flat));
+        const ToolRun run = runTool({"--watch", "--hysteresis", "0.2", "--summary-json",
+                                     dir.filePath("s.json"), dir.filePath("h.txt")});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QFile file(dir.filePath("s.json"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QJsonObject watch = QJsonDocument::fromJson(file.readAll())["watch"].toObject();
+        EXPECT_EQ(watch["n_f"], nf) << flat;
+        EXPECT_EQ(watch["criterion"].toString(), nf.isNull() ? "" : "amplitude");
+        EXPECT_NEAR(watch["reference"]["amplitude"].toDouble(), 1.0, 0.01);
+        EXPECT_EQ(watch["reference"]["from_cycle"].toInt(), 101);
+        EXPECT_EQ(watch["stalls"].toArray().size(), stalls) << flat;
+        const QString summary = nf.isNull() ? "n_f=none" : "n_f=5000 criterion=amplitude";
+        EXPECT_TRUE(run.out.contains(summary)) << run.out.right(300).toStdString();
     }
 }

@@ -76,6 +76,11 @@ TEST(OfflineCounter, BadFlagsAreRefusedAndFlagsOverrideTheSettingsFile) {
         {{"--rate", "2e6"}, "--rate"},
         {{"--rate", "500", "--interval-ms", "5"}, "--rate excludes"},
         {{"--column", "2", "--time-column", "1", "--rate", "5"}, "--rate excludes"},
+        {{"--watch", "--drop", "100"}, "--drop"},
+        {{"--watch", "--band", "0"}, "--band"},
+        {{"--watch", "--confirm", "0"}, "--confirm"},
+        {{"--watch", "--stall-seconds", "-1"}, "--stall-seconds"},
+        {{"--settle", "5"}, "is for --watch"},
     };
     for (const auto& [arguments, reason] : cases) {
         CountOptions options;

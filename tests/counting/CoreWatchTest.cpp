@@ -1,0 +1,121 @@
+// The specimen watch in the running counter: a failure or a stall is saved in
+// [Watch] before the status line shows it, survives a new core over the same
+// settings file, and a count set below the reference forgets it, said once.
+#include "support/CoreRig.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <tuple>
+
+namespace {
+
+struct WatchRig {
+    WatchRig() {
+        WatchSettings s;
+        s.armed = true;
+        s.settlingCycles = 2;
+        s.referenceCycles = 3;
+        s.stallSeconds = 2;
+        rig.state.TriggerEnabled = false; // the chart's marks are the watch's
+        rig.core->applyWatch(s, {});
+        // Whatever tells of a failure must find it in the settings file already.
+        rig.view.onProblem = [this](const QString& text) {
+            if (text.contains(QLatin1String("failed at N_f")) &&
+                rig.saved("Watch", "FailedAt") !=
+                    QString::number(rig.core->watch().watch().state().failure.cycle))
+                ++shownBeforeSaved;
+        };
+    }
+    void tick(float v) {
+        rig.backend->voltages.assign(rig.backend->voltages.size(), v);
+        rig.clock.advance(40);
+        rig.core->Timer_Cyclomarkator_Timer();
+    }
+    // One counted cycle: up to `high`, then down to `low` confirms the maximum.
+    void cycle(float high, float low) {
+        tick(high);
+        tick(low);
+    }
+    int said(const QString& part) const {
+        return static_cast<int>(std::count_if(rig.view.problems.begin(), rig.view.problems.end(),
+                                              [&](const QString& p) { return p.contains(part); }));
+    }
+    CoreRig rig;
+    int shownBeforeSaved = 0;
+};
+
+// Reference over cycles 3..5 (amplitude 1 V); from cycle 10 the load changes.
+TEST(CoreWatchTest, AFailureIsSavedBeforeItIsShownAndSurvivesARestart) {
+    const std::tuple<float, float, WatchCriterion> rows[] = {
+        {0.5f, -1.0f, WatchCriterion::Amplitude}, // 25 % less amplitude
+        {1.3f, -0.7f, WatchCriterion::Peak},      // the same amplitude, moved out of the band
+        {1.15f, -0.85f, WatchCriterion::None},    // a drifting mean inside the band
+    };
+    for (const auto& [high, low, criterion] : rows) {
+        SCOPED_TRACE(high);
+        WatchRig t;
+        for (int c = 1; c <= 9; ++c)
+            t.cycle(1.0f, -1.0f);
+        EXPECT_EQ(t.rig.view.watch, QStringLiteral("watching ±0.0 %"));
+        for (int c = 10; c <= 14; ++c)
+            t.cycle(high, low);
+        EXPECT_EQ(t.rig.state.CycleCount, 14) << "the watch never stops the count";
+        const WatchFailure& f = t.rig.core->watch().watch().state().failure;
+        EXPECT_EQ(f.criterion, criterion);
+        EXPECT_EQ(t.said(QStringLiteral("failed at N_f = 10")), criterion != WatchCriterion::None);
+        EXPECT_EQ(t.shownBeforeSaved, 0);
+        if (criterion == WatchCriterion::None)
+            continue;
+        EXPECT_EQ(f.cycle, 10);
+        EXPECT_EQ(f.confirmedCycle, 12);
+        EXPECT_EQ(t.rig.view.watch, QStringLiteral("FAILED at N_f 10"));
+        EXPECT_EQ(t.rig.recorder.recording().TriggerMarks[XtRecording::MarkSlots - 1].Counter, 10);
+        // A new core over the same file keeps the reference and N_f.
+        ASSERT_EQ(t.rig.settings.load(), SettingsStore::Loaded::Read);
+        t.rig.core = t.rig.makeCore(QLocale::c());
+        t.rig.core->showCounters();
+        EXPECT_EQ(t.rig.core->watch().watch().state().failure, f);
+        EXPECT_EQ(t.rig.core->watch().watch().state().reference.toCycle, 5);
+        EXPECT_EQ(t.rig.view.watch, QStringLiteral("FAILED at N_f 10"));
+    }
+}
+
+// T = 2 s: 50 ticks of 40 ms without a cycle while the device answers.
+TEST(CoreWatchTest, AStallIsSaidOnceAfterTAndEndsWithTheNextCycle) {
+    WatchRig w;
+    for (int c = 1; c <= 3; ++c)
+        w.cycle(1.0f, -1.0f);
+    const auto ticks = [&w](int n) {
+        for (int i = 0; i < n; ++i)
+            w.tick(-1.0f);
+    };
+    ticks(49);
+    EXPECT_EQ(w.said(QStringLiteral("No cycle counted")), 0) << "1.96 s is no stall";
+    ticks(1);
+    EXPECT_EQ(w.said(QStringLiteral("No cycle counted for 2 s")), 1);
+    EXPECT_TRUE(w.rig.view.watch.startsWith(QLatin1String("stalled since ")));
+    EXPECT_EQ(w.rig.saved("Cyclomarkator", "Value"), QStringLiteral("3"));
+    ticks(40);
+    EXPECT_TRUE(w.rig.view.recoveries.isEmpty());
+    w.cycle(1.0f, -1.0f);
+    EXPECT_EQ(w.rig.view.recoveries.size(), 1);
+    EXPECT_TRUE(w.rig.view.recoveries.last().contains(QLatin1String("counted again (cycle 4)")));
+    EXPECT_EQ(w.said(QStringLiteral("No cycle counted")), 1);
+}
+
+TEST(CoreWatchTest, ACountSetBelowTheReferenceForgetsItOnce) {
+    WatchRig w;
+    for (int c = 1; c <= 6; ++c)
+        w.cycle(1.0f, -1.0f);
+    ASSERT_EQ(w.rig.saved("Watch", "ReferenceTo"), QStringLiteral("5"));
+    ASSERT_TRUE(w.rig.core->changeCount(7));
+    EXPECT_EQ(w.said(QStringLiteral("forgotten")), 0);
+    ASSERT_TRUE(w.rig.core->resetCount());
+    ASSERT_TRUE(w.rig.core->resetCount());
+    EXPECT_EQ(w.said(QStringLiteral("forgotten")), 1);
+    EXPECT_EQ(w.rig.saved("Watch", "ReferenceAmplitude"), QString());
+    EXPECT_EQ(w.rig.view.watch, QStringLiteral("armed"));
+}
+
+} // namespace
