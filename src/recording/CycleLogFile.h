@@ -82,6 +82,7 @@ public:
     bool close();
 
     CycleLogSchedule& schedule() { return m_schedule; }
+    const CycleLogSchedule& schedule() const { return m_schedule; }
     void setSyncSeconds(double seconds) { m_syncSeconds = seconds; }
     const QString& path() const { return m_path; }
     int64_t droppedRows() const { return m_droppedRows; }
