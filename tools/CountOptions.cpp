@@ -150,6 +150,9 @@ bool applyReportFlag(const QString& flag, const QString& value, CountOptions& o,
     } else if (flag == u"--summary-json") {
         ok = !value.isEmpty();
         o.summaryJsonPath = value;
+    } else if (flag == u"--cycles") {
+        ok = !value.isEmpty();
+        o.cyclesPath = value;
     } else {
         return false;
     }
@@ -364,6 +367,10 @@ QString countUsage() {
         "  --from T, --to T         the picture shows only this stretch: 12.5s is a time,\n"
         "                           a plain integer a sample index (the count runs over all)\n"
         "  --summary-json FILE      counts, triggers, extrema, signal range and settings\n"
+        "  --cycles FILE.csv        the cycle log of the history, as the program writes it:\n"
+        "                           every cycle up to 100, then 20 per decade; with --watch\n"
+        "                           its flag rows and every cycle after a failure or stall\n"
+        "                           (an existing file is never overwritten)\n"
         "Specimen watch:\n"
         "  --watch                  judge every counted cycle: a reference after the\n"
         "                           settling cycles, N_f when the specimen fails, stalls\n"
@@ -379,8 +386,8 @@ QString countUsage() {
         "  --help                   print this text\n\n"
         "Exit codes: 0 done, 1 bad input data (the samples before it are counted and the\n"
         "summary is printed; no picture or summary file is written), 2 bad command line or a\n"
-        "file that cannot be opened or created, 3 a picture or summary file that could not\n"
-        "be written completely.\n");
+        "file that cannot be opened or created, 3 a picture, summary file or cycle log that\n"
+        "could not be written completely.\n");
 }
 
 QString profileText(const CountingState& state) {

@@ -30,6 +30,7 @@ struct CountOptions {
     PlotBound from;
     PlotBound to;
     QString summaryJsonPath; // empty: no summary file
+    QString cyclesPath;      // the cycle log to create; empty: none
     bool help = false;
     CountingState state;
 

@@ -1,6 +1,7 @@
 #include "CountRun.h"
 
 #include "OfflineCounter.h"
+#include "OfflineCycleLog.h"
 #include "OfflineWatch.h"
 #include "PlotReport.h"
 #include "Progress.h"
@@ -57,6 +58,7 @@ struct Reports {
     std::unique_ptr<OfflineWatch> watch;
     std::unique_ptr<PlotReport> plot;
     std::unique_ptr<SummaryJson> summary;
+    std::unique_ptr<OfflineCycleLog> cycles;
 
     bool open(const CountOptions& options, OfflineCounter& counter) {
         if (options.watch) {
@@ -67,6 +69,14 @@ struct Reports {
                                  ? QStringLiteral("standard input")
                                  : QFileInfo(options.inputPath).fileName();
         QString error;
+        if (!options.cyclesPath.isEmpty()) {
+            cycles = std::make_unique<OfflineCycleLog>(options, name, watch.get());
+            if (!cycles->open(error)) {
+                complain(error);
+                return false;
+            }
+            counter.addObserver(cycles.get());
+        }
         if (!options.plotPath.isEmpty()) {
             plot = std::make_unique<PlotReport>(options, name, watch.get());
             if (!plot->open(error)) {
@@ -97,6 +107,10 @@ struct Reports {
 
     bool write(const OfflineCounter& counter, const SampleReader& reader) {
         QString error;
+        if (cycles && !cycles->finish(error)) {
+            complain(error);
+            return false;
+        }
         if (plot && !plot->write(error)) {
             complain(error);
             return false;

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -172,4 +173,40 @@ TEST(CountTool, WatchFindsNfAndStallsInTheSummary) {
         const QString summary = nf.isNull() ? "n_f=none" : "n_f=5000 criterion=amplitude";
         EXPECT_TRUE(run.out.contains(summary)) << run.out.right(300).toStdString();
     }
+}
+
+// The cycle log of a history with a 12 % drop at cycle 11 000: the failure
+// writes the 10 000 cycles before its confirmation, then every cycle is
+// logged, each once; a second run never overwrites the file.
+TEST(CountTool, CycleLogOfAFailureHoldsEveryCycleOfTheRing) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("h.txt"), cycles(
+                                         12000, [](int k) { return k < 11000 ? 1.0 : 0.88; }, 0));
+    const QStringList arguments{"--watch",  "--hysteresis",          "0.2",
+                                "--cycles", dir.filePath("log.csv"), dir.filePath("h.txt")};
+    const ToolRun run = runTool(arguments);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QFile file(dir.filePath("log.csv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    std::set<int> cycles;
+    QStringList flags;
+    for (const QByteArray& line : whole.split('\n')) {
+        const QList<QByteArray> fields = line.split(',');
+        if (fields.size() != 9 || fields[0] == "cycle")
+            continue;
+        if (!fields[8].isEmpty())
+            flags << QString::fromLatin1(fields[8] + ' ' + fields[0]);
+        else
+            EXPECT_TRUE(cycles.insert(fields[0].toInt()).second) << "twice: " << line.data();
+    }
+    EXPECT_EQ(flags, QStringList({"reference 150", "failure 11000"}));
+    for (int n = 11002 - 9999; n < 12000; ++n) // the last peak is not confirmed
+        ASSERT_TRUE(cycles.count(n)) << n;
+    EXPECT_EQ(cycles.size(), 100 + 20 + (11999 - 1002)); // to 1000 on the schedule, then all
+    const ToolRun again = runTool(arguments);
+    EXPECT_EQ(again.exitCode, 2);
+    EXPECT_TRUE(again.err.contains("never overwritten")) << again.err.toStdString();
+    file.seek(0);
+    EXPECT_EQ(file.readAll(), whole);
 }
