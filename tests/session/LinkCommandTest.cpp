@@ -14,7 +14,13 @@ TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
         {"ad_get_cyclomarkator = 1500", Kind::SetCount, 1500}, // trimmed, upper-cased
         {"AD_GET_CYCLOMARKATOR=12,5", Kind::SetCount, 12},     // decimal comma, half to even
         {"AD_GET_CYCLOMARKATOR=13.5", Kind::SetCount, 14},
-        {"AD_GET_CYCLOMARKATOR=  7 cycles", Kind::SetCount, 7},
+        {"AD_GET_CYCLOMARKATOR=  7 \t", Kind::SetCount, 7},
+        {"AD_GET_CYCLOMARKATOR=  7 cycles", Kind::Refused, 0}, // only blanks after the number
+        {"AD_GET_CYCLOMARKATOR=0x10", Kind::Refused, 0},
+        {"AD_GET_CYCLOMARKATOR=1e", Kind::Refused, 0},
+        {"AD_GET_CYCLOMARKATOR=1e3", Kind::SetCount, 1000},
+        {"AD_GET_CYCLOMARKATOR=12,5,6", Kind::Refused, 0},
+        {"AD_GET_CYCLOMARKATOR=&H1G", Kind::Refused, 0},
         {"AD_GET_CYCLOMARKATOR=&H10", Kind::SetCount, 16},
         {"AD_GET_CYCLOMARKATOR=&Hxyz", Kind::Refused, 0},
         {"AD_GET_CYCLOMARKATOR=-0.4", Kind::Refused, 0},
