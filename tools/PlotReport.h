@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-class QSaveFile;
+class OutputFile;
 
 class PlotReport : public CountObserver {
 public:
@@ -51,7 +51,7 @@ private:
     QString m_title;
     QString m_subtitle;
     PlotColumns m_columns;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<OutputFile> m_file;
     bool m_windowed = false;
     bool m_fixedRange = false;
     int64_t m_fromIndex = 0;

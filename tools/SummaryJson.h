@@ -11,7 +11,7 @@
 
 #include <memory>
 
-class QSaveFile;
+class OutputFile;
 
 class SummaryJson : public CountObserver {
 public:
@@ -29,7 +29,7 @@ public:
 private:
     CountOptions m_options;
     QString m_inputName;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<OutputFile> m_file;
     int64_t m_maximaReaching = 0; // maxima at or above the threshold
     int64_t m_maximaBelow = 0;
     int64_t m_minimaReaching = 0; // minima at or below the threshold
