@@ -175,6 +175,30 @@ TEST(PlotReport, SpikesMarksAndTriggersStandWhereTheyHappened) {
     EXPECT_NEAR(spike[0], pixelOf(spiky, 5'047'049, 0, 9'999'999), 2.0);
 }
 
+// Five minutes of a 4 Hz history have fewer samples than the picture has
+// columns: the signal still reads as one line. A threshold far above it is
+// marked at the edge and leaves the signal the whole height.
+TEST(PlotReport, SparseSamplesJoinAndAFarThresholdLeavesTheSignalItsHeight) {
+    std::vector<float> values;
+    for (int i = 0; i < 1200; ++i)
+        values.push_back(static_cast<float>(2.0 * std::sin(i * 0.0785)));
+    const QImage image =
+        draw(values, {"--interval-ms", "250", "--from", "0s", "--to", "300s", "--threshold", "50"});
+    EXPECT_EQ(columnsWith(image, PlotColors::Signal).size(), 1u);
+    const QRect area = PlotScale::plotArea(image.size());
+    int top = area.bottom();
+    int bottom = area.top();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixel(x, y) == PlotColors::Signal) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    EXPECT_GT(bottom - top, area.height() * 0.8);
+}
+
 // The tool writes PNG and SVG pictures with the same marks and a summary whose
 // numbers agree with the count; a bad input or output path writes nothing.
 TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
