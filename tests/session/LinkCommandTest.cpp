@@ -43,6 +43,9 @@ TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
         EXPECT_EQ(command.refusal.isEmpty(), kind != Kind::Refused)
             << command.refusal.toStdString();
     }
+    // The refusal shows the value the client sent, not a rounded one.
+    EXPECT_TRUE(LinkCommand::parseExecute("AD_GET_CYCLOMARKATOR=2147483647.5")
+                    .refusal.startsWith("2147483647.5 is no count"));
     EXPECT_EQ(LinkCommand::pokeWord(" Stop\n"), LinkCommand::Poke::Stop);
     EXPECT_EQ(LinkCommand::pokeWord("unload"), LinkCommand::Poke::Unload);
     EXPECT_EQ(LinkCommand::pokeWord("STOP NOW"), LinkCommand::Poke::Ignored);
