@@ -24,6 +24,7 @@ TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
         {"AD_GET_CYCLOMARKATOR=&H10", Kind::SetCount, 16},
         {"AD_GET_CYCLOMARKATOR=&Hxyz", Kind::Refused, 0},
         {"AD_GET_CYCLOMARKATOR=-0.4", Kind::Refused, 0},
+        {"AD_GET_CYCLOMARKATOR=0", Kind::SetCount, 0},
         {"AD_GET_CYCLOMARKATOR=2147483647", Kind::SetCount, 2147483647},
         {"AD_GET_CYCLOMARKATOR=16777217", Kind::SetCount, 16777217}, // beyond float precision
         {"AD_GET_CYCLOMARKATOR=2147483647.5", Kind::Refused, 0},     // rounds to 2^31
@@ -42,6 +43,15 @@ TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
         EXPECT_EQ(command.count, count);
         EXPECT_EQ(command.refusal.isEmpty(), kind != Kind::Refused)
             << command.refusal.toStdString();
+    }
+    // Commands up to the longest taken; refusals quote at most 40 characters.
+    EXPECT_EQ(LinkCommand::parseExecute(QString(4096, u'x')).kind, Kind::ShowToUser);
+    EXPECT_EQ(LinkCommand::parseExecute(QString(4097, u'x')).kind, Kind::Refused);
+    for (const int length : {40, 41}) {
+        const QString value(length, u'x');
+        EXPECT_EQ(LinkCommand::parseExecute("AD_GET_CYCLOMARKATOR=" + value).refusal,
+                  '"' + value.left(40) + (length > 40 ? "..." : "") +
+                      "\" is no count: the value has no digit.");
     }
     // The refusal shows the value the client sent, not a rounded one.
     EXPECT_TRUE(LinkCommand::parseExecute("AD_GET_CYCLOMARKATOR=2147483647.5")
