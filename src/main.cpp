@@ -2,6 +2,7 @@
 // folder, the settings, then the main window (or, with --headless, the same
 // counting without any window).
 #include "broker/BrokerPublisher.h"
+#include "common/PrintableText.h"
 #include "platform/MillisecondClock.h"
 #include "platform/Prompts.h"
 #include "platform/UnixSignalWatcher.h"
@@ -147,7 +148,8 @@ int main(int argc, char** argv) {
     // service journal) and, with a window, in a box.
     const auto refuse = [&](const QString& text, int code) {
         if (!line.headless)
-            std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(text));
+            std::fprintf(stderr, "%s: %s\n", qPrintable(programName),
+                         qPrintable(printableLine(text)));
         prompts->messageBox(text, QStringLiteral("Cyclomarkator"), PromptIcon::Critical);
         return code;
     };
@@ -157,7 +159,8 @@ int main(int argc, char** argv) {
     const auto prepared =
         RigSetup::prepare(line, baseName, QCoreApplication::applicationFilePath(), lock, warnings);
     for (const QString& warning : warnings)
-        std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(warning));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(programName),
+                     qPrintable(printableLine(warning)));
     if (const auto* refusal = std::get_if<Refusal>(&prepared))
         return refuse(refusal->text, refusal->exitCode);
     const auto& environment = std::get<CounterSession::Environment>(prepared);

@@ -1,5 +1,6 @@
 #include "LinkClient.h"
 
+#include "common/PrintableText.h"
 #include "session/LinkProtocol.h"
 
 #include <QDBusArgument>
@@ -95,7 +96,7 @@ int LinkClient::failure(const QDBusMessage& reply) {
 }
 
 int LinkClient::message(int code, const QString& text) {
-    std::fprintf(m_err, "cyclomarkator-link: %s\n", qPrintable(text));
+    std::fprintf(m_err, "cyclomarkator-link: %s\n", qPrintable(printableLine(text)));
     std::fflush(m_err);
     return code;
 }
@@ -103,7 +104,8 @@ int LinkClient::message(int code, const QString& text) {
 void LinkClient::print(const QString& item, const QString& value) {
     const QString stamp =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-    std::fprintf(m_out, "%s %s %s\n", qPrintable(stamp), qPrintable(item), qPrintable(value));
+    std::fprintf(m_out, "%s %s %s\n", qPrintable(stamp), qPrintable(item),
+                 qPrintable(printableLine(value)));
     std::fflush(m_out);
 }
 
@@ -111,7 +113,8 @@ int LinkClient::get(const QString& item) {
     const QDBusMessage reply = call(QStringLiteral("Request"), {item}, LinkProtocol::Interface);
     if (reply.type() != QDBusMessage::ReplyMessage)
         return failure(reply);
-    std::fprintf(m_out, "%s\n", qPrintable(reply.arguments().value(0).toString()));
+    // The counter's captions hold what devices and clients wrote: one line each.
+    std::fprintf(m_out, "%s\n", qPrintable(printableLine(reply.arguments().value(0).toString())));
     return Done;
 }
 

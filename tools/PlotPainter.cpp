@@ -35,17 +35,22 @@ Frame frameFor(QSize size, const PlotPicture& picture) {
     frame.area = PlotScale::plotArea(size);
     const QRect& a = frame.area;
     frame.x = {picture.xFrom, picture.xTo, double(a.left()), double(a.left() + a.width())};
-    // The voltage axis shows the signal, the threshold and the whole band.
-    double low = std::min(picture.threshold - picture.hysteresis, picture.threshold);
-    double high = std::max(picture.threshold + picture.hysteresis, picture.threshold);
+    // The voltage axis shows the signal, and the threshold with its band
+    // where that does not squash the signal; without a sample, the threshold.
+    const double edge = picture.maxima ? picture.threshold - picture.hysteresis
+                                       : picture.threshold + picture.hysteresis;
+    double low = std::min(edge, double(picture.threshold));
+    double high = std::max(edge, double(picture.threshold));
+    bool any = false;
     for (int i = 0; i < picture.columns->used(); ++i) {
         const PlotColumns::Column& c = picture.columns->at(i);
         if (c.samples > 0) {
-            low = std::min(low, double(c.min));
-            high = std::max(high, double(c.max));
+            low = any ? std::min(low, double(c.min)) : c.min;
+            high = any ? std::max(high, double(c.max)) : c.max;
+            any = true;
         }
     }
-    const auto [yMin, yMax] = PlotScale::paddedRange(low, high);
+    const auto [yMin, yMax] = PlotScale::voltageRange(low, high, picture.threshold, edge);
     frame.y = {yMin, yMax, double(a.bottom()), double(a.top())};
     const int32_t top = std::max(picture.endCycle, picture.startCycle + 1);
     frame.count = {double(picture.startCycle), double(top), double(a.bottom()), double(a.top())};
@@ -127,13 +132,14 @@ void paintLegend(QPainter& p, const Frame& f) {
     font.setPixelSize(12);
     p.setFont(font);
     const bool maxima = f.picture->maxima;
-    const QString texts[] = {QStringLiteral("signal (min-max per column)"),
-                             QStringLiteral("threshold"),
-                             QStringLiteral("hysteresis band"),
-                             maxima ? QStringLiteral("counted maximum (n: several)")
-                                    : QStringLiteral("counted minimum (n: several)"),
-                             QStringLiteral("trigger, cycle"),
-                             QStringLiteral("cycle count (right axis)")};
+    const QString texts[] = {
+        QStringLiteral("signal (min-max per column)"),
+        QStringLiteral("threshold"),
+        QStringLiteral("hysteresis band"),
+        maxima ? QStringLiteral("counted maximum (a number: how many in one column)")
+               : QStringLiteral("counted minimum (a number: how many in one column)"),
+        QStringLiteral("trigger, cycle"),
+        QStringLiteral("cycle count (right axis)")};
     double x = f.area.left();
     double y = 60;
     for (int item = 0; item < 6; ++item) {
@@ -211,24 +217,73 @@ void paintThreshold(QPainter& p, const Frame& f) {
     hatch(p, band);
     p.setPen(QPen(Qt::black, 1, Qt::DashLine));
     p.drawLine(QPointF(f.area.left(), y1), QPointF(f.area.right(), y1));
+    if (picture.threshold >= f.y.min && picture.threshold <= f.y.max)
+        return;
+    // Off the scale: an arrow at the edge it lies beyond, with its value.
+    const bool above = picture.threshold > f.y.max;
+    const double tip = above ? f.area.top() + 2.0 : f.area.bottom() - 2.0;
+    const double tail = above ? tip + 26.0 : tip - 26.0;
+    const double x = f.area.left() + 14.0;
+    p.setPen(QPen(Qt::black, 1.5));
+    p.drawLine(QPointF(x, tail), QPointF(x, tip));
+    p.setBrush(Qt::black);
+    drawTriangle(p, QPointF(x, tip), above, 7);
+    p.setBrush(Qt::NoBrush);
+    QFont font = p.font();
+    font.setPixelSize(12);
+    p.setFont(font);
+    // On white, so that the signal behind it does not hide it.
+    const QString text =
+        QStringLiteral("threshold %1 V (off scale)").arg(double(picture.threshold));
+    const QRectF box(x + 6, (tip + tail) / 2.0 - 8.0, p.fontMetrics().horizontalAdvance(text) + 4,
+                     16);
+    p.fillRect(box, Qt::white);
+    p.setPen(Ink);
+    p.drawText(box, Qt::AlignCenter, text);
 }
 
-// Dense columns are drawn as min-max bars joined to the column before, so a
+// How many empty columns in a row are only the spacing of the samples (more
+// columns than samples), not a gap in the history: up to twice the average
+// spacing of the samples shown.
+int joinableEmptyColumns(const PlotColumns& columns) {
+    int first = -1;
+    int last = -1;
+    int64_t samples = 0;
+    for (int i = 0; i < columns.used(); ++i) {
+        if (columns.at(i).samples == 0)
+            continue;
+        first = first < 0 ? i : first;
+        last = i;
+        samples += columns.at(i).samples;
+    }
+    if (samples < 2)
+        return 0;
+    return static_cast<int>(2.0 * (last - first + 1) / static_cast<double>(samples - 1));
+}
+
+// Dense columns are drawn as min-max bars joined to the sample before, so a
 // single-sample spike keeps its pixel; wide columns as a line through them.
+// Neighbouring columns are joined by the last and first samples, also across
+// the empty columns between sparse samples; a longer gap stays empty.
 void paintSignal(QPainter& p, const Frame& f) {
     const PlotColumns& columns = *f.columns;
     const bool dense = f.pixels(0).second - f.pixels(0).first < 2;
+    const int joinable = joinableEmptyColumns(columns);
     p.setRenderHint(QPainter::Antialiasing, !dense);
     p.setPen(QPen(QColor(PlotColors::Signal), 1));
     const PlotColumns::Column* previous = nullptr;
+    int previousIndex = 0;
     QPointF last;
     for (int i = 0; i < columns.used(); ++i) {
         const PlotColumns::Column& c = columns.at(i);
-        if (c.samples == 0) {
-            previous = nullptr; // a stretch without samples stays empty
+        if (c.samples == 0)
             continue;
-        }
+        if (previous && i - previousIndex - 1 > joinable)
+            previous = nullptr; // a gap in the history stays empty
         const auto [first, lastPixel] = f.pixels(i);
+        const double x = dense ? first : (first + lastPixel + 1) / 2.0;
+        if (previous)
+            p.drawLine(last, QPointF(x, f.y.toPixel(c.first)));
         if (dense) {
             const float low = previous ? std::min(c.min, previous->last) : c.min;
             const float high = previous ? std::max(c.max, previous->last) : c.max;
@@ -238,14 +293,11 @@ void paintSignal(QPainter& p, const Frame& f) {
             p.fillRect(QRect(first, top, lastPixel - first + 1, bottom - top + 1),
                        QColor(PlotColors::Signal));
         } else {
-            const double x = (first + lastPixel + 1) / 2.0;
-            const QPointF start(x, f.y.toPixel(c.first));
-            if (previous)
-                p.drawLine(last, start);
             p.drawLine(QPointF(x, f.y.toPixel(c.min)), QPointF(x, f.y.toPixel(c.max)));
-            last = QPointF(x, f.y.toPixel(c.last));
         }
+        last = QPointF(dense ? lastPixel : x, f.y.toPixel(c.last));
         previous = &c;
+        previousIndex = i;
     }
     p.setRenderHint(QPainter::Antialiasing, true);
 }

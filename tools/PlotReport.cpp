@@ -1,14 +1,13 @@
 #include "PlotReport.h"
 
 #include "OfflineWatch.h"
+#include "OutputFile.h"
 #include "PlotPainter.h"
 #include "PlotScale.h"
-#include "SaveWhole.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <algorithm>
@@ -73,13 +72,11 @@ PlotReport::PlotReport(const CountOptions& options, const QString& title, const 
 PlotReport::~PlotReport() = default;
 
 bool PlotReport::open(QString& error) {
-    m_file = std::make_unique<QSaveFile>(m_options.plotPath);
-    // Unbuffered, so that a failed write reports the system's reason (a full
-    // disk) at once; buffered, it is lost by the time the file is committed.
-    if (m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    m_file = std::make_unique<OutputFile>(m_options.plotPath);
+    QString reason;
+    if (m_file->open(reason))
         return true;
-    error = QStringLiteral("cannot create the picture %1: %2")
-                .arg(m_options.plotPath, m_file->errorString());
+    error = QStringLiteral("cannot create the picture %1: %2").arg(m_options.plotPath, reason);
     return false;
 }
 
@@ -219,7 +216,7 @@ bool PlotReport::write(QString& error) {
         encoded = render().save(&buffer, "PNG");
     }
     QString reason = QStringLiteral("the picture could not be encoded");
-    if (encoded && saveWhole(*m_file, bytes, reason))
+    if (encoded && m_file->write(bytes, reason))
         return true;
     error = QStringLiteral("cannot write the picture %1: %2").arg(m_options.plotPath, reason);
     return false;

@@ -18,7 +18,7 @@
 #include <vector>
 
 class OfflineWatch;
-class QSaveFile;
+class OutputFile;
 
 class PlotReport : public CountObserver {
 public:
@@ -56,7 +56,7 @@ private:
     QString m_subtitle;
     const OfflineWatch* m_watch;
     PlotColumns m_columns;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<OutputFile> m_file;
     bool m_windowed = false;
     bool m_fixedRange = false;
     int64_t m_fromIndex = 0;

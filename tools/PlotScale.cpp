@@ -47,9 +47,9 @@ std::pair<int, int> pixelColumns(const PlotAxis& x, double from, double to) {
 QRect plotArea(QSize size) {
     constexpr int Left = 84, Right = 84, Bottom = 56;
     const int width = std::max(size.width() - Left - Right, 2);
-    // The legend is about 1100 pixels long and flows into as many rows of 18
+    // The legend is about 1250 pixels long and flows into as many rows of 18
     // pixels as the width needs, below title and settings.
-    const int rows = std::clamp((1100 + width - 1) / width, 1, 6);
+    const int rows = std::clamp((1250 + width - 1) / width, 1, 6);
     const int top = 60 + 18 * rows + 18;
     const int height = std::max(size.height() - top - Bottom, 2);
     return {Left, top, width, height};
@@ -60,6 +60,17 @@ std::pair<double, double> paddedRange(double low, double high) {
         return {low - 1.0, high + 1.0};
     const double pad = (high - low) * 0.05;
     return {low - pad, high + pad};
+}
+
+std::pair<double, double> voltageRange(double low, double high, double threshold, double edge) {
+    const auto [signalMin, signalMax] = paddedRange(low, high);
+    for (const auto& [a, b] : {std::pair(threshold, edge), std::pair(threshold, threshold)}) {
+        const double from = std::min({low, a, b});
+        const double to = std::max({high, a, b});
+        if (to - from <= 2.0 * (signalMax - signalMin))
+            return paddedRange(from, to);
+    }
+    return {signalMin, signalMax};
 }
 
 } // namespace PlotScale

@@ -37,4 +37,11 @@ QRect plotArea(QSize size);
 
 // [low, high] widened by 5 % on each side; a single value gets +/-1 around it.
 std::pair<double, double> paddedRange(double low, double high);
+
+// The voltage range to show: the signal's [low, high] with, in this order of
+// preference, the threshold and the edge of its hysteresis band or the
+// threshold alone, as long as that at most doubles the range (padded). A
+// threshold far from the signal would squash the signal into a few pixels: it
+// is left out, and the picture marks it at the edge instead.
+std::pair<double, double> voltageRange(double low, double high, double threshold, double edge);
 } // namespace PlotScale

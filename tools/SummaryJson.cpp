@@ -1,11 +1,10 @@
 #include "SummaryJson.h"
 
 #include "OfflineWatch.h"
-#include "SaveWhole.h"
+#include "OutputFile.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <charconv>
@@ -52,13 +51,12 @@ SummaryJson::SummaryJson(const CountOptions& options, const QString& inputName,
 SummaryJson::~SummaryJson() = default;
 
 bool SummaryJson::open(QString& error) {
-    m_file = std::make_unique<QSaveFile>(m_options.summaryJsonPath);
-    // Unbuffered, so that a failed write reports the system's reason (a full
-    // disk) at once; buffered, it is lost by the time the file is committed.
-    if (m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    m_file = std::make_unique<OutputFile>(m_options.summaryJsonPath);
+    QString reason;
+    if (m_file->open(reason))
         return true;
     error = QStringLiteral("cannot create the summary file %1: %2")
-                .arg(m_options.summaryJsonPath, m_file->errorString());
+                .arg(m_options.summaryJsonPath, reason);
     return false;
 }
 
@@ -124,7 +122,7 @@ bool SummaryJson::write(const OfflineCounter& counter, int64_t headerLines, int6
                         QString& error) {
     const QByteArray json = text(counter, headerLines, gaps);
     QString reason;
-    if (saveWhole(*m_file, json, reason))
+    if (m_file->write(json, reason))
         return true;
     error = QStringLiteral("cannot write the summary file %1: %2")
                 .arg(m_options.summaryJsonPath, reason);

@@ -12,7 +12,7 @@
 #include <memory>
 
 class OfflineWatch;
-class QSaveFile;
+class OutputFile;
 
 class SummaryJson : public CountObserver {
 public:
@@ -33,7 +33,7 @@ private:
     CountOptions m_options;
     QString m_inputName;
     const OfflineWatch* m_watch;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<OutputFile> m_file;
     int64_t m_maximaReaching = 0; // maxima at or above the threshold
     int64_t m_maximaBelow = 0;
     int64_t m_minimaReaching = 0; // minima at or below the threshold

@@ -34,21 +34,23 @@ int digitValue(char16_t c, int radix) {
 }
 
 // "&H1F" or "&O17": an unsigned integer in the given radix; digits beyond the
-// range of a double simply make the value grow towards infinity.
-double readRadixInteger(QStringView text, qsizetype pos, int radix) {
+// range of a double simply make the value grow towards infinity. `end` moves
+// past the last digit.
+double readRadixInteger(QStringView text, qsizetype pos, int radix, qsizetype& end) {
     double value = 0.0;
     for (;;) {
         const int digit = digitValue(peek(text, pos), radix);
         if (digit < 0)
             return value;
         value = value * radix + digit;
-        ++pos;
+        end = ++pos;
     }
 }
 
 // Collects the characters of a decimal number (sign, digits, one point,
-// exponent) into plain ASCII for strtod, dropping the ignored blanks.
-std::string collectDecimal(QStringView text, qsizetype pos) {
+// exponent) into plain ASCII for strtod, dropping the ignored blanks. `end`
+// moves past the last character taken ("1e" takes the 1 alone).
+std::string collectDecimal(QStringView text, qsizetype pos, qsizetype& end) {
     std::string number;
     char16_t c = peek(text, pos);
     if (c == u'+' || c == u'-') {
@@ -67,10 +69,12 @@ std::string collectDecimal(QStringView text, qsizetype pos) {
         } else {
             break;
         }
-        ++pos;
+        end = ++pos;
     }
-    if (!seenDigit)
+    if (!seenDigit) {
+        end = 0;
         return {};
+    }
     if (c == u'E' || c == u'e' || c == u'D' || c == u'd') {
         std::string exponent = "e";
         ++pos;
@@ -87,7 +91,7 @@ std::string collectDecimal(QStringView text, qsizetype pos) {
             exponentDigits = true;
             if ((s != u'0' || !digits.empty()) && digits.size() <= 6)
                 digits += static_cast<char>(s);
-            ++pos;
+            end = ++pos;
         }
         if (digits.size() > 6)
             digits = "999999";
@@ -97,18 +101,19 @@ std::string collectDecimal(QStringView text, qsizetype pos) {
     return number;
 }
 
-double readLeading(QStringView text) {
+double readLeading(QStringView text, qsizetype& end) {
+    end = 0;
     qsizetype pos = 0;
     if (peek(text, pos) == u'&') {
         qsizetype after = pos + 1;
         const char16_t kind = peek(text, after);
         if (kind == u'H' || kind == u'h')
-            return readRadixInteger(text, after + 1, 16);
+            return readRadixInteger(text, after + 1, 16, end);
         if (kind == u'O' || kind == u'o')
-            return readRadixInteger(text, after + 1, 8);
+            return readRadixInteger(text, after + 1, 8, end);
         return 0.0;
     }
-    const std::string number = collectDecimal(text, pos);
+    const std::string number = collectDecimal(text, pos, end);
     if (number.empty())
         return 0.0;
     // The C locale, whatever the process locale says: the text is already
@@ -120,7 +125,12 @@ double readLeading(QStringView text) {
 } // namespace
 
 double parseLeadingNumber(QStringView text) {
-    return readLeading(text);
+    qsizetype end = 0;
+    return readLeading(text, end);
+}
+
+double parseLeadingNumber(QStringView text, qsizetype& end) {
+    return readLeading(text, end);
 }
 
 float ParseNumber(QString& text) {

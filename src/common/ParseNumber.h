@@ -16,3 +16,8 @@ float ParseNumber(QString& text);
 // in double precision (the integer readers round it themselves, so counts
 // above 2^24 survive a round trip exactly).
 double parseLeadingNumber(QStringView text);
+
+// The same reading; `end` is set to the position just after the number's last
+// character (0 when the text holds no number), so that a caller can refuse a
+// value with anything after its number ("5abc", "0x10", "1e").
+double parseLeadingNumber(QStringView text, qsizetype& end);

@@ -37,7 +37,30 @@ size_t printableSequence(std::string_view text, size_t i) {
     }
     return length;
 }
+// Characters that end a line or change how the text around them reads.
+bool unprintable(char16_t c) {
+    return c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0x2028 || c == 0x2029 ||
+           (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
 } // namespace
+
+QString printableLine(QStringView text) {
+    static const char16_t hex[] = u"0123456789ABCDEF";
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!unprintable(u)) {
+            out.append(c);
+            continue;
+        }
+        const bool wide = u >= 0x100;
+        out.append(QStringView(wide ? u"\\u" : u"\\x"));
+        for (int shift = wide ? 12 : 4; shift >= 0; shift -= 4)
+            out.append(QChar(hex[(u >> shift) & 15]));
+    }
+    return out;
+}
 
 std::string printableText(std::string_view text) {
     static const char hex[] = "0123456789ABCDEF";

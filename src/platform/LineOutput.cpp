@@ -1,5 +1,7 @@
 #include "platform/LineOutput.h"
 
+#include "common/PrintableText.h"
+
 #include <QByteArray>
 
 #include <cerrno>
@@ -38,7 +40,7 @@ void LineOutput::write(const QString& text) {
         }
         m_dropped = 0;
     }
-    QByteArray line = text.toUtf8().left(WholeWrite - 1);
+    QByteArray line = printableLine(text).toUtf8().left(WholeWrite - 1);
     line.append('\n');
     if (!writeNow(line))
         ++m_dropped;

@@ -3,7 +3,9 @@
 // pipe, a service journal) that never stop the program: a write happens only
 // when it can complete at once, lines the reader did not take in time are
 // dropped and counted (and the count is written once the reader keeps up
-// again), and a reader that went away ends the output, not the program.
+// again), and a reader that went away ends the output, not the program. A line
+// stays one line: what could break it or forge another (line breaks, control
+// characters, bidirectional overrides) is written as an escape.
 // SIGPIPE must be ignored by the process.
 #include <QString>
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "platform/ProblemSink.h"
 
+#include "common/PrintableText.h"
+
 #include <cstdio>
 
 void ProblemRelay::reportProblem(const QString& text) {
@@ -8,6 +10,6 @@ void ProblemRelay::reportProblem(const QString& text) {
         m_target->reportProblem(text);
         return;
     }
-    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(text));
+    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(printableLine(text)));
     std::fflush(stderr);
 }

@@ -65,22 +65,14 @@ void HeadlessView::setLinkLamp(LinkLamp, const QString& toolTip) {
     line(toolTip);
 }
 
-// A client's text may hold line breaks; one line it stays, so that no client
-// can write lines of its own into the log.
-QString HeadlessView::oneLine(const QString& text) {
-    QString shown = text;
-    for (QChar& c : shown)
-        if (c.category() == QChar::Other_Control)
-            c = u'?';
-    return shown;
-}
-
+// A client's text may hold line breaks; the line writer keeps it one line,
+// so that no client can write lines of its own into the log.
 void HeadlessView::setCommandText(const QString& text) {
-    line(QStringLiteral("Label_AD_cmd: ") + oneLine(text));
+    line(QStringLiteral("Label_AD_cmd: ") + text);
 }
 
 void HeadlessView::showLinkCommand(const QString& text) {
-    line(QStringLiteral("DDE command: ") + oneLine(text));
+    line(QStringLiteral("DDE command: ") + text);
 }
 
 // Said on stderr too: a service's log shows whether it runs with its link.

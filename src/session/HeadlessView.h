@@ -46,7 +46,6 @@ public:
 
 private:
     void line(const QString& text);
-    static QString oneLine(const QString& text);
 
     LineOutput m_out;
     LineOutput m_err;

@@ -7,48 +7,6 @@
 #include <limits>
 
 namespace {
-// The number reader skips these anywhere in a number.
-bool isIgnored(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\n';
-}
-
-QChar nextSignificant(QStringView text, qsizetype& pos) {
-    while (pos < text.size() && isIgnored(text[pos]))
-        ++pos;
-    return pos < text.size() ? text[pos] : QChar();
-}
-
-bool isDigitOf(QChar c, int radix) {
-    const char16_t u = c.toUpper().unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0' < radix;
-    return radix == 16 && u >= u'A' && u <= u'F';
-}
-
-// Whether the number reader finds at least one digit at the start of `text`;
-// without one it reads 0, which as a count would wipe out the test's progress.
-bool startsWithNumber(QStringView text) {
-    qsizetype pos = 0;
-    QChar c = nextSignificant(text, pos);
-    if (c == u'&') {
-        ++pos;
-        const QChar kind = nextSignificant(text, pos).toUpper();
-        if (kind != u'H' && kind != u'O')
-            return false;
-        ++pos;
-        return isDigitOf(nextSignificant(text, pos), kind == u'H' ? 16 : 8);
-    }
-    if (c == u'+' || c == u'-') {
-        ++pos;
-        c = nextSignificant(text, pos);
-    }
-    if (c == u'.') {
-        ++pos;
-        c = nextSignificant(text, pos);
-    }
-    return isDigitOf(c, 10);
-}
-
 QString shortened(const QString& text) {
     QString shown = text.left(40);
     return shown.size() < text.size() ? shown + QStringLiteral("...") : shown;
@@ -91,18 +49,25 @@ LinkCommand LinkCommand::parseExecute(const QString& text) {
 }
 
 LinkCommand LinkCommand::countFrom(QString valueText) {
-    if (!startsWithNumber(valueText))
-        return refused(QStringLiteral("\"%1\" is no count: the value has no digit.")
-                           .arg(shortened(valueText.trimmed())));
+    const QString given = valueText.trimmed();
     // Read as ParseNumber reads (the first comma is the decimal separator),
     // but in double precision so that counts above 2^24 stay exact.
     const qsizetype comma = valueText.indexOf(u',');
     if (comma >= 0)
         valueText[comma] = u'.';
-    const double value = parseLeadingNumber(valueText);
+    qsizetype end = 0;
+    const double value = parseLeadingNumber(valueText, end);
+    // Without a digit the reader gives 0, which would wipe out the test's progress.
+    if (end == 0)
+        return refused(
+            QStringLiteral("\"%1\" is no count: the value has no digit.").arg(shortened(given)));
+    // "0x10", "5abc" or "12,5,6" would be taken as their first digits.
+    if (!QStringView(valueText).mid(end).trimmed().isEmpty())
+        return refused(QStringLiteral("\"%1\" is no count: only blanks may follow the number.")
+                           .arg(shortened(given)));
     if (!std::isfinite(value))
-        return refused(QStringLiteral("\"%1\" is no count: it is not a finite number.")
-                           .arg(shortened(valueText.trimmed())));
+        return refused(
+            QStringLiteral("\"%1\" is no count: it is not a finite number.").arg(shortened(given)));
     if (value < 0)
         return refused(QStringLiteral("%1 is no count: counts are never negative.").arg(value));
     // The default rounding mode rounds halves to the even neighbour, as the

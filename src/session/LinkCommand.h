@@ -4,8 +4,8 @@
 // "COMMAND = value": the command is trimmed of trailing blanks and compared in
 // upper case, the value is read like every number of the program (a decimal
 // comma or point). A count that is no whole 32-bit number of cycles (no digit,
-// negative, NaN, infinite, too large) is refused: a weeks-long count must never
-// be zeroed by a typing error.
+// anything but blanks after the number, negative, NaN, infinite, too large) is
+// refused: a weeks-long count must never be zeroed by a typing error.
 #include <QString>
 #include <cstdint>
 

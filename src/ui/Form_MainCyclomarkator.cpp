@@ -1,6 +1,7 @@
 #include "ui/Form_MainCyclomarkator.h"
 
 #include "adc/ScanStream.h"
+#include "common/PrintableText.h"
 #include "dialogs/Form_ADSetup.h"
 #include "dialogs/Form_Trigger.h"
 #include "dialogs/ReadingText.h"
@@ -277,17 +278,18 @@ void Form_MainCyclomarkator::setActivityLineServed(bool served) {
 // status line instead of a box that would wait for a click.
 void Form_MainCyclomarkator::reportProblem(const QString& text) {
     setStatus(text, StatusColour::Red, StatusColour::White);
-    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(text));
+    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(printableLine(text)));
 }
 
 void Form_MainCyclomarkator::reportRecovery(const QString& text) {
     setStatus(text, StatusColour::Green, StatusColour::Black);
-    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(text));
+    std::fprintf(stderr, "Cyclomarkator: %s\n", qPrintable(printableLine(text)));
 }
 
 void Form_MainCyclomarkator::setStatus(const QString& text, std::optional<uint32_t> back,
                                        std::optional<uint32_t> fore) {
-    m_controls->Label_Status->setText(text);
+    // A device's or a client's words may be part of the text: one line it stays.
+    m_controls->Label_Status->setText(printableLine(text));
     if (back) {
         m_controls->Label_Status->setAutoFillBackground(true);
         MainWindowControls::setColour(m_controls->Label_Status, QPalette::Window, *back);

@@ -88,7 +88,10 @@ TEST(SampleReader, ReadsLinesAndColumnsAfterTheirHeader) {
         {"1\t\t3\n", column(3), {3.0f}, '\t'},
         {"% t  U\n   5.0e-02  -1.2e+00\n\t1.0e-01 2\n", column(2), {-1.2f, 2.0f}, ' '},
         {"1,5 2,5\n", column(2), {2.5f}, ' '}, // a decimal comma, not a delimiter
-        {"a b\n 1  2 \r\n", column(2, SampleReader::Blanks), {2.0f}, ' '}};
+        {"a b\n 1  2 \r\n", column(2, SampleReader::Blanks), {2.0f}, ' '},
+        // More digits than the quick reading takes, up to the longest number.
+        {"1 2.0000000000000000000001\n", column(2, SampleReader::Blanks), {2.0f}, ' '},
+        {"1." + std::string(60, '0') + "5\n", {}, {1.0f}, 0}};
     for (const auto& [text, options, values, delimiter] : cases) {
         const Read r = readAll(text, options);
         EXPECT_EQ(std::tuple(r.values, r.status, delimiter ? r.delimiter : '\0'),
@@ -148,6 +151,7 @@ TEST(SampleReader, BadInputStopsWithWhereAndWhy) {
         {"a,b\n1,2\n3,x\n", column(2, ','), "line 3: \"x\" is not a number", 1},
         {"1,2\n3,\n", column(2, ','), "line 2: the value is empty", 1},
         {"1;2;3\n4;5;x\n", column(2, ';', 3), "line 2: time \"x\" is not a number", 1},
+        {"0,1\n1e16,2\n", column(2, ',', 1), "line 2: time \"1e16\" is out of range", 1},
         {"0,1\n1,NaN\n", column(2, ',', 1), "line 2: \"NaN\" is not a number", 1},
         {"0 1\n2 1\n1 1\n", column(2, ' ', 1),
          "line 3: time 1 is before the time of the sample before it (2)", 2},

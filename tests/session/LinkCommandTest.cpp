@@ -14,10 +14,17 @@ TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
         {"ad_get_cyclomarkator = 1500", Kind::SetCount, 1500}, // trimmed, upper-cased
         {"AD_GET_CYCLOMARKATOR=12,5", Kind::SetCount, 12},     // decimal comma, half to even
         {"AD_GET_CYCLOMARKATOR=13.5", Kind::SetCount, 14},
-        {"AD_GET_CYCLOMARKATOR=  7 cycles", Kind::SetCount, 7},
+        {"AD_GET_CYCLOMARKATOR=  7 \t", Kind::SetCount, 7},
+        {"AD_GET_CYCLOMARKATOR=  7 cycles", Kind::Refused, 0}, // only blanks after the number
+        {"AD_GET_CYCLOMARKATOR=0x10", Kind::Refused, 0},
+        {"AD_GET_CYCLOMARKATOR=1e", Kind::Refused, 0},
+        {"AD_GET_CYCLOMARKATOR=1e3", Kind::SetCount, 1000},
+        {"AD_GET_CYCLOMARKATOR=12,5,6", Kind::Refused, 0},
+        {"AD_GET_CYCLOMARKATOR=&H1G", Kind::Refused, 0},
         {"AD_GET_CYCLOMARKATOR=&H10", Kind::SetCount, 16},
         {"AD_GET_CYCLOMARKATOR=&Hxyz", Kind::Refused, 0},
         {"AD_GET_CYCLOMARKATOR=-0.4", Kind::Refused, 0},
+        {"AD_GET_CYCLOMARKATOR=0", Kind::SetCount, 0},
         {"AD_GET_CYCLOMARKATOR=2147483647", Kind::SetCount, 2147483647},
         {"AD_GET_CYCLOMARKATOR=16777217", Kind::SetCount, 16777217}, // beyond float precision
         {"AD_GET_CYCLOMARKATOR=2147483647.5", Kind::Refused, 0},     // rounds to 2^31
@@ -37,6 +44,18 @@ TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
         EXPECT_EQ(command.refusal.isEmpty(), kind != Kind::Refused)
             << command.refusal.toStdString();
     }
+    // Commands up to the longest taken; refusals quote at most 40 characters.
+    EXPECT_EQ(LinkCommand::parseExecute(QString(4096, u'x')).kind, Kind::ShowToUser);
+    EXPECT_EQ(LinkCommand::parseExecute(QString(4097, u'x')).kind, Kind::Refused);
+    for (const int length : {40, 41}) {
+        const QString value(length, u'x');
+        EXPECT_EQ(LinkCommand::parseExecute("AD_GET_CYCLOMARKATOR=" + value).refusal,
+                  '"' + value.left(40) + (length > 40 ? "..." : "") +
+                      "\" is no count: the value has no digit.");
+    }
+    // The refusal shows the value the client sent, not a rounded one.
+    EXPECT_TRUE(LinkCommand::parseExecute("AD_GET_CYCLOMARKATOR=2147483647.5")
+                    .refusal.startsWith("2147483647.5 is no count"));
     EXPECT_EQ(LinkCommand::pokeWord(" Stop\n"), LinkCommand::Poke::Stop);
     EXPECT_EQ(LinkCommand::pokeWord("unload"), LinkCommand::Poke::Unload);
     EXPECT_EQ(LinkCommand::pokeWord("STOP NOW"), LinkCommand::Poke::Ignored);

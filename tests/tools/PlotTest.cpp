@@ -17,8 +17,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -171,6 +175,30 @@ TEST(PlotReport, SpikesMarksAndTriggersStandWhereTheyHappened) {
     EXPECT_NEAR(spike[0], pixelOf(spiky, 5'047'049, 0, 9'999'999), 2.0);
 }
 
+// Five minutes of a 4 Hz history have fewer samples than the picture has
+// columns: the signal still reads as one line. A threshold far above it is
+// marked at the edge and leaves the signal the whole height.
+TEST(PlotReport, SparseSamplesJoinAndAFarThresholdLeavesTheSignalItsHeight) {
+    std::vector<float> values;
+    for (int i = 0; i < 1200; ++i)
+        values.push_back(static_cast<float>(2.0 * std::sin(i * 0.0785)));
+    const QImage image =
+        draw(values, {"--interval-ms", "250", "--from", "0s", "--to", "300s", "--threshold", "50"});
+    EXPECT_EQ(columnsWith(image, PlotColors::Signal).size(), 1u);
+    const QRect area = PlotScale::plotArea(image.size());
+    int top = area.bottom();
+    int bottom = area.top();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixel(x, y) == PlotColors::Signal) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    EXPECT_GT(bottom - top, area.height() * 0.8);
+}
+
 // The tool writes PNG and SVG pictures with the same marks and a summary whose
 // numbers agree with the count; a bad input or output path writes nothing.
 TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
@@ -213,4 +241,45 @@ TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
     EXPECT_EQ(run({"--plot", wave + "/x.png", wave}), 2);
     EXPECT_EQ(run({"--summary-json", dir.filePath("no/such/x.json"), wave}), 2);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 5); // inputs, w.png/svg/json
+}
+
+// An output that is no regular file (a FIFO, a device, also behind a link) is
+// written in place, never replaced by a file, and a FIFO nobody reads is
+// refused at once; a link to a regular file stays a link to the new picture.
+TEST(PlotReport, OutputsThatAreNoRegularFilesAreNeverReplaced) {
+    QTemporaryDir dir;
+    const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    const auto kind = [&](const char* name) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(path(name)).constData(), &st) == 0 ? st.st_mode & S_IFMT
+                                                                            : 0u;
+    };
+    writeFile(path("wave.txt"), "0\n2\n0\n2\n0\n");
+    writeFile(path("real.png"), "old");
+    ASSERT_TRUE(QFile::link(QStringLiteral("real.png"), path("link.png")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    EXPECT_EQ(runTool({"--summary-json", path("fifo"), path("wave.txt")}).exitCode, 2);
+    const int reader = ::open(QFile::encodeName(path("fifo")).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(
+        runTool({"--summary-json", path("fifo"), "--plot", path("link.png"), path("wave.txt")})
+            .exitCode,
+        0);
+    char json[4096] = {};
+    const ssize_t got = ::read(reader, json, sizeof json - 1);
+    ::close(reader);
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray(json, std::max<ssize_t>(got, 0)))["samples"], 5);
+    EXPECT_EQ(std::tuple(kind("fifo"), kind("link.png")), std::tuple(S_IFIFO, S_IFLNK));
+    EXPECT_FALSE(QImage(path("real.png")).isNull());
+
+    if (::getuid() != 0)
+        GTEST_SKIP() << "device nodes need root";
+    ASSERT_EQ(::mknod(QFile::encodeName(path("null")).constData(), S_IFCHR | 0600, makedev(1, 3)),
+              0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("null"), path("null.png")));
+    EXPECT_EQ(
+        runTool({"--summary-json", path("null"), "--plot", path("null.png"), path("wave.txt")})
+            .exitCode,
+        0);
+    EXPECT_EQ(std::tuple(kind("null"), kind("null.png")), std::tuple(S_IFCHR, S_IFLNK));
 }
