@@ -9,8 +9,13 @@
 // (with a counted channel) move on. At the end every
 // reading fails, as of a device that stopped answering, unless loop=1 starts
 // the file again. One channel, whose one range is the smallest of 1, 2 or 5
-// times a power of ten volts either side that holds every sample. Opening
-// reads the whole file once, so that a damaged one is refused at once.
+// times a power of ten volts either side that holds every sample. The file
+// must be a regular file (a FIFO would hold the tick until a writer came).
+// Opening reads its first OpenScanSteps * scanStepBytes bytes, so that a
+// damaged start is refused at once and a file of gigabytes does not hold the
+// start for seconds; each tick then reads one step further until the whole
+// file is known, widening the range as larger samples are met and telling
+// the number of samples (or where the file is damaged) in the description.
 #include "common/SampleReader.h"
 #include "devices/ConverterControl.h"
 
@@ -21,10 +26,13 @@
 
 class ReplayControl final : public ConverterControl {
 public:
+    static constexpr int64_t ScanStepBytes = 1 << 20;
+    static constexpr int OpenScanSteps = 4;
     struct Options {
         QString path;
         int column = 0; // 0: the whole line is the value
         bool loop = false;
+        int64_t scanStepBytes = ScanStepBytes; // file bytes read ahead per tick
     };
     // The text after "replay:"; throws DeviceError naming the wrong part.
     static Options parse(const QString& text);
@@ -37,6 +45,8 @@ public:
     void beginTick(int32_t countedChannel) override;
     // The index of the sample now played, from 0.
     int64_t position() const { return m_position; }
+    // Whether the whole file has been read ahead.
+    bool scanned() const { return !m_scanner; }
 
 protected:
     Found connect() override;
@@ -46,6 +56,10 @@ protected:
 private:
     SampleReader::Options readerOptions() const;
     std::FILE* openFile() const;
+    void scan(int64_t bytes);
+    void endScan();
+    void cover(double volts);
+    QString scanDescription() const;
     void startAgain();
     void advance();
     void stop(const QString& why);
@@ -54,7 +68,12 @@ private:
     QString m_name; // the file name without its folder, for messages
     std::FILE* m_file = nullptr;
     std::unique_ptr<SampleReader> m_reader;
-    int64_t m_samples = 0;
+    std::FILE* m_scanFile = nullptr;
+    std::unique_ptr<SampleReader> m_scanner; // null once the whole file is read ahead
+    int64_t m_samples = 0;                   // read ahead so far
+    int64_t m_gaps = 0;                      // of the whole file, once read ahead
+    double m_peak = 0.0;                     // of those and of every sample played
+    QString m_scanError;                     // where the read ahead found damage
     int64_t m_position = 0;
     bool m_started = false;
     float m_current = 0.0f;
