@@ -116,9 +116,9 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
 }
 
 // A FIFO as the recorded signal, when it opens or at a round of a loop, is
-// refused without waiting for a writer. A file larger than what opening reads
-// ahead opens at once and is read ahead a step a tick: the range grows with
-// the samples met, and in the end the description counts them all.
+// refused without waiting for a writer (an emptied file says so). A file larger than what opening
+// reads ahead opens at once and is read ahead a step a tick: the range grows with the samples met,
+// and in the end the description counts them all.
 TEST(Converters, AReplayNeverWaitsForItsFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("signal.txt");
@@ -126,6 +126,10 @@ TEST(Converters, AReplayNeverWaitsForItsFile) {
     ReplayControl::Options options = ReplayControl::parse(path + "?loop=1");
     ReplayControl looped(options);
     ASSERT_TRUE(looped.open(QStringLiteral("replay")));
+    write(path, "");
+    looped.beginTick(1);
+    looped.beginTick(1);
+    EXPECT_TRUE(reading(looped, true).endsWith("signal.txt: no samples: the input is empty"));
     for (const bool opening : {false, true}) {
         const Fifo fifo(path);
         looped.beginTick(1);
