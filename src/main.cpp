@@ -141,8 +141,10 @@ int main(int argc, char** argv) {
     }
     const QString baseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     // From here on a termination signal ends the program in order, however
-    // early it comes: it waits in the watcher until the event loop runs.
-    UnixSignalWatcher signalWatcher;
+    // early it comes: it waits in the watcher until the event loop runs. An
+    // orderly end that has not come 10 s later never will (something blocks
+    // the user-interface thread): the process then ends on its own.
+    UnixSignalWatcher signalWatcher(nullptr, 10);
 
     // Why the program ends before counting: on stderr (a launcher's log or a
     // service journal) and, with a window, in a box.

@@ -42,6 +42,9 @@ public:
         (void)interfaceNumber;
         (void)countedChannel;
     }
+    // While quiet, a device that does not open is not told in a message (the
+    // session looks again for one that was not there at start).
+    virtual void setQuiet(bool quiet) { (void)quiet; }
     // What `address` reaches as interface 23, 24 or 25, opened and closed
     // once: a description ("ads1115, 4 channels"). Throws a std::exception
     // naming the wrong part of an address that cannot be used.

@@ -29,6 +29,12 @@ void ConverterControl::close() {
     disconnect();
 }
 
+void ConverterControl::setSpan(std::pair<float, float> span) {
+    if (m_ranges.size() == 1 && m_ranges.front() == m_found.span)
+        m_ranges.front() = span;
+    m_found.span = span;
+}
+
 int32_t ConverterControl::channels() const {
     return m_open ? static_cast<int32_t>(m_found.channelNames.size()) : 0;
 }

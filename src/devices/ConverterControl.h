@@ -56,6 +56,9 @@ protected:
     virtual Reading take(int32_t channel) = 0;
     // A changed description (a device found to be slow, a file that ended).
     void describe(const QString& description) { m_found.description = description; }
+    // A span learnt while the device runs (a replayed file read ahead in
+    // steps); the range table follows where it is the device's own.
+    void setSpan(std::pair<float, float> span);
 
 private:
     void checkChannel(int32_t channel) const;

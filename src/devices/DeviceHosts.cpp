@@ -48,6 +48,8 @@ DeviceHosts::DeviceHosts(const ProfileFile& settings, Prompts& prompts, ControlF
 DeviceHosts::~DeviceHosts() = default;
 
 void DeviceHosts::tell(const QString& text) {
+    if (m_quiet)
+        return;
     m_prompts.messageBox(text, QStringLiteral("A/D-Converter"), PromptIcon::Critical);
 }
 
@@ -110,7 +112,7 @@ ConverterControl* DeviceHosts::converter(int32_t interfaceNumber) {
 }
 
 // The converter stays open from the probe to the end of the run: opening a
-// recorded signal reads the whole file, and a converter is asked once.
+// recorded signal reads ahead in it, and a converter is asked once.
 bool DeviceHosts::probeConverter(int32_t interfaceNumber) {
     ConverterControl* control = converter(interfaceNumber);
     if (!control)

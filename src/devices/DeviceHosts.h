@@ -55,6 +55,7 @@ public:
     float blockSample(int32_t& channel, int32_t& sample) override;
     void unloadHosts() override;
     void beginTick(int32_t interfaceNumber, int32_t countedChannel) override;
+    void setQuiet(bool quiet) override { m_quiet = quiet; }
     QString examine(int32_t interfaceNumber, const QString& address) override;
 
     // The host of interface 20, 21 or 22, created on first use; null for others.
@@ -84,4 +85,5 @@ private:
     std::unique_ptr<ConverterControl> m_converter;
     int32_t m_converterNumber = 0;
     QString m_converterAddress; // the address the converter was made for
+    bool m_quiet = false;
 };

@@ -14,27 +14,34 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
 
 namespace {
 
-// A sysfs attribute is one short line. `gone` tells a missing file (or a
-// removed device) from one that is there but cannot be read.
+// A sysfs attribute is one short regular file. It is opened without waiting
+// and refused when it is anything else: a FIFO put in its place would hold
+// the tick until a writer came. `gone` tells a missing file (or a removed
+// device) from one that is there but cannot be read.
 QByteArray readAttribute(const QString& path, bool* gone = nullptr) {
     const QByteArray name = QFile::encodeName(path);
     char buffer[128];
     ssize_t got = -1;
     int error = 0;
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat status {};
+    if (fd < 0) {
+        error = errno;
+    } else if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw DeviceError(QStringLiteral("%1 is not a regular file").arg(path));
+    } else {
         do {
             got = ::read(fd, buffer, sizeof buffer);
         } while (got < 0 && errno == EINTR);
         error = got < 0 ? errno : 0;
         ::close(fd);
-    } else {
-        error = errno;
     }
     if (gone)
         *gone = got < 0 && (error == ENOENT || error == ENODEV || error == ENXIO);
@@ -161,7 +168,9 @@ std::vector<IioControl::Channel> IioControl::listChannels(const QString& node) c
     static const QRegularExpression rawFile(QStringLiteral("^in_voltage(\\d+)_raw$"));
     const QDir folder(node);
     std::vector<Channel> channels;
-    for (const QString& file : folder.entryList(QDir::Files)) {
+    // FIFOs and devices too, so that one in place of a channel is refused
+    // by name rather than left out.
+    for (const QString& file : folder.entryList(QDir::Files | QDir::System)) {
         const QRegularExpressionMatch match = rawFile.match(file);
         if (!match.hasMatch())
             continue;

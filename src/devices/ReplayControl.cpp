@@ -9,7 +9,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -79,6 +82,7 @@ ReplayControl::ReplayControl(const MillisecondClock& clock, Options options)
 
 ReplayControl::~ReplayControl() {
     disconnect();
+    endScan();
 }
 
 SampleReader::Options ReplayControl::readerOptions() const {
@@ -90,52 +94,61 @@ SampleReader::Options ReplayControl::readerOptions() const {
     return options;
 }
 
+// Opened without waiting and refused unless it is a regular file: a FIFO in
+// its place (at the start or at a round of a loop) would hold the tick until
+// a writer came.
 std::FILE* ReplayControl::openFile() const {
-    std::FILE* file = std::fopen(QFile::encodeName(m_options.path).constData(), "rb");
-    if (!file)
+    const QByteArray name = QFile::encodeName(m_options.path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
         throw DeviceError(QStringLiteral("cannot open %1: %2")
                               .arg(m_options.path, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw DeviceError(QStringLiteral("%1 is %2, not a recorded signal")
+                              .arg(m_options.path, S_ISDIR(status.st_mode)
+                                                       ? QStringLiteral("a folder")
+                                                       : QStringLiteral("not a regular file")));
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        throw DeviceError(QStringLiteral("cannot open %1: %2")
+                              .arg(m_options.path, QString::fromLocal8Bit(std::strerror(errno))));
+    }
     return file;
 }
 
 ConverterControl::Found ReplayControl::connect() {
     disconnect();
-    if (QFileInfo(m_options.path).isDir())
-        throw DeviceError(
-            QStringLiteral("%1 is a folder, not a recorded signal").arg(m_options.path));
-    std::FILE* scanned = openFile();
-    SampleReader reader(scanned, readerOptions());
-    SampleReader::Batch batch;
-    SampleReader::Status status;
-    int64_t samples = 0;
-    double peak = 0.0;
-    while ((status = reader.nextBatch(batch)) == SampleReader::Status::Sample) {
-        for (size_t i = 0; i < batch.size; ++i)
-            peak = std::max(peak, std::fabs(static_cast<double>(batch.values[i])));
-        samples += static_cast<int64_t>(batch.size);
+    endScan();
+    m_scanFile = openFile();
+    m_scanner = std::make_unique<SampleReader>(m_scanFile, readerOptions());
+    m_samples = 0;
+    m_gaps = 0;
+    m_peak = 0.0;
+    m_scanError.clear();
+    scan(OpenScanSteps * m_options.scanStepBytes);
+    m_started = false;
+    if (m_scanError.isEmpty())
+        startAgain();
+    if (const QString why = m_scanError.isEmpty() ? m_failure : m_scanError; !why.isEmpty()) {
+        endScan();
+        disconnect();
+        throw DeviceError(why);
     }
-    std::fclose(scanned);
-    if (status == SampleReader::Status::Error)
-        throw DeviceError(
-            QStringLiteral("%1: %2").arg(m_name, QString::fromStdString(reader.error())));
-    m_samples = samples;
     Found found;
     found.channelNames << (m_options.column > 0 ? QStringLiteral("column %1").arg(m_options.column)
                                                 : m_name);
-    const float range = roundRange(peak);
+    const float range = roundRange(m_peak);
     found.span = {-range, range};
-    found.description = QStringLiteral("%1, %2 samples").arg(m_name).arg(samples);
-    if (reader.gaps() > 0)
-        found.description += QStringLiteral(" (%1 gaps skipped)").arg(reader.gaps());
-    if (m_options.loop)
-        found.description += QStringLiteral(", played in a loop");
-    if (m_options.streams())
-        return openStream(found);
-    m_started = false;
-    startAgain();
-    if (!m_failure.isEmpty())
-        throw DeviceError(m_failure);
-    return found;
+    found.description = scanDescription();
+    if (!m_options.streams())
+        return found;
+    // A stream reads the file on its own; the one-sample reader stays closed.
+    disconnect();
+    return openStream(found);
 }
 
 ConverterControl::Found ReplayControl::openStream(Found found) {
@@ -144,10 +157,69 @@ ConverterControl::Found ReplayControl::openStream(Found found) {
         m_clock, [this] { return openFile(); }, readerOptions(), pace, m_name);
     stream->start();
     m_stream = std::move(stream);
-    found.description += QStringLiteral(", %1 scans a second").arg(m_stream->rate());
-    if (m_options.speed != 1.0)
-        found.description += QStringLiteral(" played %1 times as fast").arg(m_options.speed);
+    found.description = scanDescription();
     return found;
+}
+
+// Reads ahead about `bytes` of the file: its samples, its peak, and where it
+// is damaged. At the end the file is closed and the description says it all.
+void ReplayControl::scan(int64_t bytes) {
+    if (!m_scanner)
+        return;
+    const int64_t until = m_scanner->fileBytesRead() + std::max<int64_t>(bytes, 1);
+    SampleReader::Batch batch;
+    SampleReader::Status status = SampleReader::Status::Sample;
+    while (m_scanner->fileBytesRead() < until &&
+           (status = m_scanner->nextBatch(batch)) == SampleReader::Status::Sample) {
+        for (size_t i = 0; i < batch.size; ++i)
+            cover(static_cast<double>(batch.values[i]));
+        m_samples += static_cast<int64_t>(batch.size);
+    }
+    if (status == SampleReader::Status::Sample)
+        return;
+    if (status == SampleReader::Status::Error)
+        m_scanError =
+            QStringLiteral("%1: %2").arg(m_name, QString::fromStdString(m_scanner->error()));
+    m_gaps = m_scanner->gaps();
+    endScan();
+    if (isOpen())
+        describe(scanDescription());
+}
+
+void ReplayControl::endScan() {
+    m_scanner.reset();
+    if (m_scanFile)
+        std::fclose(m_scanFile);
+    m_scanFile = nullptr;
+}
+
+QString ReplayControl::scanDescription() const {
+    QString text = QStringLiteral("%1, %2 samples").arg(m_name).arg(m_samples);
+    if (m_scanner)
+        text += QStringLiteral(" so far (reading ahead)");
+    else if (m_gaps > 0)
+        text += QStringLiteral(" (%1 gaps skipped)").arg(m_gaps);
+    if (!m_scanError.isEmpty())
+        text += QStringLiteral(", damaged: ") + m_scanError;
+    if (m_options.loop)
+        text += QStringLiteral(", played in a loop");
+    if (m_stream) {
+        text += QStringLiteral(", %1 scans a second").arg(m_stream->rate());
+        if (m_options.speed != 1.0)
+            text += QStringLiteral(" played %1 times as fast").arg(m_options.speed);
+    }
+    return text;
+}
+
+// Every sample, read ahead or played, lies within the range.
+void ReplayControl::cover(double volts) {
+    const double size = std::fabs(volts);
+    if (!(size > m_peak))
+        return;
+    m_peak = size;
+    const float range = roundRange(m_peak);
+    if (isOpen() && range > found().span.second)
+        setSpan({-range, range});
 }
 
 void ReplayControl::disconnect() {
@@ -177,8 +249,10 @@ void ReplayControl::startAgain() {
     m_reader = std::make_unique<SampleReader>(m_file, readerOptions());
     m_failure.clear();
     const SampleReader::Status status = m_reader->next(m_current);
-    if (status == SampleReader::Status::Sample)
+    if (status == SampleReader::Status::Sample) {
+        cover(m_current);
         return;
+    }
     stop(status == SampleReader::Status::Error
              ? QStringLiteral("%1: %2").arg(m_name, QString::fromStdString(m_reader->error()))
              : QStringLiteral("%1 holds no samples any more").arg(m_name));
@@ -194,6 +268,7 @@ void ReplayControl::advance() {
     const SampleReader::Status status = m_reader->next(m_current);
     if (status == SampleReader::Status::Sample) {
         ++m_position;
+        cover(m_current);
         return;
     }
     if (status == SampleReader::Status::End && m_options.loop) {
@@ -208,6 +283,7 @@ void ReplayControl::advance() {
 // Only the counting moves on: the live readings of the setup dialog (no
 // counted channel) show the sample where the counting paused.
 void ReplayControl::beginTick(int32_t countedChannel) {
+    scan(m_options.scanStepBytes);
     if (countedChannel < 1 || m_stream)
         return;
     // The first tick takes the sample that the start-up reading saw.

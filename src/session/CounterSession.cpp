@@ -4,6 +4,7 @@
 #include "common/IniReaders.h"
 #include "counting/SettingsFile.h"
 #include "platform/AtomicFile.h"
+#include "platform/MillisecondClock.h"
 #include "platform/ProfileFile.h"
 #include "platform/Prompts.h"
 #include "session/LinkServer.h"
@@ -58,6 +59,8 @@ CounterSession::CounterSession(Environment environment, Prompts& prompts,
     connect(&m_countingTimer, &QTimer::timeout, this,
             [this] { m_core->Timer_Cyclomarkator_Timer(); });
     connect(&m_testTimer, &QTimer::timeout, this, [this] { m_core->CountExtremum(); });
+    m_deviceRetryTimer.setInterval(m_environment.countingIntervalMs);
+    connect(&m_deviceRetryTimer, &QTimer::timeout, this, &CounterSession::retryDevice);
 }
 
 CounterSession::~CounterSession() {
@@ -119,22 +122,16 @@ void CounterSession::start() {
         m_prompts.messageBox(QStringLiteral("Cannot initialize A/D-Interface\n\"%1\"").arg(name),
                              QStringLiteral("A/D-Converter"), PromptIcon::Critical);
         m_adc.ADC_reset();
+        // A device that is not there yet (a boot race, a file still to come)
+        // is looked for again until it is, as a Modbus module is reached.
+        if (AdcFacade::IsDeviceInterface(number)) {
+            m_awaitedInterface = number;
+            m_lastDeviceTry = m_clock.timeGetTime();
+            m_deviceRetryTimer.start();
+        }
     }
-    // Where the settings really go, and what went wrong while loading (a
-    // chart refused, a file that cannot be written), matter more than the
-    // interface name: the status line keeps them in sight.
-    QString status = name;
-    const QString choose =
-        number == InterfaceCatalogue::None ? howToChoose(configuredName) : QString();
-    for (const QString& more : {m_environment.folder.message, m_problems.lastReported(), choose}) {
-        if (!more.isEmpty())
-            status += QStringLiteral(" - ") + more;
-    }
-    if (m_adc.ready() && m_problems.lastReported().isEmpty()) {
-        m_view->setStatus(status, StatusColour::Green, StatusColour::Black);
-    } else {
-        m_view->setStatus(status, StatusColour::Red, StatusColour::White);
-    }
+    showInterfaceStatus(name, number == InterfaceCatalogue::None ? howToChoose(configuredName)
+                                                                 : QString());
     if (m_adc.ready())
         m_core->takeFirstReading();
     m_core->showCounters();
@@ -163,6 +160,56 @@ QString CounterSession::howToChoose(const QString& configured) const {
                                 "not running, or with --converter NAME [--device ADDRESS] "
                                 "(--list-converters shows the names).")
                      .arg(m_settings.path());
+}
+
+// Where the settings really go, and what went wrong while loading (a chart
+// refused, a file that cannot be written), matter more than the interface
+// name: the status line keeps them in sight.
+// Where the settings really go, and what went wrong while loading (a chart
+// refused, a file that cannot be written), matter more than the interface
+// name: the status line keeps them in sight.
+void CounterSession::showInterfaceStatus(const QString& name, const QString& choose) {
+    QString status = name;
+    if (m_deviceRetryTimer.isActive())
+        status += QStringLiteral(" - not there yet; looked for again every %1 s")
+                      .arg(DeviceRetryMs / 1000);
+    for (const QString& more : {m_environment.folder.message, m_problems.lastReported(), choose}) {
+        if (!more.isEmpty())
+            status += QStringLiteral(" - ") + more;
+    }
+    if (m_adc.ready() && m_problems.lastReported().isEmpty()) {
+        m_view->setStatus(status, StatusColour::Green, StatusColour::Black);
+    } else {
+        m_view->setStatus(status, StatusColour::Red, StatusColour::White);
+    }
+}
+
+// Quietly: the start said once why the device could not be opened, and
+// nobody waits here for a box.
+void CounterSession::retryDevice() {
+    if (m_unloaded || m_adc.ready()) {
+        m_deviceRetryTimer.stop();
+        return;
+    }
+    const int32_t now = m_clock.timeGetTime();
+    if (static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(m_lastDeviceTry)) <
+        DeviceRetryMs)
+        return;
+    m_lastDeviceTry = now;
+    const QString name = m_adc.ADC_catalogue_name(m_awaitedInterface);
+    QString opened = name;
+    m_devices.setQuiet(true);
+    const bool there = m_adc.ADC_open(opened);
+    m_devices.setQuiet(false);
+    m_adc.ADC_reset();
+    if (!there)
+        return;
+    m_deviceRetryTimer.stop();
+    m_adc.setReady(InitADInterface(name));
+    m_view->setTitle(QStringLiteral("Cyclomarkator"));
+    showInterfaceStatus(name);
+    if (m_adc.ready())
+        m_core->takeFirstReading();
 }
 
 bool CounterSession::InitADInterface(const QString& name) {
@@ -219,6 +266,8 @@ void CounterSession::setAlwaysOnTop(bool on) {
 void CounterSession::pauseCountingForSetup() {
     m_readyBeforeSetup = m_adc.ready();
     m_countingTimer.stop();
+    // A person chooses now, and is told what does not open.
+    m_deviceRetryTimer.stop();
 }
 
 void CounterSession::resumeCountingAfterSetup() {
@@ -247,6 +296,7 @@ void CounterSession::Form_Unload(const GeneralSettings& window) {
     m_unloaded = true;
     m_countingTimer.stop();
     m_testTimer.stop();
+    m_deviceRetryTimer.stop();
     // Clients learn first that the counter is going, so none of them changes
     // anything after the last save.
     if (m_link)

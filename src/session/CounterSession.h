@@ -71,7 +71,11 @@ public:
     void Form_Load(MainView& view);
     // The rest of start-up: opens the configured interface, reports one that
     // fails, colours the status line and shows the counters. Call after Form_Load.
+    // A device interface that does not open is looked for again every
+    // DeviceRetryMs of the clock (until it opens, the setup dialog opens or
+    // the run ends); once found, it counts as if it had been there at start.
     void start();
+    static constexpr int32_t DeviceRetryMs = 2000;
     bool InitADInterface(const QString& name);
 
     // Menu actions.
@@ -100,6 +104,7 @@ public:
     SettingsStore& settings() { return m_settings; }
     QTimer& countingTimer() { return m_countingTimer; }
     QTimer& testTimer() { return m_testTimer; }
+    QTimer& deviceRetryTimer() { return m_deviceRetryTimer; }
     QtTriggerScheduler& scheduler() { return m_scheduler; }
     // The X(t) recording of this run; a recorder window draws from it.
     XtRecorderModel& recorder() { return m_recorder; }
@@ -141,6 +146,8 @@ private:
                    LibadxDevices* devices, QObject* parent);
     void writeGeneralSettings(const GeneralSettings& window);
     QString howToChoose(const QString& configured) const;
+    void showInterfaceStatus(const QString& name, const QString& choose = QString());
+    void retryDevice();
 
     std::optional<QString> linkCaption(const QString& name) const override;
     bool linkSetCount(int32_t count) override;
@@ -176,6 +183,9 @@ private:
     std::unique_ptr<CounterCore> m_core;
     QTimer m_countingTimer;
     QTimer m_testTimer;
+    QTimer m_deviceRetryTimer; // runs at the counting's pace; the clock paces the tries
+    int32_t m_awaitedInterface = 0;
+    int32_t m_lastDeviceTry = 0;
     bool m_unloaded = false;
     bool m_readyBeforeSetup = false;
 };

@@ -1,10 +1,13 @@
 // The converters of interfaces 23..25 at their [HARDWARE] Device= address:
 // every wrong part of an address named before anything opens, and the
 // recorded signal played one sample per tick to its end, in a loop, and
-// through a file that goes away and comes back.
+// through a file that goes away and comes back, becomes a FIFO, or is too
+// large to be read through when it opens.
 #include "devices/ConverterControl.h"
 #include "devices/DeviceError.h"
 #include "devices/DeviceTransports.h"
+#include "devices/ReplayControl.h"
+#include "support/Fifo.h"
 #include "support/ManualClock.h"
 
 #include <QFile>
@@ -15,12 +18,12 @@
 
 namespace {
 
-// The reading of channel 1 as text, "-" when it fails.
-QString reading(ConverterControl& control) {
+// The reading of channel 1 as text, "-" (or why, when asked) when it fails.
+QString reading(ConverterControl& control, bool why = false) {
     try {
         return QString::number(control.readVoltage(1, 0));
-    } catch (const DeviceError&) {
-        return QStringLiteral("-");
+    } catch (const DeviceError& error) {
+        return why ? error.why() : QStringLiteral("-");
     }
 }
 
@@ -124,6 +127,42 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
         EXPECT_TRUE(control->openError().contains(QString::fromUtf8(why)))
             << control->openError().toStdString();
     }
+}
+
+// A FIFO as the recorded signal, when it opens or at a round of a loop, is
+// refused without waiting for a writer (an emptied file says so). A file larger than what opening
+// reads ahead opens at once and is read ahead a step a tick: the range grows with the samples met,
+// and in the end the description counts them all.
+TEST(Converters, AReplayNeverWaitsForItsFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("signal.txt");
+    write(path, "0.5\n");
+    ReplayControl::Options options = ReplayControl::parse(path + "?loop=1");
+    ReplayControl looped(options);
+    ASSERT_TRUE(looped.open(QStringLiteral("replay")));
+    write(path, "");
+    looped.beginTick(1);
+    looped.beginTick(1);
+    EXPECT_TRUE(reading(looped, true).endsWith("signal.txt: no samples: the input is empty"));
+    for (const bool opening : {false, true}) {
+        const Fifo fifo(path);
+        looped.beginTick(1);
+        looped.beginTick(1);
+        const QString why =
+            !opening ? reading(looped, true)
+                     : (looped.open(QStringLiteral("replay")) ? QString() : looped.openError());
+        EXPECT_TRUE(why.contains("is not a regular file")) << why.toStdString();
+    }
+    write(path, QByteArray("0.5\n").repeated(600000) + "7.5\n");
+    options.scanStepBytes = 1;
+    ReplayControl large(options);
+    ASSERT_TRUE(large.open(QStringLiteral("replay")));
+    EXPECT_TRUE(large.found().description.contains("samples so far (reading ahead)"));
+    EXPECT_EQ(large.found().span, (std::pair{-0.5f, 0.5f}));
+    for (int tick = 0; tick < 20 && !large.scanned(); ++tick)
+        large.beginTick(1);
+    EXPECT_EQ(large.found().description, "signal.txt, 600001 samples, played in a loop");
+    EXPECT_EQ(large.found().span, (std::pair{-10.0f, 10.0f}));
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 // The Industrial I/O converter over a fake sysfs tree laid out like the
 // kernel's: devices found by name and node, shared and per-channel scale and
-// offset, files that are missing or hold no number, readings beyond the
-// range, a node that vanishes mid-run and comes back, and a slow device whose
-// channels are read in turn.
+// offset, files that are missing or hold no number or are FIFOs, readings
+// beyond the range, a node that vanishes mid-run and comes back, and a slow
+// device whose channels are read in turn.
 #include "devices/DeviceError.h"
 #include "devices/IioControl.h"
+#include "support/Fifo.h"
 
 #include <QDir>
 #include <QFile>
@@ -136,6 +137,30 @@ TEST_F(Iio, ASlowDeviceReadsTheCountedChannelEveryTickAndTheOthersInTurn) {
     }
     for (const int count : freshTicks)
         EXPECT_GE(count, 2);
+}
+
+// A FIFO in place of an attribute would hold the tick until a writer came:
+// each is refused at once by name, and the device opens without what it can
+// spare (its name, a bit width) or not at all.
+TEST_F(Iio, FifosInPlaceOfFilesAreRefusedWithoutWaiting) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"name", "iio:device0, 4 channels (iio:device0)"},
+        {"scan_elements/in_voltage0_type", "ads1115, 4 channels (iio:device0)"},
+        {"in_voltage_scale", "in_voltage_scale is not a regular file"},
+        {"in_voltage1_raw", "in_voltage1_raw is not a regular file"},
+    };
+    for (const auto& [file, part] : cases) {
+        SCOPED_TRACE(file);
+        {
+            const Fifo fifo(root() + "/iio:device0/" + file);
+            ASSERT_TRUE(fifo.made);
+            IioControl iio = control(QStringLiteral("iio:device0"));
+            const bool opened = iio.open(QStringLiteral("iio"));
+            const QString said = opened ? iio.found().description : iio.openError();
+            EXPECT_TRUE(said.contains(QString::fromUtf8(part))) << said.toStdString();
+        }
+        SetUp();
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // simulated device's 20 s sine come round in 20 ms, so counts come quickly.
 #include "ProgramRig.h"
 #include "recording/RecorderDataFile.h"
+#include "support/Fifo.h"
 #include "support/SilentBus.h"
 
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -223,6 +225,39 @@ TEST_F(Program, AStreamCountsHeadlessAndSaysWhenItsRateIsTooLow) {
         EXPECT_FALSE(output.contains("were lost")) << output.toStdString();
         EXPECT_TRUE(!told || output.contains(told)) << output.toStdString();
     }
+}
+
+// A converter file that is a FIFO (which would hold an open() until a writer
+// came) or is not there yet holds up neither the start nor the end: the
+// program says so, looks again every 2 s of its clock and counts once the
+// device is whole, and a FIFO met while counting is a failed reading that
+// SIGTERM does not wait for.
+TEST_F(Program, ADeviceFileThatBlocksOrComesLateHoldsNothingUp) {
+    const QString node = path("sys/iio:device0");
+    ASSERT_TRUE(QDir().mkpath(node));
+    writeFile(node + "/name", "ads1115\n");
+    writeFile(node + "/in_voltage0_raw", "8000\n");
+    writeSettings("[HARDWARE]\nA/D-Converter=Linux Industrial I/O\nDevice=iio:ads1115?root=" +
+                  path("sys").toUtf8() + "\n");
+    std::optional<Fifo> fifo(std::in_place, node + "/in_voltage_scale");
+    QProcess counting;
+    start(counting);
+    QString output;
+    ASSERT_TRUE(
+        waitFor(counting, output, "Status: Linux Industrial I/O - not there yet").hasMatch())
+        << output.toStdString();
+    output.clear();
+    writeFile(node + "/scale", "0.125\n");
+    ASSERT_EQ(::rename(QFile::encodeName(node + "/scale").constData(),
+                       QFile::encodeName(node + "/in_voltage_scale").constData()),
+              0);
+    ASSERT_TRUE(waitFor(counting, output, "Status: Linux Industrial I/O\n").hasMatch())
+        << output.toStdString();
+    fifo.emplace(node + "/in_voltage_scale");
+    ASSERT_TRUE(waitFor(counting, output, "in_voltage_scale is not a regular file").hasMatch())
+        << output.toStdString();
+    stop(counting);
+    EXPECT_EQ(errorsOf(counting).count("cannot be opened"), 1);
 }
 
 // A recorded signal replayed through the whole program counts exactly what

@@ -1,0 +1,28 @@
+// A termination signal interrupts a call that blocks (an open() of a FIFO
+// without a writer) instead of restarting it, so that nothing that blocks
+// keeps the program from ending in order.
+#include "platform/UnixSignalWatcher.h"
+#include "support/Fifo.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+
+TEST(Signals, ATerminationSignalInterruptsACallThatBlocks) {
+    QTemporaryDir dir;
+    const Fifo fifo(dir.filePath("fifo"));
+    const UnixSignalWatcher watcher;
+    const pthread_t blocked = pthread_self();
+    std::atomic<bool> returned{false};
+    std::thread sender([&] { // again and again: one may come just before the open()
+        for (int i = 0; i < 400 && !returned;
+             ++i, std::this_thread::sleep_for(std::chrono::milliseconds(25)))
+            ::pthread_kill(blocked, SIGTERM);
+    });
+    const int fd = ::open(QFile::encodeName(dir.filePath("fifo")).constData(), O_RDONLY);
+    const int error = errno;
+    returned = true;
+    sender.join();
+    EXPECT_TRUE(fd == -1 && error == EINTR) << fd;
+}
