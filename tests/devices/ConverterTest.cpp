@@ -138,7 +138,8 @@ TEST(Converters, AReplayNeverWaitsForItsFile) {
     const QString path = dir.filePath("signal.txt");
     write(path, "0.5\n");
     ReplayControl::Options options = ReplayControl::parse(path + "?loop=1");
-    ReplayControl looped(options);
+    ManualClock clock;
+    ReplayControl looped(clock, options);
     ASSERT_TRUE(looped.open(QStringLiteral("replay")));
     write(path, "");
     looped.beginTick(1);
@@ -155,7 +156,7 @@ TEST(Converters, AReplayNeverWaitsForItsFile) {
     }
     write(path, QByteArray("0.5\n").repeated(600000) + "7.5\n");
     options.scanStepBytes = 1;
-    ReplayControl large(options);
+    ReplayControl large(clock, options);
     ASSERT_TRUE(large.open(QStringLiteral("replay")));
     EXPECT_TRUE(large.found().description.contains("samples so far (reading ahead)"));
     EXPECT_EQ(large.found().span, (std::pair{-0.5f, 0.5f}));
