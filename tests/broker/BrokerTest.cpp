@@ -179,6 +179,10 @@ TEST_P(RemoteSet, SetsOrRefusesWithAnAnswer) {
             peer.publish(Rig + row.topic, row.payload, true);
             return !peer.last(Rig + row.topic).isNull();
         }));
+        // Another copy of the command may still be on its way: once a later
+        // message came back, the broker has stored them all.
+        peer.publish(Rig + "sync", "done");
+        ASSERT_TRUE(waitFor([&] { return peer.last(Rig + "sync") == "done"; }));
     }
     start(settings);
     ASSERT_TRUE(waitFor([&] { return peer.last(Rig + "state") == "online"; }));
