@@ -158,14 +158,17 @@ float SimulatedBox::signal(int32_t channel, double timeMs) {
     double value =
         (first ? m_options.offset : 0.0) +
         amplitude * std::sin(2.0 * std::numbers::pi * std::fmod(timeMs, period) / period);
-    if (first && m_options.noise > 0.0) {
-        // xorshift32: the same noise on every run and every platform.
-        m_noiseState ^= m_noiseState << 13;
-        m_noiseState ^= m_noiseState >> 17;
-        m_noiseState ^= m_noiseState << 5;
-        value += m_options.noise * (m_noiseState / 2147483647.5 - 1.0);
-    }
+    if (first && m_options.noise > 0.0)
+        value += noise();
     return static_cast<float>(value);
+}
+
+// xorshift32: the same noise on every run and every platform.
+double SimulatedBox::noise() {
+    m_noiseState ^= m_noiseState << 13;
+    m_noiseState ^= m_noiseState >> 17;
+    m_noiseState ^= m_noiseState << 5;
+    return m_options.noise * (m_noiseState / 2147483647.5 - 1.0);
 }
 
 float SimulatedBox::readVoltage(int32_t channel, int32_t range) {
@@ -268,11 +271,28 @@ void SimulatedBox::Stream::takeScans(ScanBlock& block, int64_t maxScans) {
         low = std::min(low, min);
         high = std::max(high, max);
     }
-    float* out = block.values.data();
-    for (int64_t s = 0; s < scans; ++s) {
-        const double timeMs = static_cast<double>(m_next + s) * 1000.0 / rate;
-        for (int32_t channel = 1; channel <= channels; ++channel)
-            *out++ = std::clamp(m_box.signal(channel, timeMs), low, high);
+    // Each sine is taken exactly at the block's first scan and then turned on
+    // by its step angle, scan by scan: a few multiplications a value instead
+    // of a sine, which would cost a fast stream more than the counting does.
+    const double startMs = static_cast<double>(m_next) * 1000.0 / rate;
+    for (int32_t channel = 1; channel <= channels; ++channel) {
+        const bool first = channel == 1;
+        const double period = first ? m_box.m_options.periodMs : channel * 2000.0;
+        const double amplitude = first ? m_box.m_options.amplitude : 0.8;
+        const double offset = first ? m_box.m_options.offset : 0.0;
+        const bool noisy = first && m_box.m_options.noise > 0.0;
+        const double angle = 2.0 * std::numbers::pi * std::fmod(startMs, period) / period;
+        const double step = 2.0 * std::numbers::pi * (1000.0 / rate) / period;
+        double sine = std::sin(angle), cosine = std::cos(angle);
+        const double stepSine = std::sin(step), stepCosine = std::cos(step);
+        float* out = block.values.data() + (channel - 1);
+        for (int64_t scan = 0; scan < scans; ++scan, out += channels) {
+            const double value = offset + amplitude * sine + (noisy ? m_box.noise() : 0.0);
+            *out = std::clamp(static_cast<float>(value), low, high);
+            const double turned = sine * stepCosine + cosine * stepSine;
+            cosine = cosine * stepCosine - sine * stepSine;
+            sine = turned;
+        }
     }
     m_next += scans;
 }

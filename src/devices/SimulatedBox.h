@@ -82,6 +82,7 @@ private:
     void checkChannel(int32_t channel) const;
     std::pair<float, float> limits(int32_t range) const;
     float signal(int32_t channel, double timeMs);
+    double noise(); // the next value of channel 0's noise
 
     const MillisecondClock& m_clock;
     Options m_options;
