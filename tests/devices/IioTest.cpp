@@ -83,7 +83,8 @@ TEST_F(Iio, DevicesAreFoundByNameOrNodeOrToldWhyNot) {
 // (raw + offset) * scale millivolts with the channel's own files before the
 // shared ones; the span from the 16-bit channel. A removed node fails every
 // reading (looked for once a tick) until it is back, under another number
-// too. Counts beyond the width and volts beyond the range are failed readings.
+// too. Counts beyond the width and volts beyond the range are failed readings;
+// the highest count is not.
 TEST_F(Iio, ReadingsScaleFailWhileTheNodeIsGoneAndAreCheckedAgainstTheRange) {
     IioControl iio = control(QStringLiteral("ads1115"));
     ASSERT_TRUE(iio.open(QStringLiteral("iio")));
@@ -109,6 +110,9 @@ TEST_F(Iio, ReadingsScaleFailWhileTheNodeIsGoneAndAreCheckedAgainstTheRange) {
     for (int32_t channel : {1, 2, 4})
         EXPECT_EQ(reading(iio, channel), std::nullopt) << channel;
     EXPECT_EQ(reading(iio, 3), expected[2]);
+    put("iio:device5/in_voltage0_raw", "32767"); // the highest count is a reading
+    iio.beginTick(1);
+    EXPECT_EQ(reading(iio, 1), 4.095875f);
 }
 
 // A device whose reads take 8 ms cannot read its four channels within one
