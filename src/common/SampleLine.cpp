@@ -116,20 +116,6 @@ bool parseNumber(const char* begin, const char* end, bool commaIsDecimal, double
     return true;
 }
 
-bool parseValue(const char* begin, const char* end, bool commaIsDecimal, float& value,
-                std::string& why) {
-    double parsed = 0.0;
-    if (!parseNumber(begin, end, commaIsDecimal, parsed, why))
-        return false;
-    if (std::fabs(parsed) > std::numeric_limits<float>::max()) {
-        trim(begin, end);
-        why = quoted(begin, end) + " is out of range";
-        return false;
-    }
-    value = static_cast<float>(parsed);
-    return true;
-}
-
 std::string describe(const Fields& fields) {
     return "column " + std::to_string(fields.column) + " with delimiter " +
            delimiterName(fields.delimiter);

@@ -40,8 +40,6 @@ Kind careful(const char* begin, const char* end, const Fields& fields, float& va
 // '+' is allowed, the number must be finite. Refusals fill `why`.
 bool parseNumber(const char* begin, const char* end, bool commaIsDecimal, double& value,
                  std::string& why);
-bool parseValue(const char* begin, const char* end, bool commaIsDecimal, float& value,
-                std::string& why);
 
 // "column 2 with delimiter ','", for messages about lines that give no sample.
 std::string describe(const Fields& fields);

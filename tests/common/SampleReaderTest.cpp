@@ -142,6 +142,7 @@ TEST(SampleReader, BadInputStopsWithWhereAndWhy) {
         {"1\n1.5.2\n", {}, "line 2: \"1.5.2\" is not a number", 1},
         {"1\nnan\n", {}, "line 2: \"nan\" is not a number", 1},
         {"1\n3.5e38\n", {}, "line 2: \"3.5e38\" is out of range", 1},
+        {"1\n1e400\n", {}, "line 2: \"1e400\" is out of range", 1}, // beyond a double too
         {"1\n\x1b]0;pwned\x07\n", {}, "line 2: \"\\x1B]0;pwned\\x07\" is not a number", 1},
         {"1\n\xff\xfe\xc2\x9b\xc3\xa9\n",
          {},
