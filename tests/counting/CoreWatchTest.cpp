@@ -61,7 +61,8 @@ TEST(CoreWatchTest, AFailureIsSavedBeforeItIsShownAndSurvivesARestart) {
         for (int c = 10; c <= 14; ++c)
             t.cycle(high, low);
         EXPECT_EQ(t.rig.state.CycleCount, 14) << "the watch never stops the count";
-        const WatchFailure& f = t.rig.core->watch().watch().state().failure;
+        const WatchFailure f =
+            t.rig.core->watch().watch().state().failure; // the core is made anew below
         EXPECT_EQ(f.criterion, criterion);
         EXPECT_EQ(t.said(QStringLiteral("failed at N_f = 10")), criterion != WatchCriterion::None);
         EXPECT_EQ(t.shownBeforeSaved, 0);
