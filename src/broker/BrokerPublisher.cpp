@@ -1,6 +1,8 @@
 #include "broker/BrokerPublisher.h"
 
 #include "common/PrintableText.h"
+#include "counting/CounterCore.h"
+#include "counting/WatchState.h"
 #include "platform/MillisecondClock.h"
 #include "session/CounterSession.h"
 #include "session/LinkCommand.h"
@@ -129,6 +131,38 @@ void BrokerPublisher::triggerShown(const QString& text) {
 void BrokerPublisher::statusReported(const QString& text, bool problem) {
     m_client.publish(m_client.settings().topic(QStringLiteral("status")),
                      json({{"time", time()}, {"problem", problem}, {"text", text}}), true);
+}
+
+// The state, N_f and the reference, retained. A new kind of state ("FAILED",
+// "stalled") goes out at once; the running departure of "watching ±2.1 %" at
+// most once a second, as the voltage.
+void BrokerPublisher::watchShown(const QString& text) {
+    const WatchState& state = m_session.core().watch().watch().state();
+    QJsonObject object{{"state", text},
+                       {"n_f", QJsonValue::Null},
+                       {"criterion", QJsonValue::Null},
+                       {"reference", QJsonValue::Null}};
+    if (state.failure.failed) {
+        object["n_f"] = state.failure.cycle;
+        object["criterion"] = QString::fromLatin1(criterionName(state.failure.criterion));
+    }
+    if (state.reference.taken)
+        object["reference"] = QJsonObject{{"peak", state.reference.peak},
+                                          {"valley", state.reference.valley},
+                                          {"amplitude", state.reference.amplitude},
+                                          {"from_cycle", state.reference.fromCycle},
+                                          {"to_cycle", state.reference.toCycle}};
+    const QByteArray payload = json(object);
+    const QString kind = text.section(u' ', 0, 0);
+    const int32_t nowMs = m_clock.timeGetTime();
+    const auto since =
+        static_cast<int32_t>(static_cast<uint32_t>(nowMs) - static_cast<uint32_t>(m_watchSentMs));
+    if (payload == m_watchSent || (kind == m_watchKind && since >= 0 && since < VoltageIntervalMs))
+        return;
+    m_watchSent = payload;
+    m_watchKind = kind;
+    m_watchSentMs = nowMs;
+    m_client.publish(m_client.settings().topic(QStringLiteral("watch")), payload, true);
 }
 
 void BrokerPublisher::runEnding() {

@@ -42,6 +42,7 @@ public:
     void voltageShown(const QString& text) override;
     void triggerShown(const QString& text) override;
     void statusReported(const QString& text, bool problem) override;
+    void watchShown(const QString& text) override;
     void runEnding() override;
 
 private:
@@ -59,4 +60,7 @@ private:
     bool m_voltageSent = false;
     int32_t m_voltageSentMs = 0;
     QString m_voltageWaiting; // newer than the last sent, held back by the interval
+    QByteArray m_watchSent;   // the last `watch` published
+    QString m_watchKind;      // its state's first word ("watching", "FAILED", ...)
+    int32_t m_watchSentMs = 0;
 };

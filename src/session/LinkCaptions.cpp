@@ -125,3 +125,9 @@ void LinkCaptions::showLinkNotice(const QString& text) {
     keep(QStringLiteral("Label_Status"), text);
     m_view->showLinkNotice(text);
 }
+
+void LinkCaptions::setWatchText(const QString& text) {
+    m_view->setWatchText(text);
+    if (follower)
+        follower->watchShown(text);
+}

@@ -43,7 +43,7 @@ public:
                    std::optional<uint32_t> fore) override;
     void setChannelList(const QStringList& names, int selected) override;
     void setTestMode(bool on) override { m_view->setTestMode(on); }
-    void setWatchText(const QString& text) override { m_view->setWatchText(text); }
+    void setWatchText(const QString& text) override;
 
     void setLinkLamp(LinkLamp lamp, const QString& toolTip) override {
         m_view->setLinkLamp(lamp, toolTip);

@@ -20,6 +20,9 @@ public:
     virtual void triggerShown(const QString& text) = 0;
     // A problem on the status line, or the end of one (`problem` false).
     virtual void statusReported(const QString& text, bool problem) = 0;
+    // The specimen watch's one-line state, when it changes (its reference and
+    // failure are saved before).
+    virtual void watchShown(const QString& text) { (void)text; }
     // The run ends in order: said before the files are closed.
     virtual void runEnding() = 0;
 };

@@ -96,6 +96,10 @@ TEST_F(OnBroker, PublishesWhileCountingAndRepublishesAfterTheBrokerCameBack) {
     const QJsonObject info = QJsonDocument::fromJson(watcher.last(Rig + "info")).object();
     EXPECT_EQ(info["converter"].toString(), "Dummy A/D");
     EXPECT_FALSE(watcher.last(Rig + "voltage").contains(','));
+    // The watch is off here: its state is published, without N_f or reference.
+    ASSERT_TRUE(waitFor([&] { return !watcher.last(Rig + "watch").isNull(); }));
+    EXPECT_EQ(watcher.last(Rig + "watch"),
+              R"({"criterion":null,"n_f":null,"reference":null,"state":"off"})");
 
     broker.stop();
     ASSERT_TRUE(waitFor([&] { return problemsWith("lost the broker") > 0; }));
