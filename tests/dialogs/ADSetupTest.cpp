@@ -286,3 +286,19 @@ TEST_F(SetupDialog, AConverterIsTakenOnlyAtAnAddressThatFindsIt) {
 }
 
 } // namespace
+
+namespace {
+// The stored auger channel picks its entry only while the converter has it: one
+// just past the last channel (a converter with fewer channels now) picks none.
+TEST(SetupLogic, AnAugerChannelPastTheLastPicksNone) {
+    for (const auto& [stored, picked] :
+         std::vector<std::pair<int32_t, int32_t>>{{0, 0}, {3, 3}, {4, -1}, {-1, -1}}) {
+        SetupRig rig;
+        rig.openSet(4);
+        rig.adc.setAugerChannel(stored);
+        ADSetupLogic logic(rig.adc, rig.prompts, QLocale::c());
+        logic.Form_Load();
+        EXPECT_EQ(logic.controls().augerIndex, picked) << stored;
+    }
+}
+} // namespace
