@@ -1,18 +1,13 @@
 #include "OfflineWatch.h"
 
+#include "common/NumberText.h"
+
 #include <QJsonArray>
 
 #include <charconv>
 
 namespace {
-// A single as the shortest decimal that reads back as it.
-double decimal(float value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    double parsed = 0.0;
-    std::from_chars(text, end, parsed);
-    return parsed;
-}
+using NumberText::shortestDouble;
 
 std::string shortest(float value) {
     char text[32];
@@ -71,14 +66,14 @@ QJsonObject OfflineWatch::json() const {
         json["criterion"] = criterionName(s.failure.criterion);
         json["failure"] = QJsonObject{{"confirmed_at", s.failure.confirmedCycle},
                                       {"time_s", s.failure.seconds},
-                                      {"peak", decimal(s.failure.peak)},
-                                      {"valley", decimal(s.failure.valley)},
-                                      {"amplitude", decimal(s.failure.amplitude)}};
+                                      {"peak", shortestDouble(s.failure.peak)},
+                                      {"valley", shortestDouble(s.failure.valley)},
+                                      {"amplitude", shortestDouble(s.failure.amplitude)}};
     }
     if (s.reference.taken)
-        json["reference"] = QJsonObject{{"peak", decimal(s.reference.peak)},
-                                        {"valley", decimal(s.reference.valley)},
-                                        {"amplitude", decimal(s.reference.amplitude)},
+        json["reference"] = QJsonObject{{"peak", shortestDouble(s.reference.peak)},
+                                        {"valley", shortestDouble(s.reference.valley)},
+                                        {"amplitude", shortestDouble(s.reference.amplitude)},
                                         {"from_cycle", s.reference.fromCycle},
                                         {"to_cycle", s.reference.toCycle},
                                         {"time_s", s.reference.takenSeconds}};

@@ -3,6 +3,8 @@
 #include "OfflineWatch.h"
 #include "OutputFile.h"
 
+#include "common/NumberText.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -10,21 +12,13 @@
 #include <charconv>
 
 namespace {
-// A single as the shortest decimal that reads back as it, not as the long
-// double expansion (0.1, not 0.10000000149011612).
-double decimal(float value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    double parsed = 0.0;
-    std::from_chars(text, end, parsed);
-    return parsed;
-}
+using NumberText::shortestDouble;
 
 QJsonObject settings(const CountOptions& o) {
     const CountingState& s = o.state;
     QJsonObject json{{"mode", s.CountMode == CountedExtrema::Minima ? "min" : "max"},
-                     {"threshold", decimal(s.Threshold)},
-                     {"hysteresis", decimal(s.Hysteresis)},
+                     {"threshold", shortestDouble(s.Threshold)},
+                     {"hysteresis", shortestDouble(s.Hysteresis)},
                      {"extrema_per_cycle", s.ExtremaPerCycle},
                      {"triggers", s.TriggerEnabled ? "on" : "off"},
                      {"trigger_source", triggerSourceName(s.TriggerSource)},
@@ -95,8 +89,8 @@ QByteArray SummaryJson::text(const OfflineCounter& counter, int64_t headerLines,
                                {"below_threshold", double(m_maximaBelow)}}},
         {"minima", QJsonObject{{"at_or_below_threshold", double(m_minimaReaching)},
                                {"above_threshold", double(m_minimaAbove)}}}};
-    QJsonObject signal{{"min", decimal(m_min)},
-                       {"max", decimal(m_max)},
+    QJsonObject signal{{"min", shortestDouble(m_min)},
+                       {"max", shortestDouble(m_max)},
                        {"first_time_s", m_firstTime},
                        {"last_time_s", m_lastTime}};
     QJsonObject json{{"input", m_inputName},

@@ -29,3 +29,11 @@ QString NumberText::shortestSingle(float value, const QLocale& locale) {
 QString NumberText::threeDecimals(float value, const QLocale& locale) {
     return withSeparator(QString::number(static_cast<double>(value), 'f', 3), locale);
 }
+
+double NumberText::shortestDouble(float value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    double parsed = 0.0;
+    std::from_chars(text, end, parsed);
+    return parsed;
+}

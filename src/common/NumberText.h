@@ -15,4 +15,7 @@ QString threeDecimals(float value, const QLocale& locale);
 
 // True when the locale writes a decimal comma.
 bool usesDecimalComma(const QLocale& locale);
+// A single as the shortest decimal that reads back as it, as a double: 0.1,
+// not 0.10000000149011612 (for JSON numbers).
+double shortestDouble(float value);
 } // namespace NumberText
