@@ -192,7 +192,7 @@ void WatchSettingsFile::write(ProfileFile& file, const WatchFileContents& c,
     put("ReferenceAmplitude", r.taken ? single(r.amplitude) : QString());
     put("ReferenceFrom", r.taken ? QString::number(r.fromCycle) : QString());
     put("ReferenceTo", r.taken ? QString::number(r.toCycle) : QString());
-    put("ReferenceTaken", r.taken ? QString::number(r.takenSeconds, 'f', 3) : QString());
+    put("ReferenceTaken", r.taken ? QString::number(r.takenSeconds, 'g', 17) : QString());
     const WatchFailure& f = c.failure;
     put("FailedAt", f.failed ? QString::number(f.cycle) : QString());
     put("FailedCriterion", f.failed ? QLatin1String(criterionName(f.criterion)) : QString());
@@ -200,7 +200,7 @@ void WatchSettingsFile::write(ProfileFile& file, const WatchFileContents& c,
                                        .arg(single(f.peak), single(f.valley), single(f.amplitude))
                                  : QString());
     put("FailedConfirmedAt", f.failed ? QString::number(f.confirmedCycle) : QString());
-    put("FailedTime", f.failed ? QString::number(f.seconds, 'f', 3) : QString());
+    put("FailedTime", f.failed ? QString::number(f.seconds, 'g', 17) : QString());
     put("OnFailure", c.commands.onFailure);
     put("OnStall", c.commands.onStall);
     put("CommandTimeout", QString::number(c.commands.timeoutSeconds));
