@@ -87,6 +87,8 @@ WatchSettings loadSettings(Reader& r) {
     r.number("BandPercent", 0, false, WatchSettings::MaxBandPercent, s.bandPercent);
     r.whole("ConfirmCycles", 1, WatchSettings::MaxConfirmCycles, s.confirmCycles);
     r.number("StallSeconds", 0, true, WatchSettings::MaxStallSeconds, s.stallSeconds);
+    r.whole("LogPerDecade", 1, WatchSettings::MaxLogPerDecade, s.logPerDecade);
+    r.whole("LogEveryNth", 0, Int32Max, s.logEveryNth);
     return s;
 }
 
@@ -186,6 +188,8 @@ void WatchSettingsFile::write(ProfileFile& file, const WatchFileContents& c,
     put("BandPercent", number(s.bandPercent));
     put("ConfirmCycles", QString::number(s.confirmCycles));
     put("StallSeconds", number(s.stallSeconds));
+    put("LogPerDecade", QString::number(s.logPerDecade));
+    put("LogEveryNth", QString::number(s.logEveryNth));
     const WatchReference& r = c.reference;
     put("ReferencePeak", r.taken ? single(r.peak) : QString());
     put("ReferenceValley", r.taken ? single(r.valley) : QString());

@@ -8,6 +8,8 @@
 //   Armed, SettlingCycles (S), ReferenceCycles (R), AmplitudeCheck,
 //   AmplitudeDropPercent (X), PeakCheck, ValleyCheck, BandPercent (Y),
 //   ConfirmCycles (M), StallSeconds (T, 0 for the default rule),
+//   LogPerDecade (1..1000, default 20) and LogEveryNth (0 for none): the
+//   cycle log's schedule,
 //   ReferencePeak, ReferenceValley, ReferenceAmplitude (volts), ReferenceFrom,
 //   ReferenceTo (cycles), ReferenceTaken (seconds since the epoch, UTC),
 //   FailedAt (N_f), FailedCriterion (amplitude|peak|valley), FailedValues

@@ -4,6 +4,8 @@
 // file's [Watch] section before anything shows them. The limits of each
 // setting are here, so the settings file, a dialog and the offline counter's
 // options refuse the same values.
+#include "recording/CycleLogSchedule.h"
+
 #include <cstdint>
 
 // What a failure broke: the amplitude fell below (100 - X) % of the reference
@@ -28,6 +30,10 @@ struct WatchSettings {
     double bandPercent = 20;          // Y, of the reference amplitude
     int32_t confirmCycles = 3;        // M consecutive cycles confirm a failure
     double stallSeconds = 0;          // T; 0: the larger of 10 s and 20 median cycle times
+    // The cycle log's schedule: every cycle up to 100, then logPerDecade per
+    // decade of the count, and every logEveryNth cycle when above 0.
+    int32_t logPerDecade = CycleLogSchedule::DefaultPerDecade;
+    int32_t logEveryNth = 0;
     bool operator==(const WatchSettings&) const = default;
 
     static constexpr int32_t MaxSettlingCycles = 100'000'000;
@@ -35,6 +41,7 @@ struct WatchSettings {
     static constexpr int32_t MaxConfirmCycles = 100'000;
     static constexpr double MaxBandPercent = 1000;
     static constexpr double MaxStallSeconds = 30 * 86400.0;
+    static constexpr int32_t MaxLogPerDecade = CycleLogSchedule::MaxPerDecade;
 };
 
 // The mean load of the reference cycles fromCycle..toCycle.

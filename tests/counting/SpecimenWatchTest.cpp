@@ -195,6 +195,8 @@ TEST(WatchSettingsFile, RestartKeepsReferenceAndFailure) {
     WatchFileContents contents;
     contents.settings = armed();
     contents.settings.bandPercent = 12.5;
+    contents.settings.logPerDecade = 7;
+    contents.settings.logEveryNth = 1000;
     contents.commands = {"mail -s failed lab", "stop-rig \"rig 1\"", 90};
     History history{drop};
     {
@@ -239,6 +241,8 @@ TEST(WatchSettingsFile, EveryBadValueIsRefusedWithAMessageAndTheDefaultKept) {
         {"BandPercent=NaN", "BandPercent=NaN"},
         {"BandPercent=0", "BandPercent=0"},
         {"StallSeconds=-3", "StallSeconds=-3"},
+        {"LogPerDecade=0", "LogPerDecade=0"},
+        {"LogEveryNth=-5", "LogEveryNth=-5"},
         {"Armed=2", "Armed=2"},
         {"CommandTimeout=0", "CommandTimeout=0"},
         {"ReferenceAmplitude=1\nReferencePeak=1\nReferenceValley=x\nReferenceFrom=1\n"
