@@ -153,6 +153,9 @@ bool applyReportFlag(const QString& flag, const QString& value, CountOptions& o,
     } else if (flag == u"--cycles") {
         ok = !value.isEmpty();
         o.cyclesPath = value;
+    } else if (flag == u"--trend") {
+        ok = !value.isEmpty();
+        o.trendPath = value;
     } else {
         return false;
     }
@@ -232,6 +235,27 @@ bool applyFlag(const QString& flag, const QString& value, CountOptions& o, QStri
     return ok;
 }
 
+// --trend draws a log: it needs a picture and takes nothing of a count.
+void checkTrend(const QStringList& seen, const CountOptions& o, QString& error) {
+    if (o.trendPath.isEmpty()) {
+        if (o.linear)
+            error = QStringLiteral("--linear is for --trend");
+        return;
+    }
+    for (const QString& flag : seen) {
+        if (flag != u"--trend" && flag != u"--plot" && flag != u"--plot-size")
+            error = QStringLiteral("%1 is for counting a history, not for --trend").arg(flag);
+    }
+    if (o.json || o.watch)
+        error = QStringLiteral("--json and --watch are for counting a history, not for --trend");
+    if (!o.inputPath.isEmpty())
+        error = QStringLiteral("--trend draws the cycle log it names and reads no history "
+                               "(\"%1\")")
+                    .arg(o.inputPath);
+    if (o.plotPath.isEmpty())
+        error = QStringLiteral("--trend needs --plot FILE.png or FILE.svg");
+}
+
 // Flags that only make sense together.
 bool checkCombination(const QStringList& seen, const CountOptions& o, QString& error) {
     const auto given = [&](const char* flag) { return seen.contains(QLatin1String(flag)); };
@@ -275,6 +299,7 @@ bool checkCombination(const QStringList& seen, const CountOptions& o, QString& e
     if (given("--rate") && (given("--interval-ms") || given("--time-column")))
         error = QStringLiteral("--rate excludes --interval-ms and --time-column: it sets the "
                                "times of the samples");
+    checkTrend(seen, o, error);
     return error.isEmpty();
 }
 } // namespace
@@ -300,6 +325,8 @@ bool parseCountOptions(const QStringList& arguments, CountOptions& options, QStr
             options.json = true;
         } else if (argument == u"--watch") {
             options.watch = options.watchSettings.armed = true;
+        } else if (argument == u"--linear") {
+            options.linear = true;
         } else if (argument == u"--settings") {
             ++i;
         } else if (argument.startsWith(u"--")) {
@@ -371,6 +398,10 @@ QString countUsage() {
         "                           every cycle up to 100, then 20 per decade; with --watch\n"
         "                           its flag rows and every cycle after a failure or stall\n"
         "                           (an existing file is never overwritten)\n"
+        "Trend of a cycle log (instead of counting):\n"
+        "  --trend LOG.csv          with --plot FILE: peak, valley and amplitude of the log\n"
+        "                           against cycles, the reference band and N_f\n"
+        "  --linear                 a linear cycle axis (default: logarithmic)\n"
         "Specimen watch:\n"
         "  --watch                  judge every counted cycle: a reference after the\n"
         "                           settling cycles, N_f when the specimen fails, stalls\n"
@@ -387,7 +418,8 @@ QString countUsage() {
         "Exit codes: 0 done, 1 bad input data (the samples before it are counted and the\n"
         "summary is printed; no picture or summary file is written), 2 bad command line or a\n"
         "file that cannot be opened or created, 3 a picture, summary file or cycle log that\n"
-        "could not be written completely.\n");
+        "could not be written completely. With --trend: 1 a log that is empty, no cycle log\n"
+        "or has damaged lines (the picture shows the rest), 2 a log that cannot be opened.\n");
 }
 
 QString profileText(const CountingState& state) {

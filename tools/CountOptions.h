@@ -31,6 +31,8 @@ struct CountOptions {
     PlotBound to;
     QString summaryJsonPath; // empty: no summary file
     QString cyclesPath;      // the cycle log to create; empty: none
+    QString trendPath;       // --trend: the cycle log to draw instead of counting
+    bool linear = false;     // --linear: the trend's cycle axis is linear
     bool help = false;
     CountingState state;
 

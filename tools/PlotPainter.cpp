@@ -1,6 +1,7 @@
 #include "PlotPainter.h"
 
-#include "PlotScale.h"
+#include "recording/PlotPaint.h"
+#include "recording/PlotScale.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -57,41 +58,6 @@ Frame frameFor(QSize size, const PlotPicture& picture) {
     return frame;
 }
 
-void paintTitle(QPainter& p, QSize size, const PlotPicture& picture) {
-    QFont font = p.font();
-    font.setPixelSize(18);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Ink);
-    p.drawText(QRect(0, 4, size.width(), 24), Qt::AlignCenter, picture.title);
-    font.setPixelSize(13);
-    font.setBold(false);
-    p.setFont(font);
-    p.drawText(QRect(0, 28, size.width(), 18), Qt::AlignCenter,
-               p.fontMetrics().elidedText(picture.subtitle, Qt::ElideRight, size.width() - 8));
-}
-
-// Diagonal hatching drawn as lines: a pattern brush does not survive the
-// trip through SVG.
-void hatch(QPainter& p, const QRectF& rect) {
-    p.save();
-    p.setClipRect(rect, Qt::IntersectClip);
-    p.setPen(QPen(Band, 1));
-    for (double x = rect.left() - rect.height(); x < rect.right(); x += 7)
-        p.drawLine(QPointF(x, rect.bottom()), QPointF(x + rect.height(), rect.top()));
-    p.restore();
-}
-
-void drawTriangle(QPainter& p, QPointF tip, bool up, double size) {
-    const double dy = up ? size : -size;
-    p.drawPolygon(QPolygonF({tip, tip + QPointF(-size * 0.6, dy), tip + QPointF(size * 0.6, dy)}));
-}
-
-void drawDiamond(QPainter& p, QPointF centre, double r) {
-    p.drawPolygon(QPolygonF({centre + QPointF(0, -r), centre + QPointF(r, 0),
-                             centre + QPointF(0, r), centre + QPointF(-r, 0)}));
-}
-
 // The sample of legend item `item`, 24 pixels wide from `at`.
 void paintGlyph(QPainter& p, int item, QPointF at, bool maxima) {
     const double x = at.x();
@@ -106,19 +72,19 @@ void paintGlyph(QPainter& p, int item, QPointF at, bool maxima) {
         p.drawLine(QPointF(x, y), QPointF(x + 24, y));
         break;
     case 2:
-        hatch(p, QRectF(x, y - 5, 24, 10));
+        PlotPaint::hatch(p, QRectF(x, y - 5, 24, 10), Band);
         break;
     case 3:
         p.setPen(Qt::black);
         p.setBrush(QColor(PlotColors::Extremum));
-        drawTriangle(p, QPointF(x + 12, maxima ? y + 5 : y - 5), !maxima, 10);
+        PlotPaint::triangle(p, QPointF(x + 12, maxima ? y + 5 : y - 5), !maxima, 10);
         break;
     case 4:
         p.setPen(QPen(QColor(PlotColors::Trigger), 1.5, Qt::DashDotLine));
         p.drawLine(QPointF(x + 12, y - 7), QPointF(x + 12, y + 7));
         p.setPen(Qt::black);
         p.setBrush(QColor(PlotColors::Trigger));
-        drawDiamond(p, QPointF(x + 12, y), 4);
+        PlotPaint::diamond(p, QPointF(x + 12, y), 4);
         break;
     default:
         p.setPen(QPen(QColor(PlotColors::Count), 2, Qt::DotLine));
@@ -214,7 +180,7 @@ void paintThreshold(QPainter& p, const Frame& f) {
     const double y1 = f.y.toPixel(picture.threshold);
     const double y2 = f.y.toPixel(edge);
     const QRectF band(f.area.left(), std::min(y1, y2), f.area.width(), std::fabs(y2 - y1));
-    hatch(p, band);
+    PlotPaint::hatch(p, band, Band);
     p.setPen(QPen(Qt::black, 1, Qt::DashLine));
     p.drawLine(QPointF(f.area.left(), y1), QPointF(f.area.right(), y1));
     if (picture.threshold >= f.y.min && picture.threshold <= f.y.max)
@@ -227,7 +193,7 @@ void paintThreshold(QPainter& p, const Frame& f) {
     p.setPen(QPen(Qt::black, 1.5));
     p.drawLine(QPointF(x, tail), QPointF(x, tip));
     p.setBrush(Qt::black);
-    drawTriangle(p, QPointF(x, tip), above, 7);
+    PlotPaint::triangle(p, QPointF(x, tip), above, 7);
     p.setBrush(Qt::NoBrush);
     QFont font = p.font();
     font.setPixelSize(12);
@@ -322,22 +288,11 @@ void paintCount(QPainter& p, const Frame& f) {
 } // namespace
 
 namespace {
-// Labels that would overlap the one before are left out; the marks stay.
-struct LabelRow {
-    double end = -1e9;
-    bool fits(double start, double width) {
-        if (start < end)
-            return false;
-        end = start + width + 4;
-        return true;
-    }
-};
-
 void paintExtrema(QPainter& p, const Frame& f) {
     QFont font = p.font();
     font.setPixelSize(10);
     p.setFont(font);
-    LabelRow row;
+    PlotPaint::LabelRow row;
     const bool up = f.picture->maxima;
     for (int i = 0; i < f.columns->used(); ++i) {
         const PlotColumns::Column& c = f.columns->at(i);
@@ -348,7 +303,7 @@ void paintExtrema(QPainter& p, const Frame& f) {
         p.setPen(QPen(Qt::black, 0.8));
         p.setBrush(QColor(PlotColors::Extremum));
         // The triangle stands beyond the peak, pointing at it.
-        drawTriangle(p, tip, !up, 8);
+        PlotPaint::triangle(p, tip, !up, 8);
         if (c.extrema > 1) {
             const QString text = QString::number(c.extrema);
             const double width = p.fontMetrics().horizontalAdvance(text);
@@ -367,7 +322,7 @@ void paintTriggers(QPainter& p, const Frame& f, bool lines) {
     QFont font = p.font();
     font.setPixelSize(10);
     p.setFont(font);
-    LabelRow row;
+    PlotPaint::LabelRow row;
     for (int i = 0; i < f.columns->used(); ++i) {
         const PlotColumns::Column& c = f.columns->at(i);
         if (c.triggers == 0)
@@ -381,7 +336,7 @@ void paintTriggers(QPainter& p, const Frame& f, bool lines) {
         }
         p.setPen(QPen(Qt::black, 0.8));
         p.setBrush(QColor(PlotColors::Trigger));
-        drawDiamond(p, QPointF(x, f.area.top() + 6), 4);
+        PlotPaint::diamond(p, QPointF(x, f.area.top() + 6), 4);
         QString text = QString::number(c.firstTrigger);
         if (c.triggers > 1)
             text += QStringLiteral("-%1 (%2)").arg(c.lastTrigger).arg(c.triggers);
@@ -400,7 +355,7 @@ void paintPlot(QPainter& painter, QSize size, const PlotPicture& picture) {
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    paintTitle(painter, size, picture);
+    PlotPaint::title(painter, size, picture.title, picture.subtitle);
     paintLegend(painter, frame);
     paintAxes(painter, frame, QStringLiteral("time [s]"));
     painter.save();

@@ -2,13 +2,12 @@
 
 #include "OfflineWatch.h"
 #include "OutputFile.h"
+#include "PictureEncoding.h"
 #include "PlotPainter.h"
-#include "PlotScale.h"
+#include "recording/PlotScale.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -197,24 +196,10 @@ QImage PlotReport::render() const {
 }
 
 bool PlotReport::write(QString& error) {
-    // Encoded in memory first, so that a failed write is the file's own and
-    // tells why.
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    bool encoded = false;
-    if (m_options.plotPath.endsWith(u".svg", Qt::CaseInsensitive)) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(m_options.plotSize);
-        svg.setViewBox(QRect(QPoint(0, 0), m_options.plotSize));
-        svg.setTitle(m_title);
-        QPainter painter(&svg);
-        paintPlot(painter, m_options.plotSize, picture());
-        encoded = painter.end();
-    } else {
-        encoded = render().save(&buffer, "PNG");
-    }
+    const bool encoded = encodePicture(
+        m_options.plotPath, m_options.plotSize, m_title,
+        [this](QPainter& painter) { paintPlot(painter, m_options.plotSize, picture()); }, bytes);
     QString reason = QStringLiteral("the picture could not be encoded");
     if (encoded && m_file->write(bytes, reason))
         return true;

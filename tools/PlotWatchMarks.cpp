@@ -1,17 +1,10 @@
 #include "PlotWatchMarks.h"
 
+#include "recording/PlotPaint.h"
+
 #include <QPainter>
 
 #include <algorithm>
-
-namespace {
-// On white, so that the text stays readable over a dense signal.
-void label(QPainter& p, QPointF at, const QString& text) {
-    const QRectF box = p.fontMetrics().boundingRect(text).toRectF().translated(at);
-    p.fillRect(box.adjusted(-2, -1, 2, 1), Qt::white);
-    p.drawText(at, text);
-}
-} // namespace
 
 void paintWatchMarks(QPainter& p, const QRect& area, const PlotAxis& x, const PlotAxis& y,
                      const PlotWatchMarks& marks) {
@@ -33,7 +26,8 @@ void paintWatchMarks(QPainter& p, const QRect& area, const PlotAxis& x, const Pl
         for (const float value : {marks.peak, marks.valley})
             p.drawLine(QPointF(left, y.toPixel(value)), QPointF(area.right(), y.toPixel(value)));
         p.drawLine(QPointF(left, y.toPixel(marks.peak)), QPointF(left, y.toPixel(marks.valley)));
-        label(p, QPointF(left + 4, y.toPixel(marks.peak) - 4), marks.referenceText);
+        PlotPaint::labelOnWhite(p, QPointF(left + 4, y.toPixel(marks.peak) - 4),
+                                marks.referenceText);
     }
     if (marks.failed) {
         const double at = clampX(marks.failureX);
@@ -41,6 +35,6 @@ void paintWatchMarks(QPainter& p, const QRect& area, const PlotAxis& x, const Pl
         p.drawLine(QPointF(at, area.top()), QPointF(at, area.bottom()));
         const double width = p.fontMetrics().horizontalAdvance(marks.failureText);
         const double textX = at + 5 + width < area.right() ? at + 5 : at - 5 - width;
-        label(p, QPointF(textX, area.top() + 44), marks.failureText);
+        PlotPaint::labelOnWhite(p, QPointF(textX, area.top() + 44), marks.failureText);
     }
 }

@@ -3,7 +3,7 @@
 // reference peak and valley as dashed lines from where the reference was taken,
 // N_f as a solid line with its cycle and criterion, and every stall as a
 // hatched stretch. Drawn by paintPlot when `shown`.
-#include "PlotScale.h"
+#include "recording/PlotScale.h"
 
 #include <QColor>
 #include <QRect>

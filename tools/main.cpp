@@ -1,6 +1,7 @@
 // cyclomarkator-count: the offline counter.
 #include "CountOptions.h"
 #include "CountRun.h"
+#include "TrendRun.h"
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
         qInstallMessageHandler(qtMessage);
         gui = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
     }
+    if (!options.trendPath.isEmpty())
+        return runTrend(options);
     static char outputBuffer[1 << 16];
     std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     return runCount(options, stdout);

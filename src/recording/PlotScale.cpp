@@ -1,4 +1,4 @@
-#include "PlotScale.h"
+#include "recording/PlotScale.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +34,26 @@ QString tickLabel(double value, double step) {
     if (std::fabs(value) >= 1e7 || (value != 0.0 && std::fabs(value) < 1e-4))
         return QString::number(value, 'g', 6);
     return QString::number(value, 'f', std::clamp(decimals, 0, 9));
+}
+
+std::vector<double> decades(double min, double max) {
+    std::vector<double> values;
+    if (!(min > 0.0) || !(max >= min) || !std::isfinite(max))
+        return values;
+    for (int power = static_cast<int>(std::ceil(std::log10(min) - 1e-9));
+         power <= std::floor(std::log10(max) + 1e-9) && values.size() < 40; ++power)
+        values.push_back(std::pow(10.0, power));
+    return values;
+}
+
+QString cycleLabel(double cycles) {
+    const double magnitude = std::fabs(cycles);
+    if (magnitude < 1000)
+        return QString::number(cycles, 'f', 0);
+    const auto [unit, suffix] = magnitude < 1e6   ? std::pair(1e3, u'k')
+                                : magnitude < 1e9 ? std::pair(1e6, u'M')
+                                                  : std::pair(1e9, u'G');
+    return QString::number(cycles / unit, 'g', 4) + suffix;
 }
 
 std::pair<int, int> pixelColumns(const PlotAxis& x, double from, double to) {

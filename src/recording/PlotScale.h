@@ -1,7 +1,8 @@
 #pragma once
-// The arithmetic of the picture report: values to pixels along an axis, ticks
-// at round numbers, the pixel columns a stretch of the history covers, and the
-// value range to show. Pure functions, so that the painting code only paints.
+// The arithmetic of the pictures (the offline report, the trend of a cycle
+// log): values to pixels along an axis, ticks at round numbers or decades, the
+// pixel columns a stretch covers, and the value range to show. Pure
+// functions, so that the painting code only paints.
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -26,6 +27,12 @@ std::vector<double> ticks(double min, double max, int most);
 
 // A tick value with as many decimals as the step between ticks needs.
 QString tickLabel(double value, double step);
+
+// The powers of ten from `min` to `max` (both above 0), for a log axis.
+std::vector<double> decades(double min, double max);
+
+// A cycle count in short: 1, 10, 100, 1k, 250k, 1M, 1.5M, 1G.
+QString cycleLabel(double cycles);
 
 // The pixel columns first..last that the stretch [from, to) of the x axis
 // covers: at least one, so that a stretch narrower than a pixel still shows.
