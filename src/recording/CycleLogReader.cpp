@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -55,7 +56,7 @@ double percentAfter(const QString& line, const QString& key) {
 CycleLogReader::CycleLogReader(const QString& path, ProblemSink& problems)
     : m_path(path), m_problems(problems) {}
 
-bool CycleLogReader::read() {
+bool CycleLogReader::read(int64_t mostBytes) {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_error =
@@ -75,10 +76,14 @@ bool CycleLogReader::read() {
     std::vector<char> buffer(ChunkBytes);
     file.seek(m_offset);
     qint64 got = 0;
-    while (m_error.isEmpty() && (got = file.read(buffer.data(), ChunkBytes)) > 0) {
+    for (int64_t taken = 0; m_error.isEmpty() && taken < mostBytes; taken += got) {
+        got = file.read(buffer.data(), std::min<int64_t>(ChunkBytes, mostBytes - taken));
+        if (got <= 0)
+            break;
         m_offset += got;
         consume(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
     }
+    m_behind = std::max<int64_t>(file.size() - m_offset, 0);
     if (got < 0 && m_error.isEmpty())
         m_error =
             QStringLiteral("Cannot read the cycle log \"%1\": %2").arg(m_path, file.errorString());

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -49,9 +50,11 @@ public:
 
     CycleLogReader(const QString& path, ProblemSink& problems);
 
-    // Reads what was appended since the last call. False with error() when
-    // the file cannot be read or is no cycle log; the rows read stay.
-    bool read();
+    // Reads what was appended since the last call, at most `mostBytes` of it
+    // (a window reads a long log in pieces; behindBytes() tells what is left).
+    // False with error() when the file cannot be read or is no cycle log; the
+    // rows read stay.
+    bool read(int64_t mostBytes = std::numeric_limits<int64_t>::max());
 
     const CycleLogHeader& header() const { return m_header; }
     const std::vector<TrendRow>& rows() const { return m_rows; }
@@ -59,6 +62,8 @@ public:
     int64_t badLines() const { return m_badLines; }
     // Bytes of a last line still without its newline.
     int64_t waitingBytes() const { return m_waiting; }
+    // Bytes the file held beyond what the last read() took.
+    int64_t behindBytes() const { return m_behind; }
     const QString& error() const { return m_error; }
     const QString& path() const { return m_path; }
 
@@ -75,6 +80,7 @@ private:
     int64_t m_offset = 0; // bytes taken, up to the end of the last whole line
     int64_t m_lineNumber = 0;
     int64_t m_waiting = 0;
+    int64_t m_behind = 0;
     bool m_firstLineSeen = false;
     bool m_skippingLongLine = false;
     int m_testKey = -1; // which header key named the test (see headerLine)
