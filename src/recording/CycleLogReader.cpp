@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -72,10 +73,13 @@ bool CycleLogReader::read() {
         return false;
     }
     m_error.clear();
-    std::vector<char> buffer(ChunkBytes);
+    // A log read again every second mostly grew by a few rows.
+    const auto chunk = static_cast<qint64>(
+        std::clamp<int64_t>(file.size() - m_offset, 1, static_cast<int64_t>(ChunkBytes)));
+    std::vector<char> buffer(static_cast<std::size_t>(chunk));
     file.seek(m_offset);
     qint64 got = 0;
-    while (m_error.isEmpty() && (got = file.read(buffer.data(), ChunkBytes)) > 0) {
+    while (m_error.isEmpty() && (got = file.read(buffer.data(), chunk)) > 0) {
         m_offset += got;
         consume(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
     }
@@ -95,6 +99,8 @@ void CycleLogReader::consume(std::string_view chunk) {
         if (m_skippingLongLine) {
             m_skippingLongLine = !whole;
         } else if (m_partial.size() + piece.size() > LongestLine) {
+            if (!m_firstLineSeen)
+                return notALog();
             ++m_lineNumber;
             bad(QStringLiteral("longer than %1 bytes").arg(LongestLine));
             m_partial.clear();
@@ -115,11 +121,8 @@ void CycleLogReader::line(std::string_view text) {
     ++m_lineNumber;
     if (text.ends_with('\r'))
         text.remove_suffix(1);
-    if (!std::exchange(m_firstLineSeen, true) && text != FirstLine) {
-        m_error = QStringLiteral("\"%1\" is no cycle log: its first line is not \"%2\"")
-                      .arg(m_path, QLatin1String(FirstLine.data(), FirstLine.size()));
-        return;
-    }
+    if (!std::exchange(m_firstLineSeen, true) && text != FirstLine)
+        return notALog();
     if (text.empty())
         return;
     QString why;
@@ -201,6 +204,11 @@ bool CycleLogReader::row(std::string_view text, QString& why) {
     else
         m_marks.push_back(mark);
     return true;
+}
+
+void CycleLogReader::notALog() {
+    m_error = QStringLiteral("\"%1\" is no cycle log: its first line is not \"%2\"")
+                  .arg(m_path, QLatin1String(FirstLine.data(), FirstLine.size()));
 }
 
 void CycleLogReader::bad(const QString& why) {
