@@ -73,11 +73,14 @@ bool CycleLogReader::read(int64_t mostBytes) {
         return false;
     }
     m_error.clear();
-    std::vector<char> buffer(ChunkBytes);
+    // A log read again every second mostly grew by a few rows.
+    const auto chunk = static_cast<qint64>(
+        std::clamp<int64_t>(file.size() - m_offset, 1, static_cast<int64_t>(ChunkBytes)));
+    std::vector<char> buffer(static_cast<std::size_t>(chunk));
     file.seek(m_offset);
     qint64 got = 0;
     for (int64_t taken = 0; m_error.isEmpty() && taken < mostBytes; taken += got) {
-        got = file.read(buffer.data(), std::min<int64_t>(ChunkBytes, mostBytes - taken));
+        got = file.read(buffer.data(), std::min<int64_t>(chunk, mostBytes - taken));
         if (got <= 0)
             break;
         m_offset += got;
@@ -100,6 +103,8 @@ void CycleLogReader::consume(std::string_view chunk) {
         if (m_skippingLongLine) {
             m_skippingLongLine = !whole;
         } else if (m_partial.size() + piece.size() > LongestLine) {
+            if (!m_firstLineSeen)
+                return notALog();
             ++m_lineNumber;
             bad(QStringLiteral("longer than %1 bytes").arg(LongestLine));
             m_partial.clear();
@@ -120,11 +125,8 @@ void CycleLogReader::line(std::string_view text) {
     ++m_lineNumber;
     if (text.ends_with('\r'))
         text.remove_suffix(1);
-    if (!std::exchange(m_firstLineSeen, true) && text != FirstLine) {
-        m_error = QStringLiteral("\"%1\" is no cycle log: its first line is not \"%2\"")
-                      .arg(m_path, QLatin1String(FirstLine.data(), FirstLine.size()));
-        return;
-    }
+    if (!std::exchange(m_firstLineSeen, true) && text != FirstLine)
+        return notALog();
     if (text.empty())
         return;
     QString why;
@@ -206,6 +208,11 @@ bool CycleLogReader::row(std::string_view text, QString& why) {
     else
         m_marks.push_back(mark);
     return true;
+}
+
+void CycleLogReader::notALog() {
+    m_error = QStringLiteral("\"%1\" is no cycle log: its first line is not \"%2\"")
+                  .arg(m_path, QLatin1String(FirstLine.data(), FirstLine.size()));
 }
 
 void CycleLogReader::bad(const QString& why) {

@@ -73,6 +73,7 @@ private:
     void headerLine(std::string_view text);
     bool row(std::string_view text, QString& why);
     void bad(const QString& why);
+    void notALog();
     void startOver();
 
     QString m_path;

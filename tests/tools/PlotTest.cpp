@@ -3,8 +3,8 @@
 #include "CountOptions.h"
 #include "OfflineCounter.h"
 #include "PlotReport.h"
-#include "PlotScale.h"
 #include "ToolRun.h"
+#include "recording/PlotScale.h"
 
 #include <QDir>
 #include <QJsonDocument>
