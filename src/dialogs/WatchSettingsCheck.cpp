@@ -77,7 +77,7 @@ private:
         if (text.trimmed().isEmpty())
             add(field, QStringLiteral("%1 is empty; it takes %2.").arg(QLatin1String(name), takes));
         else
-            add(field, QStringLiteral("%1: \"%2\" is refused; it takes %3.")
+            add(field, QStringLiteral("%1: \"%2\" is not %3.")
                            .arg(QLatin1String(name), text.trimmed(), takes));
     }
     void add(Field field, const QString& message) { m_problems.append({field, message}); }

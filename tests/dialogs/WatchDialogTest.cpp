@@ -23,45 +23,28 @@ TEST(WatchSettingsCheck, EachBadTextIsRefusedWithItsOwnMessage) {
     const QString big(256, u'x');
     const std::tuple<Field, QString, const char*> rows[] = {
         {Field::Settling, "",
-         "Settling cycles (S) is empty; it takes a whole number from 0 to "
-         "100000000."},
+         "Settling cycles (S) is empty; it takes a whole number from 0 to 100000000."},
         {Field::Settling, "12abc",
-         "Settling cycles (S): \"12abc\" is refused; it takes a whole "
-         "number from 0 to 100000000."},
+         "Settling cycles (S): \"12abc\" is not a whole number from 0 to 100000000."},
         {Field::Reference, "0",
-         "Reference cycles (R): \"0\" is refused; it takes a whole number "
-         "from 1 to 100000."},
+         "Reference cycles (R): \"0\" is not a whole number from 1 to 100000."},
         {Field::Confirm, "2,5",
-         "Confirming cycles (M): \"2,5\" is refused; it takes a whole number "
-         "from 1 to 100000."},
+         "Confirming cycles (M): \"2,5\" is not a whole number from 1 to 100000."},
         {Field::AmplitudeDrop, "100",
-         "Amplitude drop (X): \"100\" is refused; it takes a number "
-         "above 0 and at most 99.999."},
-        {Field::Band, "nan",
-         "Band (Y): \"nan\" is refused; it takes a number above 0 and at most "
-         "1000."},
-        {Field::Band, "1e99",
-         "Band (Y): \"1e99\" is refused; it takes a number above 0 and at "
-         "most 1000."},
-        {Field::Stall, "-1",
-         "Stall time (T): \"-1\" is refused; it takes a number from 0 to "
-         "2592000."},
+         "Amplitude drop (X): \"100\" is not a number above 0 and at most 99.999."},
+        {Field::Band, "nan", "Band (Y): \"nan\" is not a number above 0 and at most 1000."},
+        {Field::Band, "1e99", "Band (Y): \"1e99\" is not a number above 0 and at most 1000."},
+        {Field::Stall, "-1", "Stall time (T): \"-1\" is not a number from 0 to 2592000."},
         {Field::LogPerDecade, "0",
-         "Cycle log, cycles per decade: \"0\" is refused; it takes a "
-         "whole number from 1 to 1000."},
+         "Cycle log, cycles per decade: \"0\" is not a whole number from 1 to 1000."},
         {Field::LogEveryNth, "2147483648",
-         "Cycle log, every N-th cycle: \"2147483648\" is "
-         "refused; it takes a whole number from 0 to "
-         "2147483647."},
+         "Cycle log, every N-th cycle: \"2147483648\" is not a whole number from 0 to 2147483647."},
         {Field::Timeout, "1,5,6",
-         "Command time limit: \"1,5,6\" is refused; it takes a whole "
-         "number from 1 to 86400."},
+         "Command time limit: \"1,5,6\" is not a whole number from 1 to 86400."},
         {Field::OnFailure, big,
-         "On failure: the command has 256 characters; the settings file "
-         "keeps at most 255."},
+         "On failure: the command has 256 characters; the settings file keeps at most 255."},
         {Field::OnStall, "stop\nrig",
-         "On stall: the command holds a line break or another "
-         "control character."},
+         "On stall: the command holds a line break or another control character."},
     };
     for (const auto& [field, text, message] : rows) {
         SCOPED_TRACE(text.toStdString());
@@ -127,8 +110,9 @@ TEST_F(WatchDialog, OkAppliesEverythingOrWithARefusedBoxNothing) {
     type(child("Text_Band"), "1e99");
     type(child("Text_OnFailure"), " mail -s failed lab ");
     click("Command_OK");
-    EXPECT_EQ(onlyPrompt(prompts), "Watch|Exclamation|Band (Y): \"1e99\" is refused; it takes a "
-                                   "number above 0 and at most 1000.\nNothing was changed.");
+    EXPECT_EQ(onlyPrompt(prompts),
+              "Watch|Exclamation|Band (Y): \"1e99\" is not a number above 0 and at most "
+              "1000.\nNothing was changed.");
     EXPECT_TRUE(child("Text_Band")->hasFocus());
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(rig.core->watch().watch().settings(), before);
