@@ -75,6 +75,19 @@ void CoreWatch::setSettings(const WatchSettings& settings, const WatchCommands& 
     m_commands = commands;
 }
 
+bool CoreWatch::takeReferenceNow() {
+    const WatchEvents events = m_watch.takeReferenceNow(m_epochSeconds());
+    m_events.bits |= events.bits;
+    return events.has(WatchEvents::ReferenceTaken);
+}
+
+bool CoreWatch::clearFailure() {
+    if (!m_watch.state().failure.failed)
+        return false;
+    m_watch.clearFailure();
+    return true;
+}
+
 WatchEvents CoreWatch::takeEvents() {
     const WatchEvents events = m_events;
     m_events = {};

@@ -36,6 +36,10 @@ public:
     // The count was set or reset to `count` at sample `sampleIndex`.
     void countSet(int32_t count, int64_t sampleIndex);
     void setSettings(const WatchSettings& settings, const WatchCommands& commands);
+    // "Take reference now", taken at the wall clock's time: false when no
+    // complete cycle was seen. "Clear failure": false when there is none.
+    bool takeReferenceNow();
+    bool clearFailure();
 
     // What changed since the last call (for the caller to save, then show).
     WatchEvents takeEvents();

@@ -133,6 +133,28 @@ void CounterCore::applyWatch(const WatchSettings& settings, const WatchCommands&
     showWatch(true);
 }
 
+bool CounterCore::takeReferenceNow() {
+    return changeWatch(&CoreWatch::takeReferenceNow);
+}
+
+bool CounterCore::clearFailure() {
+    return changeWatch(&CoreWatch::clearFailure);
+}
+
+// A change of the watch that cannot be saved is taken back whole, so the
+// window never shows a reference or a cleared failure a restart would undo.
+bool CounterCore::changeWatch(bool (CoreWatch::*change)()) {
+    const CoreWatch before = m_watch;
+    if (!(m_watch.*change)())
+        return false;
+    if (!SaveSettings()) {
+        m_watch = before;
+        return false;
+    }
+    showWatch(true);
+    return true;
+}
+
 void CounterCore::Timer_Cyclomarkator_Timer() {
     const bool ready = m_parts.adc.ready();
     float voltage = 0.0f;

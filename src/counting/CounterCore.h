@@ -130,6 +130,11 @@ public:
     const CoreWatch& watch() const { return m_watch; }
     // New watch settings and commands, saved before they are shown.
     void applyWatch(const WatchSettings& settings, const WatchCommands& commands);
+    // "Take reference now" and "Clear failure" of the watch dialog, saved
+    // before they are shown. False when there was nothing to do, or when the
+    // save failed (the store says why): then nothing changed.
+    bool takeReferenceNow();
+    bool clearFailure();
 
     // Writes the settings file; a failure is reported by the store, once, and
     // the next save tries again.
@@ -154,6 +159,7 @@ private:
     void showCountedExtremum(const StepResult& result);
     void raiseTrigger(int32_t delayMs, int32_t dueCycle);
     void showWatch(bool always = false);
+    bool changeWatch(bool (CoreWatch::*change)());
     int64_t sampleIndex() const;
 
     CountingState& m_state;

@@ -44,13 +44,20 @@ public:
     // The count was set or reset to `count`: a reference whose last cycle
     // lies beyond it is forgotten and the runs of breaking cycles start anew.
     WatchEvents countSet(int32_t count);
-    void clearFailure() { m_state.failure = {}; }
+    // The failure is forgotten, and so are the runs of breaking cycles that
+    // confirmed it: a new failure needs M cycles of its own.
+    void clearFailure() {
+        m_state.failure = {};
+        m_runs = {};
+    }
 
     const WatchSettings& settings() const { return m_settings; }
     const WatchState& state() const { return m_state; }
     // Reference cycles taken so far while settling is over (0..R), for
     // "taking reference 37/50"; 0 while settling or with a reference.
     int32_t referenceProgress() const;
+    // Complete cycles kept for "take reference now" (0..R).
+    int32_t keptCycles() const { return static_cast<int32_t>(m_historySize); }
     // The stall time T in effect now (without the grace).
     double stallLimit() const;
 

@@ -81,7 +81,8 @@ WatchSettings loadSettings(Reader& r) {
     r.whole("SettlingCycles", 0, WatchSettings::MaxSettlingCycles, s.settlingCycles);
     r.whole("ReferenceCycles", 1, WatchSettings::MaxReferenceCycles, s.referenceCycles);
     r.flag("AmplitudeCheck", s.amplitudeCheck);
-    r.number("AmplitudeDropPercent", 0, false, 99.999, s.amplitudeDropPercent);
+    r.number("AmplitudeDropPercent", 0, false, WatchSettings::MaxAmplitudeDropPercent,
+             s.amplitudeDropPercent);
     r.flag("PeakCheck", s.peakCheck);
     r.flag("ValleyCheck", s.valleyCheck);
     r.number("BandPercent", 0, false, WatchSettings::MaxBandPercent, s.bandPercent);
@@ -163,7 +164,7 @@ WatchFileContents WatchSettingsFile::load(const ProfileReader& file, QStringList
     c.failure = loadFailure(file, problems);
     c.commands.onFailure = reader.text("OnFailure").value_or(QString());
     c.commands.onStall = reader.text("OnStall").value_or(QString());
-    reader.whole("CommandTimeout", 1, 86400, c.commands.timeoutSeconds);
+    reader.whole("CommandTimeout", 1, WatchCommands::MaxTimeoutSeconds, c.commands.timeoutSeconds);
     return c;
 }
 

@@ -31,6 +31,9 @@ struct WatchCommands {
     QString onFailure;
     QString onStall;
     int32_t timeoutSeconds = 60;
+    static constexpr int32_t MaxTimeoutSeconds = 86400;
+    // A value of the settings file keeps this many characters, no more.
+    static constexpr qsizetype MaxCommandLength = 255;
     bool operator==(const WatchCommands&) const = default;
 };
 

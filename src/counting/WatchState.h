@@ -37,7 +37,8 @@ struct WatchSettings {
     bool operator==(const WatchSettings&) const = default;
 
     static constexpr int32_t MaxSettlingCycles = 100'000'000;
-    static constexpr int32_t MaxReferenceCycles = 100'000; // each keeps 12 bytes of history
+    static constexpr double MaxAmplitudeDropPercent = 99.999; // 100 would never fail
+    static constexpr int32_t MaxReferenceCycles = 100'000;    // each keeps 12 bytes of history
     static constexpr int32_t MaxConfirmCycles = 100'000;
     static constexpr double MaxBandPercent = 1000;
     static constexpr double MaxStallSeconds = 30 * 86400.0;

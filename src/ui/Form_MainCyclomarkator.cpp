@@ -4,6 +4,7 @@
 #include "common/PrintableText.h"
 #include "dialogs/Form_ADSetup.h"
 #include "dialogs/Form_Trigger.h"
+#include "dialogs/Form_Watch.h"
 #include "dialogs/ReadingText.h"
 #include "platform/Prompts.h"
 #include "recorder/Form_Xt_Recorder.h"
@@ -183,6 +184,11 @@ void Form_MainCyclomarkator::mnuReset_Click() {
 
 void Form_MainCyclomarkator::mnuTrigger_Click() {
     Form_Trigger dialog(m_session.core(), m_prompts, this);
+    dialog.exec();
+}
+
+void Form_MainCyclomarkator::mnuWatch_Click() {
+    Form_Watch dialog(m_session.core(), m_prompts, this);
     dialog.exec();
 }
 
@@ -396,6 +402,8 @@ QMenu* Form_MainCyclomarkator::buildCounterMenu() {
     connect(mnuTrigger, &QAction::triggered, this, &Form_MainCyclomarkator::mnuTrigger_Click);
     mnuTrigMan = addItem(menu, QStringLiteral("mnuTrigMan"), QStringLiteral("manual Trigger"));
     connect(mnuTrigMan, &QAction::triggered, this, &Form_MainCyclomarkator::mnuTrigMan_Click);
+    mnuWatch = addItem(menu, QStringLiteral("mnuWatch"), QStringLiteral("&Watch..."));
+    connect(mnuWatch, &QAction::triggered, this, &Form_MainCyclomarkator::mnuWatch_Click);
     menu->addSeparator()->setObjectName(QStringLiteral("mnuCounterDummy2"));
     mnuTest = addItem(menu, QStringLiteral("mnuTest"), QStringLiteral("Test"));
     mnuTest->setCheckable(true);

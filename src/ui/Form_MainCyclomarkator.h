@@ -83,6 +83,7 @@ private:
     void mnuReset_Click();
     void mnuTrigger_Click();
     void mnuTrigMan_Click();
+    void mnuWatch_Click();
     void mnuTest_Click(bool checked);
     void mnuVersion_Click();
     void mnuShowRecorder_Click(bool checked);
@@ -112,6 +113,7 @@ private:
     QAction* mnuReset = nullptr;
     QAction* mnuTrigger = nullptr;
     QAction* mnuTrigMan = nullptr;
+    QAction* mnuWatch = nullptr;
     QAction* mnuTest = nullptr;
     QAction* mnuVersion = nullptr;
 

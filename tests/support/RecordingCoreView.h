@@ -19,6 +19,7 @@ public:
     QString watch;
     std::function<void(const QString&)> onCount;   // called as each count is shown
     std::function<void(const QString&)> onProblem; // ... and each problem
+    std::function<void(const QString&)> onWatch;   // ... and each state of the watch
 
     void setCountText(const QString& text) override {
         count = text;
@@ -42,7 +43,11 @@ public:
         if (onProblem)
             onProblem(text);
     }
-    void setWatchText(const QString& text) override { watch = text; }
+    void setWatchText(const QString& text) override {
+        watch = text;
+        if (onWatch)
+            onWatch(text);
+    }
     void reportRecovery(const QString& text) override { recoveries.append(text); }
 };
 
