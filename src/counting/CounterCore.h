@@ -6,6 +6,7 @@
 // Every change of the count is saved before anything shows or publishes it.
 // The main window, the headless mode and the tests drive it and show what it
 // reports through CoreView. Everything it is given by reference must outlive it.
+#include "counting/CoreCycleLog.h"
 #include "counting/CoreWatch.h"
 #include "counting/CountingEngine.h"
 #include "counting/CountingState.h"
@@ -130,6 +131,8 @@ public:
     const CoreWatch& watch() const { return m_watch; }
     // New watch settings and commands, saved before they are shown.
     void applyWatch(const WatchSettings& settings, const WatchCommands& commands);
+    // The present test's cycle log in the program folder; empty when there is none.
+    const QString& cycleLogPath() const { return m_cycleLog.path(); }
 
     // Writes the settings file; a failure is reported by the store, once, and
     // the next save tries again.
@@ -144,6 +147,7 @@ private:
     std::optional<float> readSample(int32_t& now);
     bool readChannels();
     void missReading(const QString& why);
+    void countingTick();
     void streamTick(ScanStream& stream);
     void takeLoss(const ScanBlock& block);
     void cycleCompleted(int64_t index, double seconds);
@@ -176,4 +180,5 @@ private:
     int64_t m_lostScans = 0;
     bool m_losing = false; // the last tick lost scans
     CoreWatch m_watch;
+    CoreCycleLog m_cycleLog;
 };
