@@ -184,8 +184,11 @@ void CounterCore::countingTick() {
     StepResult result = m_engine.countSample(voltage, ready);
     if (ready && m_tracker.Direction != direction)
         m_watch.extremum(extreme, direction > 0);
+    // The sample's index from 0, as a stream numbers its scans and the
+    // offline counter its samples, so the first cycle's samples agree.
+    const int64_t index = m_ticks - 1;
     if (ready && result.cycleCompleted)
-        m_watch.cycleCompleted(m_state.CycleCount, m_ticks, seconds);
+        m_watch.cycleCompleted(m_state.CycleCount, index, seconds);
     m_watch.tick(seconds, ready);
     if (result.extremumCounted || m_watch.pending())
         SaveSettings();
@@ -193,7 +196,7 @@ void CounterCore::countingTick() {
         showCountedExtremum(result);
     showWatch();
     if (ready && result.cycleCompleted)
-        cycleCompleted(m_ticks, seconds);
+        cycleCompleted(index, seconds);
     m_engine.decideTrigger(voltage, now, result);
     if (result.nextTriggerChanged)
         ShowNextTrigger(m_state.NextTriggerCount);
