@@ -73,6 +73,7 @@ void CoreCycleLog::begin() {
 }
 
 void CoreCycleLog::startNew() {
+    m_hasRows = false;
     m_file = std::make_unique<CycleLogFile>(m_problems, CycleLogSchedule());
     const double now = m_epochSeconds();
     m_startEpoch = std::floor(now * 1000.0) / 1000.0;
@@ -123,12 +124,14 @@ double CoreCycleLog::secondsOf(double epochSeconds) const {
 }
 
 void CoreCycleLog::flagNow(int32_t count, CycleLogFlag flag) {
+    m_hasRows = true;
     m_file->flagRow({count, secondsOf(m_epochSeconds()), 0, 0, 0, 0, 0, false}, flag);
 }
 
 void CoreCycleLog::cycle(const CycleRecord& r) {
     if (!m_file)
         return;
+    m_hasRows = true;
     m_file->cycle(
         {r.number, secondsOf(r.endSeconds), r.peak, r.valley, r.mean, r.amplitude, r.samples});
     followWatch();
@@ -177,6 +180,9 @@ void CoreCycleLog::followWatch() {
 bool CoreCycleLog::countSet(int32_t count) {
     begin();
     if (!m_file)
+        return false;
+    // A reset of a log without rows (a fresh start) is that new test already.
+    if (count == 0 && !m_hasRows)
         return false;
     flagNow(count, CycleLogFlag::Set);
     if (count != 0)

@@ -77,4 +77,5 @@ private:
     bool m_failureSeen = false;
     bool m_stalledSeen = false;
     double m_stallSince = 0;
+    bool m_hasRows = false; // the file holds or awaits a row beyond its header
 };

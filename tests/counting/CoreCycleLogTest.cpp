@@ -99,8 +99,10 @@ protected:
 };
 
 // A set count is a row; a reset closes the file whole and starts a new one,
-// whose name the settings file holds; numbers keep their points.
+// whose name the settings file holds (a reset before any row keeps the file);
+// numbers keep their points.
 TEST_F(CoreLogRig, ASetCountIsARowAndAResetStartsANewFile) {
+    ASSERT_TRUE(rig.core->resetCount());
     count(3);
     const QString first = rig.core->cycleLogPath();
     ASSERT_TRUE(rig.core->changeCount(50));
