@@ -22,7 +22,8 @@ constexpr int32_t ActivityEnd = 144;
 CounterCore::CounterCore(CountingState& state, Parts parts, std::function<QTime()> timeOfDay,
                          QLocale locale)
     : m_state(state), m_engine(state, m_tracker), m_parts(parts), m_timeOfDay(std::move(timeOfDay)),
-      m_locale(std::move(locale)) {
+      m_locale(std::move(locale)),
+      m_cycleLog(state, parts.adc, m_watch, parts.view, &CoreWatch::systemEpochSeconds) {
     if (!m_parts.scheduler)
         m_parts.scheduler = &m_immediate;
     m_parts.exchange.onServed = [this](bool served) { m_parts.view.setActivityLineServed(served); };
@@ -30,6 +31,7 @@ CounterCore::CounterCore(CountingState& state, Parts parts, std::function<QTime(
     m_watch.load(m_parts.settings.file(), problems);
     for (const QString& problem : problems)
         m_parts.view.reportProblem(problem);
+    m_cycleLog.load(m_parts.settings.path(), m_parts.settings.file());
 }
 
 CounterCore::~CounterCore() {
@@ -109,6 +111,7 @@ void CounterCore::selectChannel(int32_t channel) {
 bool CounterCore::changeCount(int32_t value) {
     const CountingState before = m_state;
     const CoreWatch watchBefore = m_watch;
+    m_cycleLog.begin();
     m_state.CycleCount = std::max(value, 0);
     m_state.NextTriggerCount = CountingEngine::nextTriggerCount(m_state);
     m_watch.countSet(m_state.CycleCount, sampleIndex());
@@ -117,6 +120,9 @@ bool CounterCore::changeCount(int32_t value) {
         m_watch = watchBefore;
         return false;
     }
+    // A new specimen's log is named in the settings before its rows come.
+    if (m_cycleLog.countSet(m_state.CycleCount))
+        SaveSettings();
     ShowNextTrigger(m_state.NextTriggerCount);
     SetCount(m_state.CycleCount);
     showWatch(true);
@@ -138,7 +144,10 @@ bool CounterCore::takeReferenceNow() {
 }
 
 bool CounterCore::clearFailure() {
-    return changeWatch(&CoreWatch::clearFailure);
+    if (!changeWatch(&CoreWatch::clearFailure))
+        return false;
+    m_cycleLog.failureCleared();
+    return true;
 }
 
 // A change of the watch that cannot be saved is taken back whole, so the
@@ -155,7 +164,14 @@ bool CounterCore::changeWatch(bool (CoreWatch::*change)()) {
     return true;
 }
 
+// The cycle log's rows of the tick follow its save, in one write.
 void CounterCore::Timer_Cyclomarkator_Timer() {
+    m_cycleLog.begin();
+    countingTick();
+    m_cycleLog.flush();
+}
+
+void CounterCore::countingTick() {
     const bool ready = m_parts.adc.ready();
     float voltage = 0.0f;
     int32_t now = 0;
@@ -193,8 +209,11 @@ void CounterCore::Timer_Cyclomarkator_Timer() {
     StepResult result = m_engine.countSample(voltage, ready);
     if (ready && m_tracker.Direction != direction)
         m_watch.extremum(extreme, direction > 0);
+    // The sample's index from 0, as a stream numbers its scans and the
+    // offline counter its samples, so the first cycle's samples agree.
+    const int64_t index = m_ticks - 1;
     if (ready && result.cycleCompleted)
-        m_watch.cycleCompleted(m_state.CycleCount, m_ticks, seconds);
+        m_watch.cycleCompleted(m_state.CycleCount, index, seconds);
     m_watch.tick(seconds, ready);
     if (result.extremumCounted || m_watch.pending())
         SaveSettings();
@@ -202,7 +221,7 @@ void CounterCore::Timer_Cyclomarkator_Timer() {
         showCountedExtremum(result);
     showWatch();
     if (ready && result.cycleCompleted)
-        cycleCompleted(m_ticks, seconds);
+        cycleCompleted(index, seconds);
     m_engine.decideTrigger(voltage, now, result);
     if (result.nextTriggerChanged)
         ShowNextTrigger(m_state.NextTriggerCount);
@@ -339,6 +358,7 @@ void CounterCore::missReading(const QString& why) {
 }
 
 void CounterCore::cycleCompleted(int64_t index, double seconds) {
+    m_cycleLog.cycle(m_watch.lastCycle());
     const std::optional<CycleSampling::Change> change = m_sampling.cycleCompleted(index, seconds);
     if (change && change->tooFew)
         m_parts.view.reportProblem(change->text);
@@ -473,6 +493,7 @@ bool CounterCore::SaveSettings() {
                                     m_locale);
         SettingsFile::writeDevice(file, m_parts.adc.deviceAddress());
         m_watch.write(file, m_locale);
+        m_cycleLog.write(file);
     });
 }
 

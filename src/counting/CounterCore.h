@@ -6,6 +6,7 @@
 // Every change of the count is saved before anything shows or publishes it.
 // The main window, the headless mode and the tests drive it and show what it
 // reports through CoreView. Everything it is given by reference must outlive it.
+#include "counting/CoreCycleLog.h"
 #include "counting/CoreWatch.h"
 #include "counting/CountingEngine.h"
 #include "counting/CountingState.h"
@@ -135,6 +136,8 @@ public:
     // save failed (the store says why): then nothing changed.
     bool takeReferenceNow();
     bool clearFailure();
+    // The present test's cycle log in the program folder; empty when there is none.
+    const QString& cycleLogPath() const { return m_cycleLog.path(); }
 
     // Writes the settings file; a failure is reported by the store, once, and
     // the next save tries again.
@@ -149,6 +152,7 @@ private:
     std::optional<float> readSample(int32_t& now);
     bool readChannels();
     void missReading(const QString& why);
+    void countingTick();
     void streamTick(ScanStream& stream);
     void takeLoss(const ScanBlock& block);
     void cycleCompleted(int64_t index, double seconds);
@@ -182,4 +186,5 @@ private:
     int64_t m_lostScans = 0;
     bool m_losing = false; // the last tick lost scans
     CoreWatch m_watch;
+    CoreCycleLog m_cycleLog;
 };

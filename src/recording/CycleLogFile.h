@@ -85,6 +85,8 @@ public:
     const CycleLogSchedule& schedule() const { return m_schedule; }
     void setSyncSeconds(double seconds) { m_syncSeconds = seconds; }
     const QString& path() const { return m_path; }
+    // The start of the test, ms since the epoch (read back by resume()).
+    int64_t startUtcMs() const { return m_startUtcMs; }
     int64_t droppedRows() const { return m_droppedRows; }
     std::size_t waitingBytes() const { return m_pending.size(); }
 

@@ -85,11 +85,12 @@ TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
     }
     EXPECT_EQ(session->state().CycleCount, 3);
     // Two ticks a cycle are also far too few samples for the peaks, said once.
-    ASSERT_EQ(view.problems.size(), 4) << view.problems.join('\n').toStdString();
-    EXPECT_TRUE(view.problems[0].startsWith("ADCFile_write: "));
-    EXPECT_TRUE(view.problems[1].contains(settingsPath()));
-    EXPECT_TRUE(view.problems[2].startsWith("~Trigger.tmp: "));
-    EXPECT_TRUE(view.problems[3].startsWith("Only 2 samples a cycle"));
+    ASSERT_EQ(view.problems.size(), 5) << view.problems.join('\n').toStdString();
+    EXPECT_TRUE(view.problems[0].startsWith("Cycle log "));
+    EXPECT_TRUE(view.problems[1].startsWith("ADCFile_write: "));
+    EXPECT_TRUE(view.problems[2].contains(settingsPath()));
+    EXPECT_TRUE(view.problems[3].startsWith("~Trigger.tmp: "));
+    EXPECT_TRUE(view.problems[4].startsWith("Only 2 samples a cycle"));
     session->Form_Unload(session->general());
     EXPECT_EQ(saved("Cyclomarkator", "Value"), "3"); // the count reached the file at the end
     EXPECT_TRUE(prompts.shown.isEmpty());
