@@ -27,6 +27,7 @@ class ExchangeFile;
 class MillisecondClock;
 class SettingsStore;
 class TriggerFile;
+class WatchListener;
 class XtRecorderModel;
 
 // The record written to the exchange file each tick: element 0 the cycle
@@ -130,6 +131,11 @@ public:
     const CoreWatch& watch() const { return m_watch; }
     // New watch settings and commands, saved before they are shown.
     void applyWatch(const WatchSettings& settings, const WatchCommands& commands);
+    // Told of the watch's news after it was saved; may be null; must outlive this.
+    void setWatchListener(WatchListener* listener) { m_watchListener = listener; }
+    // Marks the command of `event` as run and saves the mark (false when the
+    // save failed; the store said why), before the caller starts it.
+    bool markWatchCommand(uint32_t event);
 
     // Writes the settings file; a failure is reported by the store, once, and
     // the next save tries again.
@@ -176,4 +182,5 @@ private:
     int64_t m_lostScans = 0;
     bool m_losing = false; // the last tick lost scans
     CoreWatch m_watch;
+    WatchListener* m_watchListener = nullptr;
 };
