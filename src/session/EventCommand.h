@@ -19,8 +19,8 @@ class EventCommand final : public QObject {
     Q_OBJECT
 public:
     static constexpr int FirstLineLength = 200;
-    // `text`: what to say; `problem`: red (a failure to start, a non-zero
-    // exit, a signal, the time limit), else green (exit status 0).
+    // `text`: what to say; `problem`: a failure to start, a non-zero exit, a
+    // signal or the time limit, not exit status 0.
     using Tell = std::function<void(const QString& text, bool problem)>;
 
     EventCommand(QString event, Tell tell, QObject* parent = nullptr);

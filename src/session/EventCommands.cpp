@@ -1,8 +1,8 @@
 #include "session/EventCommands.h"
 
 #include "common/NumberText.h"
-#include "counting/CoreView.h"
 #include "counting/CounterCore.h"
+#include "session/MainView.h"
 
 #include <QDateTime>
 
@@ -12,15 +12,19 @@ QString number(float value) {
 }
 } // namespace
 
-EventCommands::EventCommands(CounterCore& core, CoreView& view, Rig rig)
+EventCommands::EventCommands(CounterCore& core, MainView& view, Rig rig)
     : m_core(core), m_view(view), m_rig(std::move(rig)),
-      m_failure(QStringLiteral("failure"),
-                [this](const QString& text, bool problem) {
-                    problem ? m_view.reportProblem(text) : m_view.reportRecovery(text);
-                }),
-      m_stall(QStringLiteral("stall"), [this](const QString& text, bool problem) {
-          problem ? m_view.reportProblem(text) : m_view.reportRecovery(text);
-      }) {}
+      m_failure(QStringLiteral("failure"), [this](const QString& t, bool bad) { tell(t, bad); }),
+      m_stall(QStringLiteral("stall"), [this](const QString& t, bool bad) { tell(t, bad); }) {}
+
+// A command that did its work is no recovery: the failure or the stall it
+// told of keeps the status line's red.
+void EventCommands::tell(const QString& text, bool problem) {
+    if (problem)
+        m_view.reportProblem(text);
+    else
+        m_view.setStatus(text);
+}
 
 void EventCommands::watchShown(WatchEvents) {
     run(WatchEvents::FailureConfirmed);

@@ -17,8 +17,8 @@
 #include "counting/WatchListener.h"
 #include "session/EventCommand.h"
 
-class CoreView;
 class CounterCore;
+class MainView;
 
 class EventCommands final : public WatchListener {
 public:
@@ -27,18 +27,21 @@ public:
         QString folder;
         QString busName;
     };
-    // `core` and `view` must outlive this; what the commands end with is said in `view`.
-    EventCommands(CounterCore& core, CoreView& view, Rig rig);
+    // `core` and `view` must outlive this. How a command ended is said in
+    // `view`: as a problem, or on the status line in its colour of the moment
+    // when it ended with exit status 0 (the event it told of may still be on).
+    EventCommands(CounterCore& core, MainView& view, Rig rig);
 
     // Runs every command that is due, whatever `events` says.
     void watchShown(WatchEvents events) override;
 
 private:
     void run(uint32_t event);
+    void tell(const QString& text, bool problem);
     QProcessEnvironment environment(uint32_t event) const;
 
     CounterCore& m_core;
-    CoreView& m_view;
+    MainView& m_view;
     Rig m_rig;
     EventCommand m_failure;
     EventCommand m_stall;
