@@ -33,12 +33,13 @@ void CoreWatch::load(const ProfileReader& file, QStringList& problems) {
     m_watch.setSettings(contents.settings);
     m_watch.restore(contents.reference, contents.failure);
     m_commands = contents.commands;
+    m_marks = contents.marks;
 }
 
 void CoreWatch::write(ProfileFile& file, const QLocale& locale) const {
     const WatchState& state = m_watch.state();
-    WatchSettingsFile::write(file, {m_watch.settings(), state.reference, state.failure, m_commands},
-                             locale);
+    WatchSettingsFile::write(
+        file, {m_watch.settings(), state.reference, state.failure, m_commands, m_marks}, locale);
 }
 
 double CoreWatch::epoch(double runSeconds) {
@@ -50,12 +51,42 @@ double CoreWatch::epoch(double runSeconds) {
 }
 
 void CoreWatch::cycleCompleted(int32_t number, int64_t sampleIndex, double runSeconds) {
-    m_events.bits |=
-        m_watch.cycle(m_recorder.cycleCompleted(number, sampleIndex, epoch(runSeconds))).bits;
+    note(m_watch.cycle(m_recorder.cycleCompleted(number, sampleIndex, epoch(runSeconds))));
 }
 
 void CoreWatch::tick(double runSeconds, bool answering) {
-    m_events.bits |= m_watch.tick(answering ? epoch(runSeconds) : 0.0, answering).bits;
+    note(m_watch.tick(answering ? epoch(runSeconds) : 0.0, answering));
+}
+
+// An event without a command is marked with the save that keeps it.
+void CoreWatch::note(WatchEvents events) {
+    m_events.bits |= events.bits;
+    for (const uint32_t event :
+         {uint32_t(WatchEvents::FailureConfirmed), uint32_t(WatchEvents::StallBegun)}) {
+        const QString& command =
+            event == WatchEvents::FailureConfirmed ? m_commands.onFailure : m_commands.onStall;
+        if (events.has(event) && command.isEmpty())
+            markCommand(event);
+    }
+}
+
+bool CoreWatch::commandDue(uint32_t event) const {
+    const WatchState& s = m_watch.state();
+    if (event == WatchEvents::FailureConfirmed)
+        return s.failure.failed && !m_commands.onFailure.isEmpty() &&
+               m_marks.failureRun != s.failure.cycle;
+    if (event == WatchEvents::StallBegun)
+        return s.stall.stalled && !m_commands.onStall.isEmpty() &&
+               m_marks.stallRun != s.stall.sinceSeconds;
+    return false;
+}
+
+void CoreWatch::markCommand(uint32_t event) {
+    const WatchState& s = m_watch.state();
+    if (event == WatchEvents::FailureConfirmed && s.failure.failed)
+        m_marks.failureRun = s.failure.cycle;
+    else if (event == WatchEvents::StallBegun && s.stall.stalled)
+        m_marks.stallRun = s.stall.sinceSeconds;
 }
 
 void CoreWatch::countSet(int32_t count, int64_t sampleIndex) {
@@ -175,7 +206,7 @@ QString CoreWatch::stateText() const {
 // end of a stall a recovery (green), each with a title and a mark on the chart;
 // the one-line state when it changed. Events that were not saved (the save
 // reports its own problem) are shown anyway, like the count.
-void CoreWatch::show(CoreView& view, XtRecorderModel& recorder, bool always) {
+WatchEvents CoreWatch::show(CoreView& view, XtRecorderModel& recorder, bool always) {
     const WatchEvents events = takeEvents();
     if (events.has(WatchEvents::ReferenceForgotten))
         view.reportProblem(eventText(WatchEvents::ReferenceForgotten));
@@ -203,4 +234,5 @@ void CoreWatch::show(CoreView& view, XtRecorderModel& recorder, bool always) {
             view.setWatchText(m_shownText);
         }
     }
+    return events;
 }

@@ -41,6 +41,14 @@ public:
     bool takeReferenceNow();
     bool clearFailure();
 
+    // An event's command (FailureConfirmed or StallBegun) is due: one is set
+    // and the event has no mark yet. markCommand() marks it; the caller saves
+    // the mark before the command starts. An event without a command is
+    // marked at once, so a command set later never tells of an old failure.
+    bool commandDue(uint32_t event) const;
+    void markCommand(uint32_t event);
+    const WatchCommandMarks& marks() const { return m_marks; }
+
     // What changed since the last call (for the caller to save, then show).
     WatchEvents takeEvents();
     bool pending() const { return m_events.any(); }
@@ -51,8 +59,8 @@ public:
     // Shows what takeEvents() gives, once saved: a failure and a stall are
     // problems (red), the end of a stall a recovery (green), each with a title
     // and a mark on the chart; then the one-line state when it changed
-    // (`always`: look even when no cycle or event came).
-    void show(CoreView& view, XtRecorderModel& recorder, bool always);
+    // (`always`: look even when no cycle or event came). Gives the events shown.
+    WatchEvents show(CoreView& view, XtRecorderModel& recorder, bool always);
 
     // What the status line says of each event, empty for none.
     QString eventText(uint32_t event) const;
@@ -66,11 +74,13 @@ public:
 private:
     double epoch(double runSeconds);
     double departurePercent() const;
+    void note(WatchEvents events);
 
     std::function<double()> m_epochSeconds;
     CycleRecorder m_recorder;
     SpecimenWatch m_watch;
     WatchCommands m_commands;
+    WatchCommandMarks m_marks;
     WatchEvents m_events;
     bool m_anchored = false;
     double m_offset = 0;

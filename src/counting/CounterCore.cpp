@@ -7,6 +7,7 @@
 #include "counting/CoreView.h"
 #include "counting/SettingsFile.h"
 #include "counting/TriggerFile.h"
+#include "counting/WatchListener.h"
 #include "platform/MillisecondClock.h"
 #include "platform/SettingsStore.h"
 #include "recording/XtRecorderModel.h"
@@ -498,5 +499,12 @@ bool CounterCore::SaveSettings() {
 }
 
 void CounterCore::showWatch(bool always) {
-    m_watch.show(m_parts.view, m_parts.recorder, always);
+    const WatchEvents events = m_watch.show(m_parts.view, m_parts.recorder, always);
+    if (m_watchListener && (always || events.any()))
+        m_watchListener->watchShown(events);
+}
+
+bool CounterCore::markWatchCommand(uint32_t event) {
+    m_watch.markCommand(event);
+    return SaveSettings();
 }

@@ -28,6 +28,7 @@ class ExchangeFile;
 class MillisecondClock;
 class SettingsStore;
 class TriggerFile;
+class WatchListener;
 class XtRecorderModel;
 
 // The record written to the exchange file each tick: element 0 the cycle
@@ -138,6 +139,11 @@ public:
     bool clearFailure();
     // The present test's cycle log in the program folder; empty when there is none.
     const QString& cycleLogPath() const { return m_cycleLog.path(); }
+    // Told of the watch's news after it was saved; may be null; must outlive this.
+    void setWatchListener(WatchListener* listener) { m_watchListener = listener; }
+    // Marks the command of `event` as run and saves the mark (false when the
+    // save failed; the store said why), before the caller starts it.
+    bool markWatchCommand(uint32_t event);
 
     // Writes the settings file; a failure is reported by the store, once, and
     // the next save tries again.
@@ -187,4 +193,5 @@ private:
     bool m_losing = false; // the last tick lost scans
     CoreWatch m_watch;
     CoreCycleLog m_cycleLog;
+    WatchListener* m_watchListener = nullptr;
 };

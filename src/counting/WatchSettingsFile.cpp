@@ -1,5 +1,6 @@
 #include "counting/WatchSettingsFile.h"
 
+#include "common/CommandSplit.h"
 #include "common/IniReaders.h"
 #include "common/NumberText.h"
 #include "platform/ProfileFile.h"
@@ -121,6 +122,17 @@ WatchReference loadReference(const ProfileReader& file, QStringList& problems) {
     return {true, float(peak), float(valley), float(amplitude), from, to, taken};
 }
 
+// A command that would not split the same way twice is refused now, not when
+// the specimen fails.
+QString loadCommand(Reader& reader, const char* key) {
+    const QString command = reader.text(key).value_or(QString());
+    const CommandSplit split = CommandSplit::split(command);
+    if (split.error.isEmpty())
+        return command;
+    reader.refuse(key, command, split.error, QStringLiteral("no command"));
+    return {};
+}
+
 WatchFailure loadFailure(const ProfileReader& file, QStringList& problems) {
     QStringList why;
     Reader quiet(file, why);
@@ -162,9 +174,11 @@ WatchFileContents WatchSettingsFile::load(const ProfileReader& file, QStringList
     c.settings = loadSettings(reader);
     c.reference = loadReference(file, problems);
     c.failure = loadFailure(file, problems);
-    c.commands.onFailure = reader.text("OnFailure").value_or(QString());
-    c.commands.onStall = reader.text("OnStall").value_or(QString());
+    c.commands.onFailure = loadCommand(reader, "OnFailure");
+    c.commands.onStall = loadCommand(reader, "OnStall");
     reader.whole("CommandTimeout", 1, WatchCommands::MaxTimeoutSeconds, c.commands.timeoutSeconds);
+    reader.whole("FailureCommandRun", -1, Int32Max, c.marks.failureRun);
+    reader.number("StallCommandRun", -1e12, true, 1e12, c.marks.stallRun);
     return c;
 }
 
@@ -209,4 +223,8 @@ void WatchSettingsFile::write(ProfileFile& file, const WatchFileContents& c,
     put("OnFailure", c.commands.onFailure);
     put("OnStall", c.commands.onStall);
     put("CommandTimeout", QString::number(c.commands.timeoutSeconds));
+    put("FailureCommandRun",
+        c.marks.failureRun >= 0 ? QString::number(c.marks.failureRun) : QString());
+    put("StallCommandRun",
+        c.marks.stallRun != 0 ? QString::number(c.marks.stallRun, 'g', 17) : QString());
 }

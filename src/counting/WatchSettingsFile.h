@@ -16,7 +16,13 @@
 //   ("peak; valley; amplitude" of cycle N_f), FailedConfirmedAt (cycle),
 //   FailedTime (seconds since the epoch, UTC, when cycle N_f ended),
 //   OnFailure, OnStall (commands; values are cut at 255 characters like every
-//   value of the file), CommandTimeout (seconds, 1..86400, default 60).
+//   value of the file; one CommandSplit refuses is refused, so nothing runs),
+//   CommandTimeout (seconds, 1..86400, default 60),
+//   FailureCommandRun (the N_f whose failure was told: its command started,
+//   or there was none), StallCommandRun (the start of the stall told, seconds
+//   since the epoch, UTC). These marks are saved before a command starts, so
+//   a restart never runs one twice; a failure saved without its mark is told
+//   at the next start.
 // An empty ReferenceAmplitude or FailedAt means none.
 #include "counting/WatchState.h"
 
@@ -37,11 +43,19 @@ struct WatchCommands {
     bool operator==(const WatchCommands&) const = default;
 };
 
+// Which events were told (see FailureCommandRun, StallCommandRun above).
+struct WatchCommandMarks {
+    int32_t failureRun = -1; // N_f, or -1 for none
+    double stallRun = 0;     // the stall's start, or 0 for none
+    bool operator==(const WatchCommandMarks&) const = default;
+};
+
 struct WatchFileContents {
     WatchSettings settings;
     WatchReference reference;
     WatchFailure failure;
     WatchCommands commands;
+    WatchCommandMarks marks;
 };
 
 namespace WatchSettingsFile {

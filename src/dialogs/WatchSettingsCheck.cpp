@@ -1,5 +1,6 @@
 #include "dialogs/WatchSettingsCheck.h"
 
+#include "common/CommandSplit.h"
 #include "common/NumberText.h"
 #include "common/ParseNumber.h"
 
@@ -67,6 +68,8 @@ public:
             add(field, QStringLiteral("%1: the command holds a line break or another control "
                                       "character.")
                            .arg(QLatin1String(name)));
+        else if (const QString why = CommandSplit::split(trimmed).error; !why.isEmpty())
+            add(field, QStringLiteral("%1: %2.").arg(QLatin1String(name), why));
         else
             value = trimmed;
     }

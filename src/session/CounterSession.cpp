@@ -7,6 +7,7 @@
 #include "platform/MillisecondClock.h"
 #include "platform/ProfileFile.h"
 #include "platform/Prompts.h"
+#include "session/EventCommands.h"
 #include "session/LinkServer.h"
 #include "session/MainView.h"
 #include "session/RunFollower.h"
@@ -66,6 +67,7 @@ CounterSession::CounterSession(Environment environment, Prompts& prompts,
 CounterSession::~CounterSession() {
     m_countingTimer.stop();
     m_testTimer.stop();
+    m_eventCommands.reset();
     m_problems.setTarget(nullptr);
     m_link.reset();
 }
@@ -102,6 +104,13 @@ void CounterSession::Form_Load(MainView& view) {
     CounterCore::Parts parts{m_adc,      m_exchange, m_trigger,  m_recorder,
                              m_settings, m_clock,    m_captions, &m_scheduler};
     m_core = std::make_unique<CounterCore>(m_state, parts);
+    const ProgramFolderChoice& folder = m_environment.folder;
+    m_eventCommands = std::make_unique<EventCommands>(
+        *m_core, m_captions,
+        EventCommands::Rig{
+            QFileInfo(folder.requested.isEmpty() ? folder.folder : folder.requested).fileName(),
+            folder.folder, m_linkServiceName});
+    m_core->setWatchListener(this);
     m_core->setAlwaysOnTop(m_general.AlwaysOnTop);
     m_view->setCountText(versionLabel());
     m_exchange.ADCFile_open();
@@ -406,4 +415,9 @@ void CounterSession::linkNotice(const QString& text) {
         m_view->reportRecovery(text);
     else
         m_view->reportProblem(text);
+}
+
+void CounterSession::watchShown(WatchEvents events) {
+    m_captions.setWatch(m_core->watch());
+    m_eventCommands->watchShown(events);
 }

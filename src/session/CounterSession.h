@@ -10,6 +10,7 @@
 #include "counting/CounterCore.h"
 #include "counting/CountingState.h"
 #include "counting/TriggerFile.h"
+#include "counting/WatchListener.h"
 #include "devices/DeviceHosts.h"
 #include "platform/ProblemSink.h"
 #include "platform/ProgramFolder.h"
@@ -39,7 +40,9 @@ struct GeneralSettings {
     bool ShowRecorder = false;
 };
 
-class CounterSession : public QObject, private LinkTarget {
+class EventCommands;
+
+class CounterSession : public QObject, private LinkTarget, private WatchListener {
     Q_OBJECT
 public:
     struct Environment {
@@ -158,6 +161,8 @@ private:
     void linkStateChanged(LinkLamp lamp, bool locked, const QString& toolTip) override;
     void linkProblem(const QString& text) override;
     void linkNotice(const QString& text) override;
+    // The watch's news, saved: the link's watch items and the event commands.
+    void watchShown(WatchEvents events) override;
 
     Environment m_environment;
     Prompts& m_prompts;
@@ -181,6 +186,7 @@ private:
     QtTriggerScheduler m_scheduler;
     XtRecorderModel m_recorder;
     std::unique_ptr<CounterCore> m_core;
+    std::unique_ptr<EventCommands> m_eventCommands; // goes before the core
     QTimer m_countingTimer;
     QTimer m_testTimer;
     QTimer m_deviceRetryTimer; // runs at the counting's pace; the clock paces the tries

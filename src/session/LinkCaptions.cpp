@@ -1,5 +1,7 @@
 #include "session/LinkCaptions.h"
 
+#include "common/NumberText.h"
+#include "counting/CoreWatch.h"
 #include "session/LinkProtocol.h"
 
 // The captions the window has before anything sets them.
@@ -19,6 +21,12 @@ LinkCaptions::LinkCaptions() {
         {"Label5(2)", "Extr./Cycl."},
         {"Label5(3)", "Events"},
         {"Label5(4)", "Next"},
+        {"Watch_State", ""},
+        {"Watch_Nf", "-1"},
+        {"Watch_Criterion", ""},
+        {"Watch_ReferencePeak", "0"},
+        {"Watch_ReferenceValley", "0"},
+        {"Watch_ReferenceAmplitude", "0"},
     };
     for (const auto& [control, text] : designed)
         m_captions.insert(QString::fromLatin1(control).toLower(), QString::fromUtf8(text));
@@ -127,7 +135,22 @@ void LinkCaptions::showLinkNotice(const QString& text) {
 }
 
 void LinkCaptions::setWatchText(const QString& text) {
+    keep(LinkProtocol::WatchStateItem, text);
     m_view->setWatchText(text);
     if (follower)
         follower->watchShown(text);
+}
+
+void LinkCaptions::setWatch(const CoreWatch& watch) {
+    const WatchState& s = watch.watch().state();
+    const auto volts = [&s](float value) {
+        return s.reference.taken ? NumberText::shortestSingle(value, QLocale::c())
+                                 : QStringLiteral("0");
+    };
+    keep(LinkProtocol::WatchNfItem, QString::number(s.failure.failed ? s.failure.cycle : -1));
+    keep(LinkProtocol::WatchCriterionItem,
+         s.failure.failed ? QLatin1String(criterionName(s.failure.criterion)) : QString());
+    keep(LinkProtocol::WatchReferencePeakItem, volts(s.reference.peak));
+    keep(LinkProtocol::WatchReferenceValleyItem, volts(s.reference.valley));
+    keep(LinkProtocol::WatchReferenceAmplitudeItem, volts(s.reference.amplitude));
 }

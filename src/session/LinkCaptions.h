@@ -8,6 +8,8 @@
 #include "session/RunFollower.h"
 
 #include <QHash>
+
+class CoreWatch;
 #include <functional>
 #include <optional>
 
@@ -24,6 +26,8 @@ public:
     std::function<int()> chosenChannel;
     // Another channel was chosen: the channel list's caption changed.
     void channelChosen();
+    // The watch's N_f, criterion and reference, once saved, as the link's items.
+    void setWatch(const CoreWatch& watch);
     // Told the count, voltage, trigger and status as they are shown; may be null.
     RunFollower* follower = nullptr;
 

@@ -33,8 +33,32 @@ const QStringList& propertyItems() {
                                    QStringLiteral("Label_TrigEvents"),
                                    QStringLiteral("Label_TrigCount"),
                                    QStringLiteral("Label_Status"),
-                                   ChannelListItem};
+                                   ChannelListItem,
+                                   WatchStateItem,
+                                   WatchNfItem,
+                                   WatchCriterionItem,
+                                   WatchReferencePeakItem,
+                                   WatchReferenceValleyItem,
+                                   WatchReferenceAmplitudeItem};
     return items;
+}
+
+QString propertyType(const QString& item) {
+    if (item == WatchNfItem)
+        return QStringLiteral("i");
+    if (item == WatchReferencePeakItem || item == WatchReferenceValleyItem ||
+        item == WatchReferenceAmplitudeItem)
+        return QStringLiteral("d");
+    return QStringLiteral("s");
+}
+
+QVariant propertyValue(const QString& item, const QString& caption) {
+    const QString type = propertyType(item);
+    if (type == u"i")
+        return caption.toInt();
+    if (type == u"d")
+        return caption.toDouble();
+    return caption;
 }
 
 QString serviceNameFor(const QString& name) {

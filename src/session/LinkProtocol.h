@@ -5,6 +5,7 @@
 // executable's base name. Changing any of them breaks every client in the labs.
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 namespace LinkProtocol {
 
@@ -24,7 +25,21 @@ inline const QString MinorCountItem = QStringLiteral("Label_AD_get_cyclomarkator
 inline const QString TriggerItem = QStringLiteral("Label_AD_trigger");
 inline const QString CommandItem = QStringLiteral("Label_AD_cmd");
 inline const QString ChannelListItem = QStringLiteral("Combo_AD_channel"); // the chosen channel
+// The specimen watch's items, read-only: its one-line state (s), N_f (i, -1
+// while nothing failed), the failure's criterion (s: amplitude, peak, valley,
+// empty while nothing failed) and the reference in volts (d each; all three 0
+// while no reference is taken: a reference amplitude is never 0).
+inline const QString WatchStateItem = QStringLiteral("Watch_State");
+inline const QString WatchNfItem = QStringLiteral("Watch_Nf");
+inline const QString WatchCriterionItem = QStringLiteral("Watch_Criterion");
+inline const QString WatchReferencePeakItem = QStringLiteral("Watch_ReferencePeak");
+inline const QString WatchReferenceValleyItem = QStringLiteral("Watch_ReferenceValley");
+inline const QString WatchReferenceAmplitudeItem = QStringLiteral("Watch_ReferenceAmplitude");
 const QStringList& propertyItems();
+// The D-Bus type of a property ("s", "i", "d") and its value on the bus made
+// from its caption (a number's caption is written with a decimal point).
+QString propertyType(const QString& item);
+QVariant propertyValue(const QString& item, const QString& caption);
 
 // Errors of our own interface; the standard interfaces answer with the
 // standard org.freedesktop.DBus.Error names.

@@ -37,9 +37,10 @@ void armPaced(QTimer& timer, const QElapsedTimer& since, int intervalMs) {
 QString introspectionXml() {
     QString xml = QStringLiteral("  <interface name=\"%1\">\n").arg(LinkProtocol::Interface);
     for (const QString& item : LinkProtocol::propertyItems())
-        xml += QStringLiteral("    <property name=\"%1\" type=\"s\" access=\"%2\"/>\n")
-                   .arg(item, item == LinkProtocol::CommandItem ? QStringLiteral("readwrite")
-                                                                : QStringLiteral("read"));
+        xml += QStringLiteral("    <property name=\"%1\" type=\"%2\" access=\"%3\"/>\n")
+                   .arg(item, LinkProtocol::propertyType(item),
+                        item == LinkProtocol::CommandItem ? QStringLiteral("readwrite")
+                                                          : QStringLiteral("read"));
     return xml + QStringLiteral(R"(    <method name="Request">
       <arg name="item" type="s" direction="in"/>
       <arg name="caption" type="s" direction="out"/>
@@ -254,7 +255,7 @@ void LinkServer::handleProperties(const QDBusMessage& message) {
     if (getAll) {
         QVariantMap all;
         for (const QString& item : LinkProtocol::propertyItems())
-            all.insert(item, itemValue(item));
+            all.insert(item, LinkProtocol::propertyValue(item, itemValue(item)));
         return answer(message, message.createReply(QVariant::fromValue(all)));
     }
     const QString item = arguments.at(1).toString();
@@ -263,8 +264,8 @@ void LinkServer::handleProperties(const QDBusMessage& message) {
             message, QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"),
             QStringLiteral("%1 has no property %2").arg(LinkProtocol::Interface, quoted(item)));
     if (get)
-        return answer(message,
-                      message.createReply(QVariant::fromValue(QDBusVariant(itemValue(item)))));
+        return answer(message, message.createReply(QVariant::fromValue(QDBusVariant(
+                                   LinkProtocol::propertyValue(item, itemValue(item))))));
     if (item != LinkProtocol::CommandItem)
         return refuse(message, QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly"),
                       QStringLiteral("%1 is read-only; only %2 takes a command")
@@ -379,7 +380,7 @@ void LinkServer::announce() {
     for (const QString& item : LinkProtocol::propertyItems()) {
         const QString value = itemValue(item);
         if (value != m_announced.value(item))
-            changed.insert(item, value);
+            changed.insert(item, LinkProtocol::propertyValue(item, value));
     }
     if (changed.isEmpty())
         return;
@@ -388,7 +389,7 @@ void LinkServer::announce() {
         return;
     // Told only what went out: the next announcement carries what was dropped.
     for (auto it = changed.cbegin(); it != changed.cend(); ++it)
-        m_announced[it.key()] = it.value().toString();
+        m_announced[it.key()] = itemValue(it.key());
     QDBusMessage signal =
         QDBusMessage::createSignal(LinkProtocol::ObjectPath, LinkProtocol::PropertiesInterface,
                                    QStringLiteral("PropertiesChanged"));

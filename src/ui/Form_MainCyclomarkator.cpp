@@ -7,6 +7,7 @@
 #include "dialogs/Form_Watch.h"
 #include "dialogs/ReadingText.h"
 #include "platform/Prompts.h"
+#include "recorder/Form_Trend.h"
 #include "recorder/Form_Xt_Recorder.h"
 #include "ui/ActivityLine.h"
 #include "ui/MainWindowControls.h"
@@ -101,6 +102,8 @@ void Form_MainCyclomarkator::Form_Unload() {
         m_recorderWindow->Form_Unload();
         m_recorderWindow->hide();
     }
+    if (m_trendWindow)
+        m_trendWindow->hide();
 }
 
 Form_Xt_Recorder& Form_MainCyclomarkator::recorderWindow() {
@@ -111,6 +114,17 @@ Form_Xt_Recorder& Form_MainCyclomarkator::recorderWindow() {
         m_recorderWindow->Form_Load();
     }
     return *m_recorderWindow;
+}
+
+// The trend window is made the first time it is asked for and only reads the
+// cycle log while it is shown.
+Form_Trend& Form_MainCyclomarkator::trendWindow() {
+    if (!m_trendWindow) {
+        m_trendWindow = new Form_Trend([this] { return m_session.core().cycleLogPath(); }, this);
+        connect(m_trendWindow, &Form_Trend::hiddenByUser, this,
+                [this] { mnuShowTrend->setChecked(false); });
+    }
+    return *m_trendWindow;
 }
 
 GeneralSettings Form_MainCyclomarkator::windowSettings() const {
@@ -206,6 +220,10 @@ void Form_MainCyclomarkator::mnuVersion_Click() {
 
 void Form_MainCyclomarkator::mnuShowRecorder_Click(bool checked) {
     recorderWindow().setVisible(checked);
+}
+
+void Form_MainCyclomarkator::mnuShowTrend_Click(bool checked) {
+    trendWindow().setVisible(checked);
 }
 
 void Form_MainCyclomarkator::mnuExit_Click() {
@@ -385,6 +403,9 @@ QMenu* Form_MainCyclomarkator::buildFileMenu() {
     mnuShowRecorder->setCheckable(true);
     connect(mnuShowRecorder, &QAction::triggered, this,
             &Form_MainCyclomarkator::mnuShowRecorder_Click);
+    mnuShowTrend = addItem(menu, QStringLiteral("mnuShowTrend"), QStringLiteral("Show &Trend"));
+    mnuShowTrend->setCheckable(true);
+    connect(mnuShowTrend, &QAction::triggered, this, &Form_MainCyclomarkator::mnuShowTrend_Click);
     menu->addSeparator()->setObjectName(QStringLiteral("mnuFileDummy2"));
     mnuExit = addItem(menu, QStringLiteral("mnuExit"), QStringLiteral("E&xit"));
     connect(mnuExit, &QAction::triggered, this, &Form_MainCyclomarkator::mnuExit_Click);

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <optional>
 
+class Form_Trend;
 class Form_Xt_Recorder;
 class MainWindowControls;
 class Prompts;
@@ -25,6 +26,7 @@ public:
     Form_MainCyclomarkator(CounterSession& session, Prompts& prompts, QWidget* parent = nullptr);
     // The recorder window, or null while none was loaded.
     Form_Xt_Recorder* recorderWindowIfLoaded() const { return m_recorderWindow; }
+    Form_Trend* trendWindowIfLoaded() const { return m_trendWindow; }
     ~Form_MainCyclomarkator() override;
 
     // The load step: the saved position pulled onto `screenArea` (the available
@@ -87,12 +89,14 @@ private:
     void mnuTest_Click(bool checked);
     void mnuVersion_Click();
     void mnuShowRecorder_Click(bool checked);
+    void mnuShowTrend_Click(bool checked);
     void mnuExit_Click();
     void Combo_AD_channel_Click(int index);
 
     // The recorder window over the session's recording, created hidden on
     // first use; it belongs to this window and is unloaded with it.
     Form_Xt_Recorder& recorderWindow();
+    Form_Trend& trendWindow();
 
     void showReadouts();
 
@@ -109,6 +113,7 @@ private:
     QAction* mnuSetup = nullptr;
     QAction* mnuOnTop = nullptr;
     QAction* mnuShowRecorder = nullptr;
+    QAction* mnuShowTrend = nullptr;
     QAction* mnuExit = nullptr;
     QAction* mnuReset = nullptr;
     QAction* mnuTrigger = nullptr;
@@ -119,6 +124,7 @@ private:
 
     MainWindowControls* m_controls = nullptr;
     Form_Xt_Recorder* m_recorderWindow = nullptr;
+    Form_Trend* m_trendWindow = nullptr;
     QPointer<QMessageBox> m_commandBox;
 
     // The newest values of the paced readouts, shown by showReadouts().

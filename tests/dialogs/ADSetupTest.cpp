@@ -289,8 +289,9 @@ TEST_F(SetupDialog, AConverterIsTakenOnlyAtAnAddressThatFindsIt) {
 
 namespace {
 // The stored auger channel picks its entry only while the converter has it: one
-// just past the last channel (a converter with fewer channels now) picks none.
-TEST(SetupLogic, AnAugerChannelPastTheLastPicksNone) {
+// just past the last channel (a converter with fewer channels now) picks none;
+// so does a range the backend kept past the end of its list.
+TEST(SetupLogic, AnAugerChannelOrARangePastTheLastPicksNone) {
     for (const auto& [stored, picked] :
          std::vector<std::pair<int32_t, int32_t>>{{0, 0}, {3, 3}, {4, -1}, {-1, -1}}) {
         SetupRig rig;
@@ -299,6 +300,14 @@ TEST(SetupLogic, AnAugerChannelPastTheLastPicksNone) {
         ADSetupLogic logic(rig.adc, rig.prompts, QLocale::c());
         logic.Form_Load();
         EXPECT_EQ(logic.controls().augerIndex, picked) << stored;
+    }
+    SetupRig rig;
+    rig.openSet(4).ranges = {{-1.0f, 1.0f}, {-10.0f, 10.0f}};
+    ADSetupLogic logic(rig.adc, rig.prompts, QLocale::c());
+    logic.Form_Load();
+    for (const auto& [asked, picked] : {std::pair{1, 1}, {2, -1}, {-1, -1}, {0, 0}}) {
+        logic.Combo_Range_Click(asked);
+        EXPECT_EQ(logic.controls().rangeIndex, picked) << asked;
     }
 }
 } // namespace

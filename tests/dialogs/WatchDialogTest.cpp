@@ -45,6 +45,7 @@ TEST(WatchSettingsCheck, EachBadTextIsRefusedWithItsOwnMessage) {
          "On failure: the command has 256 characters; the settings file keeps at most 255."},
         {Field::OnStall, "stop\nrig",
          "On stall: the command holds a line break or another control character."},
+        {Field::OnStall, "mail -s 'rig stalled lab", "On stall: its ' quote is not closed."},
     };
     for (const auto& [field, text, message] : rows) {
         SCOPED_TRACE(text.toStdString());

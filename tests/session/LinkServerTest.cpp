@@ -177,11 +177,13 @@ TEST_F(LinkServerTest, ClientReadsIsToldOfChangesAndSeesUnknownCommandsShownAfte
     ASSERT_TRUE(QTest::qWaitFor([&] { return busctl.state() == QProcess::NotRunning; }, 10000));
     EXPECT_EQ(busctl.readAllStandardOutput(), QByteArray("s \"41\"\n"));
     QDBusConnection reader = client();
-    EXPECT_EQ(qdbus_cast<QVariantMap>(value(reader, "GetAll", {Link}, Props)).keys(),
-              QStringList({"Combo_AD_channel", "Label_AD_cmd", "Label_AD_get_Voltage",
-                           "Label_AD_get_cyclomarkator", "Label_AD_get_cyclomarkator2",
-                           "Label_AD_trigger", "Label_Periodizitaet", "Label_Status",
-                           "Label_TrigCount", "Label_TrigEvents"}));
+    EXPECT_EQ(
+        qdbus_cast<QVariantMap>(value(reader, "GetAll", {Link}, Props)).keys(),
+        QStringList({"Combo_AD_channel", "Label_AD_cmd", "Label_AD_get_Voltage",
+                     "Label_AD_get_cyclomarkator", "Label_AD_get_cyclomarkator2",
+                     "Label_AD_trigger", "Label_Periodizitaet", "Label_Status", "Label_TrigCount",
+                     "Label_TrigEvents", "Watch_Criterion", "Watch_Nf", "Watch_ReferenceAmplitude",
+                     "Watch_ReferencePeak", "Watch_ReferenceValley", "Watch_State"}));
     EXPECT_EQ(value(reader, "Request", {"label_status"}).toString(), "Dummy A/D");
 
     ChangeCollector collector;
@@ -293,6 +295,34 @@ TEST_F(LinkServerTest, CallsAreAnsweredOrRefusedByNameAndConversationsLock) {
          {"org.cyclomarkator.Link1", R"("Label_AD_cmd" type="s" access="readwrite")",
           R"(name="Execute")", "org.freedesktop.DBus.Properties"})
         EXPECT_TRUE(xml.contains(QLatin1String(part))) << part;
+}
+
+// The watch's items go out typed (N_f a number, the reference in volts),
+// read-only, and are announced when they change.
+TEST_F(LinkServerTest, WatchItemsAreTypedReadOnlyAndAnnounced) {
+    target.captions.insert(WatchNfItem, "-1");
+    target.captions.insert(WatchReferenceAmplitudeItem, "0");
+    startServer();
+    QDBusConnection reader = client();
+    const QVariantMap all = qdbus_cast<QVariantMap>(value(reader, "GetAll", {Link}, Props));
+    EXPECT_EQ(all.value(WatchNfItem), QVariant(-1));
+    EXPECT_EQ(all.value(WatchReferenceAmplitudeItem), QVariant(0.0));
+    EXPECT_EQ(outcome(call(reader, "Set", {Link, WatchNfItem, boxed(5)}, Props)),
+              "DBus.Error.PropertyReadOnly");
+    ChangeCollector collector;
+    ASSERT_TRUE(reader.connect(Service, ObjectPath, Props, "PropertiesChanged", &collector,
+                               SLOT(changed(QString, QVariantMap, QStringList))));
+    const QVariantMap changes{{WatchStateItem, "FAILED at N_f 5000"},
+                              {WatchNfItem, 5000},
+                              {WatchCriterionItem, "amplitude"},
+                              {WatchReferenceAmplitudeItem, 1.25}};
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        target.setCaption(it.key(), it.value().toString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !collector.changes.isEmpty(); }));
+    EXPECT_EQ(collector.changes.first(), changes);
+    EXPECT_TRUE(value(reader, "Introspect", {}, "org.freedesktop.DBus.Introspectable")
+                    .toString()
+                    .contains(R"("Watch_Nf" type="i" access="read")"));
 }
 
 // Another program holds the name: a link error, and the name is taken over

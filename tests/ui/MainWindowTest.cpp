@@ -2,6 +2,7 @@
 // the recorder hooks, where the window opens and how a run ends.
 #include "WindowHarness.h"
 #include "platform/UnixSignalWatcher.h"
+#include "recorder/Form_Trend.h"
 #include "recorder/Form_Xt_Recorder.h"
 #include "support/OnlyPrompt.h"
 #include "ui/ActivityLine.h"
@@ -187,6 +188,30 @@ TEST(WindowRecorder, ShownAsSavedRecordsAndKeepsTheChartAcrossRuns) {
         EXPECT_GE(h.session->recorder().recording().MarkCount, 2) << converter;
         h.endRun();
     }
+}
+
+// The trend window is off by default, made when first asked for, draws the
+// core's present cycle log, and its close box only hides it and unticks it.
+TEST(WindowTrend, OffByDefaultFollowsTheCycleLogAndItsCloseBoxUnticks) {
+    WindowHarness h;
+    h.writeSettings(dummySettings());
+    h.startWindow();
+    QAction* shown = h.action("mnuShowTrend");
+    EXPECT_FALSE(shown->isChecked());
+    EXPECT_EQ(h.form->trendWindowIfLoaded(), nullptr);
+    for (int i = 1; i <= 5; ++i)
+        h.tickAt(i * 40);
+    shown->trigger();
+    Form_Trend* trend = h.form->trendWindowIfLoaded();
+    ASSERT_NE(trend, nullptr);
+    EXPECT_TRUE(trend->isVisible() && trend->looking());
+    trend->Timer_Trend_Timer();
+    ASSERT_NE(trend->log(), nullptr);
+    EXPECT_FALSE(h.session->core().cycleLogPath().isEmpty());
+    EXPECT_EQ(trend->log()->path(), h.session->core().cycleLogPath());
+    EXPECT_FALSE(trend->close());
+    EXPECT_TRUE(!trend->isVisible() && !shown->isChecked() && !trend->looking());
+    h.endRun();
 }
 
 // "&Setup..." pauses the counting while the A/D setup dialog is open; it runs
