@@ -14,7 +14,7 @@ Form_Trend::Form_Trend(LogPath logPath, QWidget* parent)
     : QWidget(parent, Qt::Window), m_logPath(std::move(logPath)) {
     setObjectName(QStringLiteral("Form_Trend"));
     setWindowTitle(QStringLiteral("Trend"));
-    resize(720, 480);
+    resize(840, 520);
     setMinimumSize(360, 240);
     m_timer.setInterval(RefreshMs);
     connect(&m_timer, &QTimer::timeout, this, &Form_Trend::Timer_Trend_Timer);

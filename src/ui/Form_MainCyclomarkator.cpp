@@ -403,7 +403,7 @@ QMenu* Form_MainCyclomarkator::buildFileMenu() {
     mnuShowRecorder->setCheckable(true);
     connect(mnuShowRecorder, &QAction::triggered, this,
             &Form_MainCyclomarkator::mnuShowRecorder_Click);
-    mnuShowTrend = addItem(menu, QStringLiteral("mnuShowTrend"), QStringLiteral("Show &Trend"));
+    mnuShowTrend = addItem(menu, QStringLiteral("mnuShowTrend"), QStringLiteral("Show T&rend"));
     mnuShowTrend->setCheckable(true);
     connect(mnuShowTrend, &QAction::triggered, this, &Form_MainCyclomarkator::mnuShowTrend_Click);
     menu->addSeparator()->setObjectName(QStringLiteral("mnuFileDummy2"));
