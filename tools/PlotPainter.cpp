@@ -124,22 +124,10 @@ void paintLegend(QPainter& p, const Frame& f) {
 
 void paintAxes(QPainter& p, const Frame& f, const QString& xLabel) {
     const QRect& a = f.area;
-    QFont font = p.font();
-    font.setPixelSize(12);
-    p.setFont(font);
-    const std::vector<double> volts = PlotScale::ticks(f.y.min, f.y.max, 9);
+    PlotPaint::voltAxis(p, a, f.y, Grid, Ink);
     const std::vector<double> times = PlotScale::ticks(f.x.min, f.x.max, 11);
     const std::vector<double> cycles = PlotScale::ticks(f.count.min, f.count.max, 9);
     const auto step = [](const std::vector<double>& t) { return t.size() > 1 ? t[1] - t[0] : 1.0; };
-    for (const double v : volts) {
-        const double y = f.y.toPixel(v);
-        p.setPen(Grid);
-        p.drawLine(QPointF(a.left(), y), QPointF(a.right(), y));
-        p.setPen(Ink);
-        p.drawLine(QPointF(a.left() - 5, y), QPointF(a.left(), y));
-        p.drawText(QRectF(0, y - 8, a.left() - 8, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   PlotScale::tickLabel(v, step(volts)));
-    }
     for (const double t : times) {
         const double x = f.x.toPixel(t);
         p.drawLine(QPointF(x, a.bottom()), QPointF(x, a.bottom() + 5));

@@ -1,5 +1,7 @@
 #include "recording/PlotPaint.h"
 
+#include "recording/PlotScale.h"
+
 #include <QPainter>
 #include <QPolygonF>
 
@@ -18,6 +20,24 @@ void title(QPainter& p, QSize size, const QString& title, const QString& subtitl
     p.setFont(font);
     p.drawText(QRect(0, 28, size.width(), 18), Qt::AlignCenter,
                p.fontMetrics().elidedText(subtitle, Qt::ElideRight, size.width() - 8));
+}
+
+void voltAxis(QPainter& p, const QRect& area, const PlotAxis& y, const QColor& grid,
+              const QColor& ink) {
+    QFont font = p.font();
+    font.setPixelSize(12);
+    p.setFont(font);
+    const std::vector<double> volts = PlotScale::ticks(y.min, y.max, 9);
+    const double step = volts.size() > 1 ? volts[1] - volts[0] : 1.0;
+    for (const double v : volts) {
+        const double at = y.toPixel(v);
+        p.setPen(grid);
+        p.drawLine(QPointF(area.left(), at), QPointF(area.right(), at));
+        p.setPen(ink);
+        p.drawLine(QPointF(area.left() - 5, at), QPointF(area.left(), at));
+        p.drawText(QRectF(0, at - 8, area.left() - 8, 16), Qt::AlignRight | Qt::AlignVCenter,
+                   PlotScale::tickLabel(v, step));
+    }
 }
 
 void hatch(QPainter& p, const QRectF& rect, const QColor& colour) {

@@ -4,11 +4,13 @@
 // paint on any paint device, an image or an SVG generator alike.
 #include <QColor>
 #include <QPointF>
+#include <QRect>
 #include <QRectF>
 #include <QSize>
 #include <QString>
 
 class QPainter;
+struct PlotAxis;
 
 namespace PlotPaint {
 // The title (bold, 18 px) and under it a subtitle cut to the width.
@@ -17,6 +19,11 @@ void title(QPainter& p, QSize size, const QString& title, const QString& subtitl
 // Diagonal hatching drawn as lines in `colour`: a pattern brush does not
 // survive the trip through SVG.
 void hatch(QPainter& p, const QRectF& rect, const QColor& colour);
+
+// The volt axis at the left of `area`: a 12 px font, grid lines across the
+// area in `grid`, ticks and their labels in `ink`.
+void voltAxis(QPainter& p, const QRect& area, const PlotAxis& y, const QColor& grid,
+              const QColor& ink);
 
 void triangle(QPainter& p, QPointF tip, bool up, double size);
 void diamond(QPainter& p, QPointF centre, double r);

@@ -133,20 +133,7 @@ void paintLegend(QPainter& p, const Frame& f) {
 
 void paintAxes(QPainter& p, const Frame& f) {
     const QRect& a = f.area;
-    QFont font = p.font();
-    font.setPixelSize(12);
-    p.setFont(font);
-    const std::vector<double> volts = PlotScale::ticks(f.y.min, f.y.max, 9);
-    const double voltStep = volts.size() > 1 ? volts[1] - volts[0] : 1.0;
-    for (const double v : volts) {
-        const double y = f.y.toPixel(v);
-        p.setPen(Grid);
-        p.drawLine(QPointF(a.left(), y), QPointF(a.right(), y));
-        p.setPen(Ink);
-        p.drawLine(QPointF(a.left() - 5, y), QPointF(a.left(), y));
-        p.drawText(QRectF(0, y - 8, a.left() - 8, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   PlotScale::tickLabel(v, voltStep));
-    }
+    PlotPaint::voltAxis(p, a, f.y, Grid, Ink);
     std::vector<double> cycles;
     if (f.logarithmic) {
         cycles = PlotScale::decades(std::pow(10.0, f.x.min), std::pow(10.0, f.x.max));
