@@ -377,39 +377,26 @@ TEST_F(IioStream, ATimestampJumpIsLostScansAndASilentNodeAFailedRead) {
     ::close(fd);
 }
 
-TEST_F(IioStream, AddressesAndTreesThatCannotStreamAreRefused) {
-    // The options, a change to the tree, and a part of why the device does not open.
-    const std::tuple<const char*, std::function<void()>, const char*> cases[] = {
-        {"rate=0", nullptr, "option \"rate\" must be above 0"},
-        {"rate=2e6", nullptr, "option \"rate\" must be above 0"},
-        {"rate=fast", nullptr, "option \"rate\" needs a number"},
-        {"dev=/dev/iio:device0", nullptr, "option \"dev\" needs a path, and rate= beside it"},
-        {"rate=10&dev=../node", [this] { QFile::remove(base + "scan_elements/in_voltage1_en"); },
+TEST_F(IioStream, TreesThatCannotStreamAreRefused) {
+    // A change to the tree, and a part of why the device does not open.
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[this] { QFile::remove(base + "scan_elements/in_voltage1_en"); },
          "in_voltage1 cannot be captured"},
-        {"rate=10&dev=../node", [this] { QFile::remove(base + "sampling_frequency"); },
+        {[this] { QFile::remove(base + "sampling_frequency"); },
          "has no sampling_frequency and no trigger with one"},
-        {"rate=10&dev=../node", [this] { put("scan_elements/in_voltage2_type", "le:s12/12"); },
+        {[this] { put("scan_elements/in_voltage2_type", "le:s12/12"); },
          "the scan element type \"le:s12/12\""},
-        {"rate=10&dev=../node",
-         [this] {
-             QDir(base + "buffer").removeRecursively();
-             QDir().mkpath(base + "buffer/enable");
+        {[this] {
+             QDir(base + "buffer").removeRecursively() && QDir().mkpath(base + "buffer/enable");
          },
          "buffer/enable is not a regular file"},
     };
-    for (const auto& [options, change, part] : cases) {
-        SCOPED_TRACE(options);
+    for (const auto& [change, part] : cases) {
         SetUp();
-        if (change)
-            change();
-        QString why;
-        try {
-            IioControl iio(IioControl::parse("adc3?root=" + dir.filePath("sys") + '&' + options));
-            why = iio.open("iio") ? QString() : iio.openError();
-        } catch (const DeviceError& error) {
-            why = error.why();
-        }
-        EXPECT_TRUE(why.contains(part)) << why.toStdString();
+        change();
+        IioControl iio(IioControl::parse("adc3?rate=10&dev=../node&root=" + dir.filePath("sys")));
+        EXPECT_FALSE(iio.open("iio"));
+        EXPECT_TRUE(iio.openError().contains(part)) << iio.openError().toStdString();
     }
 }
 
