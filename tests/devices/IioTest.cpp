@@ -222,19 +222,19 @@ protected:
         put("name", "adc3");
         put("in_voltage_scale", "0.5");
         put("in_voltage1_scale", "2");
-        const char* types[] = {"le:s16/16>>0", "be:s12/16>>4", "le:u8/8>>0", "le:s64/64>>0"};
-        for (int n = 0; n < 4; ++n) {
-            const QString element =
-                n < 3 ? QStringLiteral("in_voltage%1").arg(n) : QStringLiteral("in_timestamp");
+        // The elements with their index and type; another program's is enabled.
+        const char* types[] = {"le:s16/16>>0", "be:s12/16>>4", "le:u8/8>>0", "le:s64/64>>0",
+                               "le:s32/32"};
+        for (int n = 0; n < 5; ++n) {
+            const QString element = n < 3   ? QStringLiteral("in_voltage%1").arg(n)
+                                    : n < 4 ? QStringLiteral("in_timestamp")
+                                            : QStringLiteral("in_voltage3-voltage4");
             if (n < 3)
                 put(element + "_raw", "0");
-            put("scan_elements/" + element + "_en", "0");
+            put("scan_elements/" + element + "_en", n < 4 ? "0" : "1");
             put("scan_elements/" + element + "_index", QByteArray::number(n));
             put("scan_elements/" + element + "_type", types[n]);
         }
-        put("scan_elements/in_voltage3-voltage4_en", "1"); // another program's
-        put("scan_elements/in_voltage3-voltage4_index", "4");
-        put("scan_elements/in_voltage3-voltage4_type", "le:s32/32");
         put("sampling_frequency", "8");
         put("buffer/length", "2");
         put("buffer/enable", "0");
