@@ -28,7 +28,7 @@ QString reading(ConverterControl& control, bool why = false) {
     try {
         return QString::number(control.readVoltage(1, 0));
     } catch (const DeviceError& error) {
-        return why ? error.why() : QStringLiteral("-");
+        return why ? error.why() : "-";
     }
 }
 
@@ -61,8 +61,7 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
         {25, "replay:a.csv?rate=50&speed=101", "option \"speed\" must be above 0 and at most"},
         {25, "replay:a.csv?speed=2", "option \"speed\" is for a stream (rate= or time_column=)"},
         {25, "replay:a.csv?column=2&time_column=1&rate=50",
-         "\"rate\" cannot be given with "
-         "time_column"},
+         "\"rate\" cannot be given with time_column"},
         {25, "replay:a.csv?time_column=1", "\"time_column\" needs column="},
         {25, "replay:a.csv?column=2&time_column=2", "names the column of the values"},
         {25, "replay:a.csv?rate=5&time_unit=ms", "\"time_unit\" is for time_column"},
@@ -86,12 +85,11 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
         SCOPED_TRACE(address);
         QString why;
         try {
-            EXPECT_NE(transports.createConverter(number, QString::fromUtf8(address)), nullptr);
+            EXPECT_NE(transports.createConverter(number, address), nullptr);
         } catch (const DeviceError& error) {
             why = error.why();
         }
-        EXPECT_TRUE(part ? why.contains(QString::fromUtf8(part)) : why.isEmpty())
-            << why.toStdString();
+        EXPECT_TRUE(part ? why.contains(part) : why.isEmpty()) << why.toStdString();
     }
     QTemporaryDir dir;
     const QString path = dir.filePath("signal.csv");
@@ -100,7 +98,7 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
         SCOPED_TRACE(loop);
         const auto control = transports.createConverter(
             25, QStringLiteral("replay:%1?column=2&loop=%2").arg(path).arg(loop ? 1 : 0));
-        ASSERT_TRUE(control->open(QStringLiteral("replay"))) << control->openError().toStdString();
+        ASSERT_TRUE(control->open("replay")) << control->openError().toStdString();
         EXPECT_EQ(control->found().description,
                   QStringLiteral("signal.csv, 3 samples (2 gaps skipped)%1")
                       .arg(loop ? ", played in a loop" : ""));
@@ -128,11 +126,9 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
           {"words.txt", "words.txt: line 3"},
           {"one.csv?column=2&time_column=1", "a file with one sample"},
           {"same.csv?column=2&time_column=1", "0 s apart in the time column"}}) {
-        const auto control =
-            transports.createConverter(25, "replay:" + dir.filePath(QString::fromUtf8(file)));
-        EXPECT_FALSE(control->open(QStringLiteral("replay")));
-        EXPECT_TRUE(control->openError().contains(QString::fromUtf8(why)))
-            << control->openError().toStdString();
+        const auto control = transports.createConverter(25, "replay:" + dir.filePath(file));
+        EXPECT_FALSE(control->open("replay"));
+        EXPECT_TRUE(control->openError().contains(why)) << control->openError().toStdString();
     }
 }
 
@@ -147,7 +143,7 @@ TEST(Converters, AReplayNeverWaitsForItsFile) {
     ReplayControl::Options options = ReplayControl::parse(path + "?loop=1");
     ManualClock clock;
     ReplayControl looped(clock, options);
-    ASSERT_TRUE(looped.open(QStringLiteral("replay")));
+    ASSERT_TRUE(looped.open("replay"));
     ASSERT_TRUE(putFile(path, ""));
     looped.beginTick(1);
     looped.beginTick(1);
@@ -156,15 +152,14 @@ TEST(Converters, AReplayNeverWaitsForItsFile) {
         const Fifo fifo(path);
         looped.beginTick(1);
         looped.beginTick(1);
-        const QString why =
-            !opening ? reading(looped, true)
-                     : (looped.open(QStringLiteral("replay")) ? QString() : looped.openError());
+        const QString why = !opening ? reading(looped, true)
+                                     : (looped.open("replay") ? QString() : looped.openError());
         EXPECT_TRUE(why.contains("is not a regular file")) << why.toStdString();
     }
     ASSERT_TRUE(putFile(path, QByteArray("0.5\n").repeated(600000) + "7.5\n"));
     options.scanStepBytes = 1;
     ReplayControl large(clock, options);
-    ASSERT_TRUE(large.open(QStringLiteral("replay")));
+    ASSERT_TRUE(large.open("replay"));
     EXPECT_TRUE(large.found().description.contains("samples so far (reading ahead)"));
     EXPECT_EQ(large.found().span, (std::pair{-0.5f, 0.5f}));
     for (int tick = 0; tick < 20 && !large.scanned(); ++tick)
@@ -217,7 +212,7 @@ TEST(ReplayStream, EveryCountedSampleOnceInOrderAtItsRate) {
         SCOPED_TRACE(options);
         const auto control = transports.createConverter(
             25, QStringLiteral("replay:%1?column=2&%2").arg(path, QLatin1String(options)));
-        ASSERT_TRUE(control->open(QStringLiteral("replay"))) << control->openError().toStdString();
+        ASSERT_TRUE(control->open("replay")) << control->openError().toStdString();
         ScanStream* stream = control->scanStream();
         ASSERT_NE(stream, nullptr);
         EXPECT_EQ(std::tuple(stream->channels(), control->readVoltage(1, 0)), std::tuple(1, 0.5f));
@@ -229,7 +224,7 @@ TEST(ReplayStream, EveryCountedSampleOnceInOrderAtItsRate) {
         EXPECT_EQ(takes.join(u' ').toStdString(), played);
     }
     const auto plain = transports.createConverter(25, "replay:" + path + "?column=2");
-    ASSERT_TRUE(plain->open(QStringLiteral("replay")));
+    ASSERT_TRUE(plain->open("replay"));
     EXPECT_EQ(plain->scanStream(), nullptr);
 }
 
@@ -242,7 +237,7 @@ TEST(ReplayStream, ReadingsShowTheNewestScanAndALoopWaitsForItsFile) {
     const QString a = dir.filePath("a.txt"), b = dir.filePath("b.txt");
     ASSERT_TRUE(putFile(a, "1\n2\n3\n"));
     const auto control = transports.createConverter(25, "replay:" + a + "?rate=1000");
-    ASSERT_TRUE(control->open(QStringLiteral("replay")));
+    ASSERT_TRUE(control->open("replay"));
     EXPECT_EQ(control->found().description, "a.txt, 3 samples, 1000 scans a second");
     ScanStream& stream = *control->scanStream();
     clock.advance(500); // the replay's clock starts at the first take
@@ -255,7 +250,7 @@ TEST(ReplayStream, ReadingsShowTheNewestScanAndALoopWaitsForItsFile) {
     // A loop whose file is away at the start of a round fails each take until
     // it is back, and goes on with the next index, its clock stood still.
     const auto loop = transports.createConverter(25, "replay:" + a + "?rate=1000&loop=1");
-    ASSERT_TRUE(loop->open(QStringLiteral("replay")));
+    ASSERT_TRUE(loop->open("replay"));
     QStringList played{take(*loop->scanStream())};
     for (const auto& [step, away] : {std::pair{3, true}, {1, true}, {1, false}, {5, false}}) {
         if (away != QFile::exists(b)) {

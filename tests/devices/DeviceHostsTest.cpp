@@ -67,7 +67,7 @@ private:
     void log(const QString& call) { m_s.calls.append(call); }
     float answer(int32_t channel, int n) {
         if (m_s.failing)
-            throw DeviceError(QStringLiteral("unplugged"));
+            throw DeviceError("unplugged");
         return m_s.voltage(channel, n);
     }
     ControlScript& m_s;
@@ -258,7 +258,7 @@ TEST(DevicesSection, EntriesFindTheirTransportOrSayWhyNot) {
     for (const auto& [text, interfaceNumber, found, why] : cases) {
         SCOPED_TRACE(text);
         ProfileFile settings(dir.filePath("Cyclomarkator.INI"));
-        settings.loadText(QString::fromUtf8(text));
+        settings.loadText(text);
         ScriptedPrompts prompts;
         DeviceHosts hosts(settings, prompts, clock);
         EXPECT_EQ(hosts.probe(interfaceNumber), found);

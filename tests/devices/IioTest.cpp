@@ -96,17 +96,17 @@ TEST_F(Iio, DevicesAreFoundByNameOrNodeOrToldWhyNot) {
         SCOPED_TRACE(fifoFile ? fifoFile : target);
         std::optional<Fifo> fifo;
         ASSERT_TRUE(!fifoFile || fifo.emplace(base + "iio:device0/" + fifoFile).made);
-        IioControl iio = control(QString::fromUtf8(target));
-        const bool opened = iio.open(QStringLiteral("iio"));
+        IioControl iio = control(target);
+        const bool opened = iio.open("iio");
         const QString said = opened ? iio.found().description : iio.openError();
-        EXPECT_TRUE(said.contains(QString::fromUtf8(part))) << said.toStdString();
+        EXPECT_TRUE(said.contains(part)) << said.toStdString();
         fifo.reset();
         SetUp();
     }
     put("iio:device4/name", "ads1115");
     put("iio:device4/in_voltage0_raw", "1");
-    IioControl twice = control(QStringLiteral("ads1115"));
-    EXPECT_FALSE(twice.open(QStringLiteral("iio")));
+    IioControl twice = control("ads1115");
+    EXPECT_FALSE(twice.open("iio"));
     EXPECT_TRUE(twice.openError().contains("2 devices are named \"ads1115\""));
 }
 
@@ -116,8 +116,8 @@ TEST_F(Iio, DevicesAreFoundByNameOrNodeOrToldWhyNot) {
 // too. Counts beyond the width and volts beyond the range are failed readings;
 // the highest count is not.
 TEST_F(Iio, ReadingsScaleFailWhileTheNodeIsGoneAndAreCheckedAgainstTheRange) {
-    IioControl iio = control(QStringLiteral("ads1115"));
-    ASSERT_TRUE(iio.open(QStringLiteral("iio")));
+    IioControl iio = control("ads1115");
+    ASSERT_TRUE(iio.open("iio"));
     EXPECT_EQ(iio.found().span, (std::pair{-4.096f, 4.095875f}));
     EXPECT_EQ(iio.found().channelNames,
               QStringList({"voltage0", "voltage1", "voltage2", "voltage3"}));
@@ -151,8 +151,8 @@ TEST_F(Iio, ReadingsScaleFailWhileTheNodeIsGoneAndAreCheckedAgainstTheRange) {
 // as the readings above show.)
 TEST_F(Iio, ASlowDeviceReadsTheCountedChannelEveryTickAndTheOthersInTurn) {
     int64_t now = 0;
-    IioControl iio = control(QStringLiteral("ads1115"), [&now] { return now += 8'000'000; });
-    ASSERT_TRUE(iio.open(QStringLiteral("iio")));
+    IioControl iio = control("ads1115", [&now] { return now += 8'000'000; });
+    ASSERT_TRUE(iio.open("iio"));
     EXPECT_TRUE(iio.found().description.contains("slow (8.0 ms a reading)"));
     std::vector<int> freshTicks(4, 0);
     for (int tick = 1; tick <= 6; ++tick) {
@@ -227,8 +227,8 @@ protected:
                                "le:s32/32"};
         for (int n = 0; n < 5; ++n) {
             const QString element = n < 3   ? QStringLiteral("in_voltage%1").arg(n)
-                                    : n < 4 ? QStringLiteral("in_timestamp")
-                                            : QStringLiteral("in_voltage3-voltage4");
+                                    : n < 4 ? "in_timestamp"
+                                            : "in_voltage3-voltage4";
             if (n < 3)
                 put(element + "_raw", "0");
             put("scan_elements/" + element + "_en", n < 4 ? "0" : "1");

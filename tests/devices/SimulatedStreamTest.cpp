@@ -14,13 +14,12 @@ namespace {
 
 TEST(SimulatedStream, ScansFollowTheClockAndARunOverBufferLosesTheOldest) {
     ManualClock clock{-5}; // the clock wraps during the run
-    SimulatedBox box(clock,
-                     SimulatedBox::parse(QStringLiteral("rate=1000,frequency=2.5,amplitude=2")));
-    SimulatedBox plain(clock, SimulatedBox::parse(QStringLiteral("frequency=2.5")));
-    ASSERT_TRUE(box.open(QStringLiteral("usbbase:0")) && plain.open(QStringLiteral("usbbase:0")));
+    SimulatedBox box(clock, SimulatedBox::parse("rate=1000,frequency=2.5,amplitude=2"));
+    SimulatedBox plain(clock, SimulatedBox::parse("frequency=2.5"));
+    ASSERT_TRUE(box.open("usbbase:0") && plain.open("usbbase:0"));
     EXPECT_EQ(plain.scanStream(), nullptr);
-    SimulatedBox one(clock, SimulatedBox::parse(QStringLiteral("rate=10,channels=1")));
-    ASSERT_TRUE(one.open(QStringLiteral("usbbase:0")));
+    SimulatedBox one(clock, SimulatedBox::parse("rate=10,channels=1"));
+    ASSERT_TRUE(one.open("usbbase:0"));
     EXPECT_EQ(std::tuple(one.channels(), one.scanStream()->channels(), plain.channels()),
               std::tuple(1, 1, 0));
     ScanStream* stream = box.scanStream();
@@ -47,9 +46,8 @@ TEST(SimulatedStream, ScansFollowTheClockAndARunOverBufferLosesTheOldest) {
 // out afterwards as if they had arrived.
 TEST(SimulatedStream, ASilentSpellIsAFailedReadAndIsSkipped) {
     ManualClock clock{0};
-    SimulatedBox box(clock, SimulatedBox::parse(
-                                QStringLiteral("rate=100,fail_after=1,recover_after=1,scans=35")));
-    ASSERT_TRUE(box.open(QStringLiteral("usbbase:0")));
+    SimulatedBox box(clock, SimulatedBox::parse("rate=100,fail_after=1,recover_after=1,scans=35"));
+    ASSERT_TRUE(box.open("usbbase:0"));
     ScanBlock block;
     const auto take = [&](int32_t ms) {
         clock.advance(ms);
