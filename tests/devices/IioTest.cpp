@@ -1,11 +1,5 @@
-// The Industrial I/O converter over fake sysfs trees laid out like the kernel's. Read a tick at
-// a time: devices found by name and node, shared and per-channel scale and offset, files that are
-// missing or hold no number or are FIFOs, readings beyond the range, a node that vanishes mid-run
-// and comes back, a slow device whose channels are read in turn. Streamed through its buffer, with
-// a FIFO in place of the device node: element types and scan layouts against bytes built here,
-// every scan handed once and in order while a writer thread fills the FIFO, the buffer set up and
-// disabled at close, a buffer left enabled by a crash taken over, a timestamp jump told as lost
-// scans and a silent writer as a failed read.
+// The Industrial I/O converter over fake sysfs trees laid out like the kernel's, read a tick at a
+// time and streamed through its buffer from a FIFO in place of the device node.
 #include "adc/InterfaceCatalogue.h"
 #include "devices/DeviceError.h"
 #include "devices/DeviceHosts.h"
@@ -110,11 +104,8 @@ TEST_F(Iio, DevicesAreFoundByNameOrNodeOrToldWhyNot) {
     EXPECT_TRUE(twice.openError().contains("2 devices are named \"ads1115\""));
 }
 
-// (raw + offset) * scale millivolts with the channel's own files before the
-// shared ones; the span from the 16-bit channel. A removed node fails every
-// reading (looked for once a tick) until it is back, under another number
-// too. Counts beyond the width and volts beyond the range are failed readings;
-// the highest count is not.
+// (raw + offset) * scale mV, the channel's own files first; a removed node fails every reading
+// until it is back; counts beyond the width and volts beyond the range are failed readings.
 TEST_F(Iio, ReadingsScaleFailWhileTheNodeIsGoneAndAreCheckedAgainstTheRange) {
     IioControl iio = control("ads1115");
     ASSERT_TRUE(iio.open("iio"));
@@ -145,10 +136,8 @@ TEST_F(Iio, ReadingsScaleFailWhileTheNodeIsGoneAndAreCheckedAgainstTheRange) {
     EXPECT_EQ(reading(iio, 1), 4.095875f);
 }
 
-// A device whose reads take 8 ms cannot read its four channels within one
-// tick's budget: the counted channel is fresh every tick, the others take
-// turns, and the status text says so. (A fast one reads all four in a tick,
-// as the readings above show.)
+// A device whose reads take 8 ms cannot read four channels within a tick's budget: the counted
+// channel is fresh every tick, the others take turns, and the status text says so.
 TEST_F(Iio, ASlowDeviceReadsTheCountedChannelEveryTickAndTheOthersInTurn) {
     int64_t now = 0;
     IioControl iio = control("ads1115", [&now] { return now += 8'000'000; });
@@ -327,10 +316,8 @@ TEST_F(IioStream, EveryScanIsHandedOnceInOrderScaledAndTheBufferIsStoppedAtClose
     EXPECT_EQ(get({"buffer/enable"}), "0");
 }
 
-// A run that crashed left the buffer enabled with other elements: the
-// buffer is stopped, set up for this run and started again. The device
-// without a rate of its own has it set on its trigger. Readings outside the
-// counting come from the newest scan.
+// A buffer a crashed run left enabled is stopped, set up and started again; a device without a
+// rate has it set on its trigger. Readings outside the counting come from the newest scan.
 TEST_F(IioStream, ABufferLeftEnabledIsTakenOverAndReadingsComeFromTheNewestScan) {
     put("buffer/enable", "1");
     put("scan_elements/in_voltage0_en", "1");
@@ -352,8 +339,7 @@ TEST_F(IioStream, ABufferLeftEnabledIsTakenOverAndReadingsComeFromTheNewestScan)
     ::close(fd);
 }
 
-// Scans the kernel dropped show as a timestamp jump: the block ends before
-// it and the next one says how many were lost. A writer that stops is a
+// Scans the kernel dropped show as a timestamp jump told as lost scans; a writer that stops is a
 // failed read once a second has passed, until scans come again.
 TEST_F(IioStream, ATimestampJumpIsLostScansAndASilentNodeAFailedRead) {
     std::unique_ptr<IioControl> iio = open();
