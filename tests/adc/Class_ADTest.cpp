@@ -71,7 +71,7 @@ TEST(Class_AD_Dummy, MatchesTheRecordedCountsAndVolts) {
     for (const auto& [ms, raw, volts] : cases) {
         ManualClock clock(ms);
         Class_AD_Dummy dummy(clock);
-        QString name = QStringLiteral("DummyAD");
+        QString name = "DummyAD";
         ASSERT_EQ(dummy.AD_load(name), -1);
         dummy.AD_set_averaging(3);
         EXPECT_EQ(dummy.AD_get(0), raw) << ms;
@@ -101,7 +101,7 @@ TEST(Class_AD_Dummy, AveragesTheCountOfSamplesInForce) {
     EXPECT_EQ(dummy.AD_get_voltage(0), -10.0f);
     EXPECT_EQ(dummy.next, 5u);
     // Channels beyond the eight of the record still get a name.
-    EXPECT_EQ(dummy.AD_channel_name(8), QStringLiteral("AD_8"));
+    EXPECT_EQ(dummy.AD_channel_name(8), "AD_8");
 }
 
 } // namespace

@@ -19,7 +19,7 @@ protected:
     QTemporaryDir dir;
     ProblemLog log;
     ManualClock clock;
-    ExchangeFile file{dir.path() + QStringLiteral("/"), log, clock}; // no doubled separator
+    ExchangeFile file{dir.path() + "/", log, clock}; // no doubled separator
     QList<bool> servedCalls;
     const std::array<float, 8> record{1, 2, 3, 4, 5, 6, 7, 8};
 };
@@ -29,7 +29,7 @@ protected:
 // file is served and when not.
 TEST_F(Exchange, HoldsTheNewestValuesFromTheStart) {
     ASSERT_TRUE(file.ADCFile_open());
-    EXPECT_EQ(file.path(), dir.path() + QStringLiteral("/~ADC.txt"));
+    EXPECT_EQ(file.path(), dir.path() + "/~ADC.txt");
     EXPECT_EQ(fileBytes(file.path()), QByteArray(32, '\0'));
     EXPECT_EQ(servedCalls, (QList<bool>{false, true}));
     const std::array<float, 8> second{12345, -1.5f, 0.25f, 3, 4, 5, 6, 7};
@@ -49,7 +49,7 @@ TEST_F(Exchange, HoldsTheNewestValuesFromTheStart) {
 // a weeks-long run must not need a restart.
 TEST_F(Exchange, FailuresAreReportedOnceAndTheFileComesBack) {
     QTemporaryDir elsewhere;
-    const QString victim = elsewhere.filePath(QStringLiteral("victim"));
+    const QString victim = elsewhere.filePath("victim");
     ASSERT_TRUE(putFile(victim, "keep me"));
     ASSERT_TRUE(QFile::link(victim, file.path()));
     EXPECT_FALSE(file.ADCFile_open());

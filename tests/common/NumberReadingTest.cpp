@@ -43,9 +43,9 @@ TEST(ParseNumber, ReadsTheLeadingNumber) {
         EXPECT_EQ(ParseNumber(text), expected) << given;
     }
     // Only the first comma becomes a point, in the caller's own text.
-    QString text = QStringLiteral("1,5,5");
+    QString text = "1,5,5";
     EXPECT_EQ(ParseNumber(text), 1.5f);
-    EXPECT_EQ(text, QStringLiteral("1.5,5"));
+    EXPECT_EQ(text, "1.5,5");
     // The plain reading stops at a comma and keeps every digit of a double.
     EXPECT_EQ(parseLeadingNumber(u"2,5"), 2.0);
     EXPECT_EQ(parseLeadingNumber(u"123456789"), 123456789.0);
@@ -83,5 +83,5 @@ TEST(IniReaders, ReadIniSingleAndStringKeepToTheirRange) {
     for (const auto& [key, expected] : cases)
         EXPECT_EQ(ReadIniSingle(file, "S", QString::fromLatin1(key), 9.0f), expected) << key;
     EXPECT_EQ(ReadIniString(file, "S", "long", "d").size(), 255);
-    EXPECT_EQ(ReadIniString(file, "S", "none", "d"), QStringLiteral("d"));
+    EXPECT_EQ(ReadIniString(file, "S", "none", "d"), "d");
 }

@@ -18,14 +18,14 @@
 
 namespace {
 using Format = SampleReader::Format;
+using Status = SampleReader::Status;
 
 struct Read {
     std::vector<float> values;
     std::vector<double> times;
     SampleReader::Status status;
     std::string error;
-    int64_t headerLines;
-    int64_t gaps;
+    int64_t headerLines, gaps;
     char delimiter;
 };
 
@@ -34,21 +34,16 @@ Read readAll(const std::string& bytes, SampleReader::Options options = {}) {
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::rewind(file);
     SampleReader reader(file, options);
-    Read result;
+    Read r;
     float value = 0.0f;
-    for (int64_t i = 0; i < 100'000'000; ++i) {
-        result.status = reader.next(value);
-        if (result.status != SampleReader::Status::Sample)
-            break;
-        result.values.push_back(value);
-        result.times.push_back(reader.time());
+    for (int64_t i = 0; i < 100'000'000 && (r.status = reader.next(value)) == Status::Sample; ++i) {
+        r.values.push_back(value);
+        r.times.push_back(reader.time());
     }
-    result.error = reader.error();
-    result.headerLines = reader.headerLines();
-    result.gaps = reader.gaps();
-    result.delimiter = reader.delimiter();
+    std::tie(r.error, r.headerLines, r.gaps, r.delimiter) =
+        std::tuple(reader.error(), reader.headerLines(), reader.gaps(), reader.delimiter());
     std::fclose(file);
-    return result;
+    return r;
 }
 
 SampleReader::Options column(int n, char delimiter = SampleReader::Detect, int time = 0) {
@@ -95,7 +90,7 @@ TEST(SampleReader, ReadsLinesAndColumnsAfterTheirHeader) {
     for (const auto& [text, options, values, delimiter] : cases) {
         const Read r = readAll(text, options);
         EXPECT_EQ(std::tuple(r.values, r.status, delimiter ? r.delimiter : '\0'),
-                  std::tuple(values, SampleReader::Status::End, delimiter))
+                  std::tuple(values, Status::End, delimiter))
             << text << r.error;
     }
     const Read timed = readAll("t U\n0.000 1\n0.0005 2\n0.0005 3\n1e6 4\n", column(2, ' ', 1));
@@ -144,10 +139,7 @@ TEST(SampleReader, BadInputStopsWithWhereAndWhy) {
         {"1\n3.5e38\n", {}, "line 2: \"3.5e38\" is out of range", 1},
         {"1\n1e400\n", {}, "line 2: \"1e400\" is out of range", 1}, // beyond a double too
         {"1\n\x1b]0;pwned\x07\n", {}, "line 2: \"\\x1B]0;pwned\\x07\" is not a number", 1},
-        {"1\n\xff\xfe\xc2\x9b\xc3\xa9\n",
-         {},
-         "line 2: \"\\xFF\\xFE\\xC2\\x9B\xc3\xa9\" is not a number",
-         1},
+        {"1\n\xff\xfe\xc2\x9b\xc3\xa9\n", {}, "line 2: \"\\xFF\\xFE\\xC2\\x9B\xc3\xa9\" is not", 1},
         {"a,b\n1,2\n3\n", column(2, ','), "line 3: has no column 2 (delimiter ',')", 1},
         {"a,b\n1,2\n3,x\n", column(2, ','), "line 3: \"x\" is not a number", 1},
         {"1,2\n3,\n", column(2, ','), "line 2: the value is empty", 1},
@@ -180,7 +172,7 @@ TEST(SampleReader, BadInputStopsWithWhereAndWhy) {
         {"1\n2\n", {.requireCompressed = true}, "the data is not gzip-compressed", 0}};
     for (const auto& [input, options, error, samples] : cases) {
         const Read r = readAll(input, options);
-        EXPECT_EQ(r.status, SampleReader::Status::Error) << error;
+        EXPECT_EQ(r.status, Status::Error) << error;
         EXPECT_NE(r.error.find(error), std::string::npos) << r.error;
         EXPECT_TRUE(samples < 0 || r.values.size() == size_t(samples)) << error;
     }
@@ -193,7 +185,7 @@ TEST(SampleReader, LinesSpanningReadBlocksAreReadWhole) {
     for (int i = 0; i < 300000; ++i)
         text += std::to_string(i % 1000) + ".125\n";
     const Read r = readAll(text);
-    ASSERT_EQ(r.status, SampleReader::Status::End);
+    ASSERT_EQ(r.status, Status::End);
     ASSERT_EQ(r.values.size(), 300000u);
     EXPECT_EQ(r.values[299999], 999.125f);
     EXPECT_EQ(readAll(gzip(text.substr(0, 1000)) + gzip(text.substr(1000))).values, r.values);
@@ -251,15 +243,13 @@ TEST(SampleReader, QuickReadingNeverDisagreesWithTheCarefulReading) {
             const SampleLine::Fields& fields = layouts[l];
             float quick = 0.0f, careful = 0.0f;
             double quickTime = 0.0, carefulTime = 0.0;
-            using SampleLine::Layout;
-            const char* next =
-                fields.column == 0
-                    ? SampleLine::quick<Layout::Whole>(terminated.data(), fields, quick, quickTime)
-                : fields.delimiter == ' '
-                    ? SampleLine::quick<Layout::BlankSeparated>(terminated.data(), fields, quick,
-                                                                quickTime)
-                    : SampleLine::quick<Layout::Delimited>(terminated.data(), fields, quick,
-                                                           quickTime);
+            using enum SampleLine::Layout;
+            const char* t = terminated.data();
+            const char* next = fields.column == 0
+                                   ? SampleLine::quick<Whole>(t, fields, quick, quickTime)
+                               : fields.delimiter == ' '
+                                   ? SampleLine::quick<BlankSeparated>(t, fields, quick, quickTime)
+                                   : SampleLine::quick<Delimited>(t, fields, quick, quickTime);
             if (!next)
                 continue;
             ++accepted;
