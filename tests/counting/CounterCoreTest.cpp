@@ -16,16 +16,8 @@ namespace {
 
 class CounterCoreTest : public testing::Test {
 protected:
-    CounterCoreTest() {
-        // Whatever shows a count must find it in the settings file already.
-        rig.view.onCount = [this](const QString& shown) {
-            if (shown != rig.saved("Cyclomarkator", "Value"))
-                ++shownBeforeSaved;
-        };
-    }
     QByteArray flag() const { return fileBytes(rig.path("~Trigger.tmp")); }
     CoreRig rig;
-    int shownBeforeSaved = 0;
 };
 
 // Element 0 of the exchange record is the count, elements 1..7 the channels
@@ -110,7 +102,7 @@ TEST_F(CounterCoreTest, CountedExtremaAreSavedBeforeTheyAreShown) {
     rig.countMaximum();
     rig.core->CountExtremum();
     rig.core->CountExtremum();
-    EXPECT_EQ(shownBeforeSaved, 0);
+    EXPECT_EQ(rig.shownBeforeSaved, 0);
     EXPECT_EQ(
         QStringList({rig.view.count, rig.view.minorCount, rig.saved("Cyclomarkator", "Value2")}),
         QStringList({"2", "0", "0"}));
@@ -130,7 +122,7 @@ TEST_F(CounterCoreTest, OperationsAreSavedBeforeTheyAreShown) {
     rig.core->setCounter(1500, 3);
     EXPECT_EQ(rig.view.extremaPerCycle, QStringLiteral("3"));
     EXPECT_EQ(rig.view.nextTrigger, QStringLiteral("1501"));
-    EXPECT_EQ(shownBeforeSaved, 0);
+    EXPECT_EQ(rig.shownBeforeSaved, 0);
 
     rig.core->applyTriggerSettings({.CountMode = CountedExtrema::Minima,
                                     .TriggerEnabled = false,

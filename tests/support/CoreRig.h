@@ -28,6 +28,10 @@ public:
         EXPECT_TRUE(adc.ADC_open(name));
         adc.setReady(true);
         core = makeCore(locale);
+        // Whatever shows a count must find it in the settings file already.
+        view.onCount = [this](const QString& shown) {
+            shownBeforeSaved += shown != saved("Cyclomarkator", "Value");
+        };
     }
     std::unique_ptr<CounterCore> makeCore(const QLocale& locale) {
         return std::make_unique<CounterCore>(
@@ -66,4 +70,5 @@ public:
     CountingState state;
     FakeBackend* backend = nullptr;
     std::unique_ptr<CounterCore> core;
+    int shownBeforeSaved = 0; // counts shown before they were saved
 };
