@@ -28,11 +28,6 @@ struct WatchRig {
         rig.clock.advance(40);
         rig.core->Timer_Cyclomarkator_Timer();
     }
-    // One counted cycle: up to `high`, then down to `low` confirms the maximum.
-    void cycle(float high, float low) {
-        tick(high);
-        tick(low);
-    }
     int said(const QString& part) const {
         return static_cast<int>(std::count_if(rig.view.problems.begin(), rig.view.problems.end(),
                                               [&](const QString& p) { return p.contains(part); }));
@@ -52,10 +47,10 @@ TEST(CoreWatchTest, AFailureIsSavedBeforeItIsShownAndSurvivesARestart) {
         SCOPED_TRACE(high);
         WatchRig t;
         for (int c = 1; c <= 9; ++c)
-            t.cycle(1.0f, -1.0f);
+            t.rig.countMaximum();
         EXPECT_EQ(t.rig.view.watch, QStringLiteral("watching ±0.0 %"));
         for (int c = 10; c <= 14; ++c)
-            t.cycle(high, low);
+            t.rig.countMaximum(high, low);
         EXPECT_EQ(t.rig.state.CycleCount, 14) << "the watch never stops the count";
         const WatchFailure f = t.rig.core->watch().watch().state().failure; // a copy
         EXPECT_EQ(f.criterion, criterion);
@@ -80,7 +75,7 @@ TEST(CoreWatchTest, AFailureIsSavedBeforeItIsShownAndSurvivesARestart) {
 TEST(CoreWatchTest, AStallIsSaidOnceAfterTAndEndsWithTheNextCycle) {
     WatchRig w;
     for (int c = 1; c <= 3; ++c)
-        w.cycle(1.0f, -1.0f);
+        w.rig.countMaximum();
     const auto ticks = [&w](int n) {
         for (int i = 0; i < n; ++i)
             w.tick(-1.0f);
@@ -93,7 +88,7 @@ TEST(CoreWatchTest, AStallIsSaidOnceAfterTAndEndsWithTheNextCycle) {
     EXPECT_EQ(w.rig.saved("Cyclomarkator", "Value"), QStringLiteral("3"));
     ticks(40);
     EXPECT_TRUE(w.rig.view.recoveries.isEmpty());
-    w.cycle(1.0f, -1.0f);
+    w.rig.countMaximum();
     EXPECT_EQ(w.rig.view.recoveries.size(), 1);
     EXPECT_TRUE(w.rig.view.recoveries.last().contains(QLatin1String("counted again (cycle 4)")));
     EXPECT_EQ(w.said(QStringLiteral("No cycle counted")), 1);
@@ -102,7 +97,7 @@ TEST(CoreWatchTest, AStallIsSaidOnceAfterTAndEndsWithTheNextCycle) {
 TEST(CoreWatchTest, ACountSetBelowTheReferenceForgetsItOnce) {
     WatchRig w;
     for (int c = 1; c <= 6; ++c)
-        w.cycle(1.0f, -1.0f);
+        w.rig.countMaximum();
     ASSERT_EQ(w.rig.saved("Watch", "ReferenceTo"), QStringLiteral("5"));
     ASSERT_TRUE(w.rig.core->changeCount(7));
     EXPECT_EQ(w.said(QStringLiteral("forgotten")), 0);

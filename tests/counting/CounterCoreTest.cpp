@@ -50,11 +50,9 @@ TEST_F(CounterCoreTest, ActivityLineStepsAndWithoutConverterNothingCounts) {
     rig.core->tracker() = {.TrackedExtreme = 5.0f, .Direction = 1};
     for (int i = 0; i < 3; ++i)
         rig.core->Timer_Cyclomarkator_Timer();
-    EXPECT_EQ(rig.view.voltage, QStringLiteral("no A/D"));
-    EXPECT_TRUE(rig.backend->reads.empty());
-    EXPECT_EQ(rig.view.activityLines, expected);
-    EXPECT_EQ(rig.state.CycleCount, 0);
-    EXPECT_EQ(rig.core->tracker().TrackedExtreme, 0.0f);
+    EXPECT_EQ(std::tuple(rig.view.voltage, rig.backend->reads.size(), rig.view.activityLines,
+                         rig.state.CycleCount, rig.core->tracker().TrackedExtreme),
+              std::tuple(QStringLiteral("no A/D"), size_t{0}, expected, 0, 0.0f));
 }
 
 // A device that stops answering (a cable pulled) gives no sample: nothing is

@@ -89,6 +89,10 @@ public:
 class ChangeCollector : public QObject {
     Q_OBJECT
 public:
+    explicit ChangeCollector(QDBusConnection& client) {
+        EXPECT_TRUE(client.connect(Service, ObjectPath, Props, "PropertiesChanged", this,
+                                   SLOT(changed(QString, QVariantMap, QStringList))));
+    }
     QList<QVariantMap> changes;
 public Q_SLOTS:
     void changed(const QString&, const QVariantMap& values, const QStringList&) {
@@ -191,9 +195,7 @@ TEST_F(LinkServerTest, ClientReadsIsToldOfChangesAndSeesUnknownCommandsShownAfte
                      "Watch_ReferencePeak", "Watch_ReferenceValley", "Watch_State"}));
     EXPECT_EQ(value(reader, "Request", {"label_status"}).toString(), "Dummy A/D");
 
-    ChangeCollector collector;
-    ASSERT_TRUE(reader.connect(Service, ObjectPath, Props, "PropertiesChanged", &collector,
-                               SLOT(changed(QString, QVariantMap, QStringList))));
+    ChangeCollector collector(reader);
     const QVariantMap together{{CountItem, "42"},
                                {MinorCountItem, "1"},
                                {WatchNfItem, 5000},
@@ -398,9 +400,7 @@ TEST_F(LinkServerTest, AnnouncementsAreDroppedWhileTheBusTakesNone) {
     options.maxWaitingBytes = 4096;
     startServer();
     QDBusConnection reader = client();
-    ChangeCollector collector;
-    ASSERT_TRUE(reader.connect(Service, ObjectPath, Props, "PropertiesChanged", &collector,
-                               SLOT(changed(QString, QVariantMap, QStringList))));
+    ChangeCollector collector(reader);
     bus->signal(SIGSTOP);
     for (int i = 0; i < 20000 && target.problems.isEmpty(); ++i) {
         target.setCaption(VoltageItem, QString::number(i));
