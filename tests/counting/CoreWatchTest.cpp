@@ -12,13 +12,9 @@ namespace {
 
 struct WatchRig {
     WatchRig() {
-        WatchSettings s;
-        s.armed = true;
-        s.settlingCycles = 2;
-        s.referenceCycles = 3;
-        s.stallSeconds = 2;
         rig.state.TriggerEnabled = false; // the chart's marks are the watch's
-        rig.core->applyWatch(s, {});
+        rig.core->applyWatch(
+            {.armed = true, .settlingCycles = 2, .referenceCycles = 3, .stallSeconds = 2}, {});
         // Whatever tells of a failure must find it in the settings file already.
         rig.view.onProblem = [this](const QString& text) {
             if (text.contains(QLatin1String("failed at N_f")) &&
@@ -31,11 +27,6 @@ struct WatchRig {
         rig.backend->voltages.assign(rig.backend->voltages.size(), v);
         rig.clock.advance(40);
         rig.core->Timer_Cyclomarkator_Timer();
-    }
-    // One counted cycle: up to `high`, then down to `low` confirms the maximum.
-    void cycle(float high, float low) {
-        tick(high);
-        tick(low);
     }
     int said(const QString& part) const {
         return static_cast<int>(std::count_if(rig.view.problems.begin(), rig.view.problems.end(),
@@ -56,20 +47,18 @@ TEST(CoreWatchTest, AFailureIsSavedBeforeItIsShownAndSurvivesARestart) {
         SCOPED_TRACE(high);
         WatchRig t;
         for (int c = 1; c <= 9; ++c)
-            t.cycle(1.0f, -1.0f);
+            t.rig.countMaximum();
         EXPECT_EQ(t.rig.view.watch, QStringLiteral("watching ±0.0 %"));
         for (int c = 10; c <= 14; ++c)
-            t.cycle(high, low);
+            t.rig.countMaximum(high, low);
         EXPECT_EQ(t.rig.state.CycleCount, 14) << "the watch never stops the count";
-        const WatchFailure f =
-            t.rig.core->watch().watch().state().failure; // the core is made anew below
+        const WatchFailure f = t.rig.core->watch().watch().state().failure; // a copy
         EXPECT_EQ(f.criterion, criterion);
         EXPECT_EQ(t.said(QStringLiteral("failed at N_f = 10")), criterion != WatchCriterion::None);
         EXPECT_EQ(t.shownBeforeSaved, 0);
         if (criterion == WatchCriterion::None)
             continue;
-        EXPECT_EQ(f.cycle, 10);
-        EXPECT_EQ(f.confirmedCycle, 12);
+        EXPECT_EQ(std::pair(f.cycle, f.confirmedCycle), std::pair(10, 12));
         EXPECT_EQ(t.rig.view.watch, QStringLiteral("FAILED at N_f 10"));
         EXPECT_EQ(t.rig.recorder.recording().TriggerMarks[XtRecording::MarkSlots - 1].Counter, 10);
         // A new core over the same file keeps the reference and N_f.
@@ -86,7 +75,7 @@ TEST(CoreWatchTest, AFailureIsSavedBeforeItIsShownAndSurvivesARestart) {
 TEST(CoreWatchTest, AStallIsSaidOnceAfterTAndEndsWithTheNextCycle) {
     WatchRig w;
     for (int c = 1; c <= 3; ++c)
-        w.cycle(1.0f, -1.0f);
+        w.rig.countMaximum();
     const auto ticks = [&w](int n) {
         for (int i = 0; i < n; ++i)
             w.tick(-1.0f);
@@ -99,7 +88,7 @@ TEST(CoreWatchTest, AStallIsSaidOnceAfterTAndEndsWithTheNextCycle) {
     EXPECT_EQ(w.rig.saved("Cyclomarkator", "Value"), QStringLiteral("3"));
     ticks(40);
     EXPECT_TRUE(w.rig.view.recoveries.isEmpty());
-    w.cycle(1.0f, -1.0f);
+    w.rig.countMaximum();
     EXPECT_EQ(w.rig.view.recoveries.size(), 1);
     EXPECT_TRUE(w.rig.view.recoveries.last().contains(QLatin1String("counted again (cycle 4)")));
     EXPECT_EQ(w.said(QStringLiteral("No cycle counted")), 1);
@@ -108,7 +97,7 @@ TEST(CoreWatchTest, AStallIsSaidOnceAfterTAndEndsWithTheNextCycle) {
 TEST(CoreWatchTest, ACountSetBelowTheReferenceForgetsItOnce) {
     WatchRig w;
     for (int c = 1; c <= 6; ++c)
-        w.cycle(1.0f, -1.0f);
+        w.rig.countMaximum();
     ASSERT_EQ(w.rig.saved("Watch", "ReferenceTo"), QStringLiteral("5"));
     ASSERT_TRUE(w.rig.core->changeCount(7));
     EXPECT_EQ(w.said(QStringLiteral("forgotten")), 0);

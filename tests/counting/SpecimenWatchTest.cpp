@@ -40,19 +40,11 @@ struct History {
     }
 };
 
-WatchSettings armed() {
-    WatchSettings s;
-    s.armed = true;
-    return s;
-}
+const WatchSettings Armed{.armed = true};
 
 TEST(CycleRecorder, PeakAndValleyAreTheExtremesOfEitherKindSinceTheLastCycle) {
-    struct Row {
-        std::vector<std::pair<float, bool>> extrema; // value, maximum
-        float peak, valley;
-        bool complete;
-    };
-    const Row rows[] = {
+    // extrema (value, maximum), peak, valley, complete
+    const std::tuple<std::vector<std::pair<float, bool>>, float, float, bool> rows[] = {
         {{{-1, false}, {1, true}}, 1, -1, true},
         // An uncounted maximum and a shallow minimum lie inside.
         {{{-1, false}, {0.5f, true}, {-0.8f, false}, {1.2f, true}}, 1.2f, -1, true},
@@ -61,33 +53,29 @@ TEST(CycleRecorder, PeakAndValleyAreTheExtremesOfEitherKindSinceTheLastCycle) {
         // The first cycle after start saw maxima only: not judged.
         {{{2, true}}, 2, 2, false},
     };
-    for (const Row& row : rows) {
+    for (const auto& [extrema, peak, valley, complete] : rows) {
         CycleRecorder recorder;
         recorder.extremum(-9, false); // a previous cycle's extrema are forgotten
         recorder.cycleCompleted(1, 100, 1.0);
-        for (const auto& [value, maximum] : row.extrema)
+        for (const auto& [value, maximum] : extrema)
             recorder.extremum(value, maximum);
         const CycleRecord& r = recorder.cycleCompleted(2, 160, 2.5);
         EXPECT_EQ(std::tuple(r.number, r.peak, r.valley, r.complete, r.samples),
-                  std::tuple(2, row.peak, row.valley, row.complete, int64_t{60}));
-        EXPECT_FLOAT_EQ(r.amplitude, (row.peak - row.valley) / 2);
-        EXPECT_FLOAT_EQ(r.mean, (row.peak + row.valley) / 2);
+                  std::tuple(2, peak, valley, complete, int64_t{60}));
+        EXPECT_FLOAT_EQ(r.amplitude, (peak - valley) / 2);
+        EXPECT_FLOAT_EQ(r.mean, (peak + valley) / 2);
     }
 }
 
 TEST(SpecimenWatch, FailureIsConfirmedByConsecutiveCyclesAndNfIsTheFirst) {
-    struct Row {
-        const char* what;
-        std::function<double(int)> amplitude, mean;
-        std::function<void(WatchSettings&)> set;
-        int32_t nf;
-        WatchCriterion criterion;
-    };
+    using Load = std::function<double(int)>;
+    using Set = std::function<void(WatchSettings&)>;
     const auto steady = [](int) { return 1.0; };
     const auto zero = [](int) { return 0.0; };
     const auto drop = [](int k) { return k < 5000 ? 1.0 : 0.88; };
-    const Row rows[] = {
-        {"12 % drop", steady, zero, [](WatchSettings&) {}, 0, WatchCriterion::None},
+    // what, amplitude and mean of cycle k, settings, N_f, criterion
+    const std::tuple<const char*, Load, Load, Set, int32_t, WatchCriterion> rows[] = {
+        {"steady", steady, zero, [](WatchSettings&) {}, 0, WatchCriterion::None},
         {"12 % drop", drop, zero, [](WatchSettings&) {}, 5000, WatchCriterion::Amplitude},
         {"drop, M = 10", drop, zero, [](WatchSettings& s) { s.confirmCycles = 10; }, 5000,
          WatchCriterion::Amplitude},
@@ -106,56 +94,48 @@ TEST(SpecimenWatch, FailureIsConfirmedByConsecutiveCyclesAndNfIsTheFirst) {
          [](int k) { return k < 6000 ? 0.0 : -0.3; }, [](WatchSettings& s) { s.peakCheck = false; },
          6000, WatchCriterion::Valley},
     };
-    for (const Row& row : rows) {
-        WatchSettings settings = armed();
-        row.set(settings);
+    for (const auto& [what, amplitude, mean, set, nf, criterion] : rows) {
+        SCOPED_TRACE(what);
+        WatchSettings settings = Armed;
+        set(settings);
         SpecimenWatch watch(settings);
-        History history{row.amplitude, row.mean};
+        History history{amplitude, mean};
         history.run(watch, 1, 8000);
         const WatchState& s = watch.state();
         EXPECT_EQ(std::tuple(s.reference.fromCycle, s.reference.toCycle), std::tuple(101, 150));
-        EXPECT_NEAR(s.reference.amplitude, 1.0, 0.005) << row.what;
-        EXPECT_EQ(std::tuple(s.failure.cycle, s.failure.criterion),
-                  std::tuple(row.nf, row.criterion))
-            << row.what;
-        if (row.nf > 0) {
-            EXPECT_EQ(s.failure.confirmedCycle, row.nf + settings.confirmCycles - 1) << row.what;
-        }
+        EXPECT_NEAR(s.reference.amplitude, 1.0, 0.005);
+        EXPECT_EQ(std::tuple(s.failure.cycle, s.failure.criterion, s.failure.confirmedCycle),
+                  std::tuple(nf, criterion, nf > 0 ? nf + settings.confirmCycles - 1 : 0));
     }
 }
 
 TEST(SpecimenWatch, StallComesAfterTNotBeforeAndTheNextCycleEndsIt) {
-    struct Row {
-        double stallSeconds, period, limit;
-    };
-    const Row rows[] = {
-        {0, 1.0, 20.0}, // 20 median cycle times
-        {0, 0.1, 10.0}, // at least 10 s
-        {0, 2.0, 40.0},
-        {5, 1.0, 5.0}, // set by the user
-    };
-    for (const Row& row : rows) {
-        WatchSettings settings = armed();
-        settings.stallSeconds = row.stallSeconds;
+    // T set, cycle period, the T that applies: 20 median cycle times, at least 10 s
+    const std::tuple<double, double, double> rows[] = {
+        {0, 1.0, 20.0}, {0, 0.1, 10.0}, {0, 2.0, 40.0}, {5, 1.0, 5.0}};
+    for (const auto& [stallSeconds, period, limit] : rows) {
+        SCOPED_TRACE(limit);
+        WatchSettings settings = Armed;
+        settings.stallSeconds = stallSeconds;
         SpecimenWatch watch(settings);
         CycleRecord record;
         record.complete = true;
         watch.tick(0, true);
         for (int k = 1; k <= 200; ++k) {
             record.number = k;
-            record.endSeconds = k * row.period;
+            record.endSeconds = k * period;
             watch.cycle(record);
         }
         const double last = record.endSeconds;
-        EXPECT_FALSE(watch.tick(last + row.limit - 0.01, true).any()) << row.limit;
+        EXPECT_FALSE(watch.tick(last + limit - 0.01, true).any());
         // A device that does not answer is reported elsewhere, and is no stall.
-        EXPECT_FALSE(watch.tick(last + row.limit + 1, false).any()) << row.limit;
+        EXPECT_FALSE(watch.tick(last + limit + 1, false).any());
         // Answering again, the clock starts anew with the grace of a start.
-        const double back = last + row.limit + 2;
-        const double graced = row.limit + SpecimenWatch::GraceSeconds;
-        EXPECT_FALSE(watch.tick(back, true).any()) << row.limit;
-        EXPECT_FALSE(watch.tick(back + graced - 0.01, true).any()) << row.limit;
-        EXPECT_TRUE(watch.tick(back + graced, true).has(WatchEvents::StallBegun)) << row.limit;
+        const double back = last + limit + 2;
+        const double graced = limit + SpecimenWatch::GraceSeconds;
+        EXPECT_FALSE(watch.tick(back, true).any());
+        EXPECT_FALSE(watch.tick(back + graced - 0.01, true).any());
+        EXPECT_TRUE(watch.tick(back + graced, true).has(WatchEvents::StallBegun));
         EXPECT_EQ(std::tuple(watch.state().stall.lastCycle, watch.state().stall.sinceSeconds),
                   std::tuple(200, back));
         EXPECT_FALSE(watch.tick(back + 2 * graced, true).any()) << "said once";
@@ -163,21 +143,21 @@ TEST(SpecimenWatch, StallComesAfterTNotBeforeAndTheNextCycleEndsIt) {
         record.endSeconds = back + 2 * graced + 1;
         EXPECT_TRUE(watch.cycle(record).has(WatchEvents::StallEnded));
         // Without a pause the grace is over: T after the last cycle.
-        EXPECT_FALSE(watch.tick(record.endSeconds + row.limit - 0.01, true).any());
-        EXPECT_TRUE(watch.tick(record.endSeconds + row.limit, true).has(WatchEvents::StallBegun));
+        EXPECT_FALSE(watch.tick(record.endSeconds + limit - 0.01, true).any());
+        EXPECT_TRUE(watch.tick(record.endSeconds + limit, true).has(WatchEvents::StallBegun));
     }
 }
 
 TEST(SpecimenWatch, CountSetBelowTheReferenceForgetsItAndTakeReferenceNowUsesTheLastR) {
     const std::tuple<int32_t, bool> rows[] = {{0, true}, {149, true}, {150, false}, {9000, false}};
     for (const auto& [count, forgotten] : rows) {
-        SpecimenWatch watch(armed());
+        SpecimenWatch watch(Armed);
         History history;
         history.run(watch, 1, 300);
         EXPECT_EQ(watch.countSet(count).has(WatchEvents::ReferenceForgotten), forgotten) << count;
         EXPECT_EQ(watch.state().reference.taken, !forgotten) << count;
     }
-    SpecimenWatch watch(armed());
+    SpecimenWatch watch(Armed);
     History history{[](int k) { return k <= 20 ? 1.0 : 2.0; }};
     history.run(watch, 1, 60);
     EXPECT_TRUE(watch.takeReferenceNow(61).has(WatchEvents::ReferenceTaken));
@@ -193,7 +173,7 @@ TEST(WatchSettingsFile, RestartKeepsReferenceAndFailure) {
     const QString path = dir.filePath("Cyclomarkator.INI");
     const auto drop = [](int k) { return k < 5000 ? 1.0 : 0.88; };
     WatchFileContents contents;
-    contents.settings = armed();
+    contents.settings = Armed;
     contents.settings.bandPercent = 12.5;
     contents.settings.logPerDecade = 7;
     contents.settings.logEveryNth = 1000;
@@ -230,45 +210,34 @@ TEST(WatchSettingsFile, RestartKeepsReferenceAndFailure) {
 }
 
 TEST(WatchSettingsFile, EveryBadValueIsRefusedWithAMessageAndTheDefaultKept) {
-    const std::tuple<const char*, const char*> rows[] = {
-        {"SettlingCycles=abc", "SettlingCycles=abc is refused"},
-        {"SettlingCycles=-1", "SettlingCycles=-1"},
-        {"ReferenceCycles=0", "ReferenceCycles=0"},
-        {"ReferenceCycles=1e99", "ReferenceCycles=1e99"},
-        {"ConfirmCycles=2.5", "ConfirmCycles=2.5"},
-        {"AmplitudeDropPercent=100", "AmplitudeDropPercent=100"},
-        {"AmplitudeDropPercent=10x", "AmplitudeDropPercent=10x"},
-        {"BandPercent=NaN", "BandPercent=NaN"},
-        {"BandPercent=0", "BandPercent=0"},
-        {"StallSeconds=-3", "StallSeconds=-3"},
-        {"LogPerDecade=0", "LogPerDecade=0"},
-        {"LogEveryNth=-5", "LogEveryNth=-5"},
-        {"Armed=2", "Armed=2"},
-        {"CommandTimeout=0", "CommandTimeout=0"},
-        {"ReferenceAmplitude=1\nReferencePeak=1\nReferenceValley=x\nReferenceFrom=1\n"
-         "ReferenceTo=2\nReferenceTaken=0",
-         "the reference is refused"},
-        {"ReferenceAmplitude=1\nReferencePeak=1\nReferenceValley=-1\nReferenceFrom=9\n"
-         "ReferenceTo=2\nReferenceTaken=0",
-         "the reference is refused"},
-        {"FailedAt=50\nFailedCriterion=bogus\nFailedValues=1;2;3\nFailedConfirmedAt=52",
-         "the failure is refused"},
-        {"FailedAt=50\nFailedCriterion=peak\nFailedValues=1;2\nFailedConfirmedAt=52",
-         "the failure is refused"},
-    };
-    for (const auto& [text, message] : rows) {
+    const auto refused = [](const QString& text, const QString& message) {
+        SCOPED_TRACE(text.toStdString());
         ProfileFile file;
-        file.loadText(QStringLiteral("[Watch]\n") + QLatin1String(text));
+        file.loadText("[Watch]\n" + text);
         QStringList problems;
         const WatchFileContents read = WatchSettingsFile::load(file, problems);
-        ASSERT_EQ(problems.size(), 1) << text << problems.join(u'\n').toStdString();
-        EXPECT_TRUE(problems[0].contains(QLatin1String(message))) << problems[0].toStdString();
+        ASSERT_EQ(problems.size(), 1) << problems.join(u'\n').toStdString();
+        EXPECT_TRUE(problems[0].contains(message)) << problems[0].toStdString();
         const WatchFileContents defaults;
         EXPECT_EQ(
             std::tie(read.settings, read.reference, read.failure, read.commands),
-            std::tie(defaults.settings, defaults.reference, defaults.failure, defaults.commands))
-            << text;
-    }
+            std::tie(defaults.settings, defaults.reference, defaults.failure, defaults.commands));
+    };
+    for (const char* value :
+         {"SettlingCycles=abc", "SettlingCycles=-1", "ReferenceCycles=0", "ReferenceCycles=1e99",
+          "ConfirmCycles=2.5", "AmplitudeDropPercent=100", "AmplitudeDropPercent=10x",
+          "BandPercent=NaN", "BandPercent=0", "StallSeconds=-3", "LogPerDecade=0", "LogEveryNth=-5",
+          "Armed=2", "CommandTimeout=0"})
+        refused(value, QStringLiteral("[Watch] %1 is refused").arg(value));
+    const QString reference = "ReferenceAmplitude=1\nReferencePeak=1\nReferenceTaken=0\n";
+    refused(reference + "ReferenceValley=x\nReferenceFrom=1\nReferenceTo=2",
+            "the reference is refused");
+    refused(reference + "ReferenceValley=-1\nReferenceFrom=9\nReferenceTo=2",
+            "the reference is refused");
+    refused("FailedAt=50\nFailedCriterion=bogus\nFailedValues=1;2;3\nFailedConfirmedAt=52",
+            "the failure is refused");
+    refused("FailedAt=50\nFailedCriterion=peak\nFailedValues=1;2\nFailedConfirmedAt=52",
+            "the failure is refused");
 }
 
 } // namespace

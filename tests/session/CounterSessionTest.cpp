@@ -16,10 +16,12 @@
 #include "support/ProblemLog.h"
 #include "support/RecordingCoreView.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -166,6 +168,45 @@ TEST_F(Session, AStartWithoutAConverterSaysHowToChooseOne) {
         for (const QString& how : {settingsPath(), QStringLiteral("--converter NAME")})
             EXPECT_TRUE(view.status.contains(how)) << view.status.toStdString();
     }
+}
+
+// A failure saved without the mark that its command ran (the program ended
+// between the two) runs the command at the next start only, with the event in
+// its environment; a refused OnStall is said once and not kept.
+TEST_F(Session, AFailureWithoutItsMarkRunsItsCommandAtTheNextStartOnly) {
+    const QString tell = path("tell");
+    ASSERT_TRUE(AtomicFile::write(tell, "#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.args\"\n"
+                                        "env | grep ^CYCLO_ > \"$0.env\"; echo told\n"));
+    QFile::setPermissions(tell, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    writeSettings("[HARDWARE]\nA/D-Converter=Dummy A/D\n[Cyclomarkator]\nValue=5123\n"
+                  "[Watch]\nArmed=1\nOnStall=say 'it\nOnFailure=" +
+                  tell.toUtf8() +
+                  " 'rig 7' \"N_f\"\nReferencePeak=2\nReferenceValley=-2\n"
+                  "ReferenceAmplitude=2\nReferenceFrom=101\nReferenceTo=150\n"
+                  "ReferenceTaken=1.7e9\nFailedAt=5000\nFailedCriterion=amplitude\n"
+                  "FailedValues=1.75; -1.75; 1.75\nFailedConfirmedAt=5002\nFailedTime=1.7e9\n");
+    for (const bool firstStart : {true, false}) {
+        view.problems.clear();
+        view.status.clear();
+        start();
+        EXPECT_EQ(view.problems.contains("[Watch] OnStall=say 'it is refused: its ' quote is not "
+                                         "closed; no command is kept."),
+                  firstStart);
+        EXPECT_EQ(saved("Watch", "FailureCommandRun"), "5000");
+        // A start that ran it would have forked it by now.
+        ASSERT_EQ(
+            QTest::qWaitFor([&] { return view.status.endsWith("exit status 0: told"); }, 2000),
+            firstStart);
+        session->Form_Unload({});
+        session.reset();
+    }
+    EXPECT_EQ(fileBytes(tell + ".args"), "rig 7|N_f|");
+    const QByteArray all = fileBytes(tell + ".env");
+    for (const char* line :
+         {"CYCLO_AMPLITUDE=1.75\n", "CYCLO_COUNT=5123\n", "CYCLO_CRITERION=amplitude\n",
+          "CYCLO_EVENT=failure\n", "CYCLO_NF=5000\n", "CYCLO_REF_VALLEY=-2\n",
+          "CYCLO_RIG=program\n", "CYCLO_TEXT=The specimen failed at N_f = 5000: "})
+        EXPECT_TRUE(all.contains(line)) << line << "\n" << all.toStdString();
 }
 
 } // namespace

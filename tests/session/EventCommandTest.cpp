@@ -1,20 +1,12 @@
 // The commands run on the watch's events, as real processes: how a command
 // line is split, what a command that hangs, fails, floods its output or is
-// missing leaves on the status line, and that a failure's command runs once,
-// across restarts, with the event in its environment.
+// missing leaves on the status line. (That a failure's command runs once,
+// across restarts, is the session tests' case.)
 #include "session/EventCommand.h"
 #include "common/CommandSplit.h"
 #include "platform/AtomicFile.h"
-#include "platform/ProfileFile.h"
-#include "session/CounterSession.h"
-
-#include "support/FakeBackend.h"
-#include "support/ManualClock.h"
-#include "support/RecordingCoreView.h"
-#include "support/ScriptedPrompts.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -122,62 +114,6 @@ TEST_F(EventCommandTest, EachEndIsSaidOnceWithTheFirstLine) {
             << told[0].first.toStdString();
         EXPECT_EQ(told[0].second, red);
         EXPECT_LT(residentPages() - before, 8192) << "the output was kept";
-    }
-}
-
-// A rig whose settings file holds a failure whose command has not run yet
-// (the program ended between saving the failure and starting its command).
-TEST_F(EventCommandTest, AFailureWithoutItsMarkRunsAtTheNextStartOnly) {
-    const QString tell = script("tell", "printf '%s|' \"$@\" > \"$0.args\"\n"
-                                        "env | grep ^CYCLO_ > \"$0.env\"; echo told");
-    const QString settings = dir.filePath("program/Cyclomarkator.INI");
-    QDir().mkpath(dir.filePath("program"));
-    AtomicFile::write(settings,
-                      "[HARDWARE]\nA/D-Converter=Dummy A/D\n[Cyclomarkator]\nValue=5123\n"
-                      "[Watch]\nArmed=1\nOnStall=say 'it\nOnFailure=" +
-                          tell.toUtf8() +
-                          " 'rig 7' \"N_f\"\nReferencePeak=2\nReferenceValley=-2\n"
-                          "ReferenceAmplitude=2\nReferenceFrom=101\nReferenceTo=150\n"
-                          "ReferenceTaken=1.7e9\nFailedAt=5000\nFailedCriterion=amplitude\n"
-                          "FailedValues=1.75; -1.75; 1.75\nFailedConfirmedAt=5002\n"
-                          "FailedTime=1.7e9\n");
-    ManualClock clock{0};
-    ScriptedPrompts prompts;
-    FakeDevices devices;
-    for (const bool firstStart : {true, false}) {
-        RecordingMainView view;
-        QFile::remove(tell + ".args");
-        CounterSession session({{dir.filePath("program"), "Cyclomarkator", {}, false, {}},
-                                dir.filePath("temp"),
-                                dir.filePath("config"),
-                                "Cyclomarkator"},
-                               prompts, clock, devices);
-        ASSERT_TRUE(session.LoadSettings());
-        session.Form_Load(view);
-        session.start();
-        // Said once; the next save keeps no command.
-        EXPECT_EQ(view.problems.contains("[Watch] OnStall=say 'it is refused: its ' quote is not "
-                                         "closed; no command is kept."),
-                  firstStart);
-        ProfileFile saved(settings);
-        saved.load();
-        EXPECT_EQ(saved.readString("Watch", "FailureCommandRun", ""), "5000");
-        // A start that ran it would have forked it by now.
-        ASSERT_EQ(
-            QTest::qWaitFor([&] { return view.status.endsWith("exit status 0: told"); }, 2000),
-            firstStart);
-        session.Form_Unload({});
-        if (!firstStart)
-            break;
-        QFile args(tell + ".args"), variables(tell + ".env");
-        ASSERT_TRUE(args.open(QIODevice::ReadOnly) && variables.open(QIODevice::ReadOnly));
-        EXPECT_EQ(args.readAll(), "rig 7|N_f|");
-        const QByteArray all = variables.readAll();
-        for (const char* line :
-             {"CYCLO_AMPLITUDE=1.75\n", "CYCLO_COUNT=5123\n", "CYCLO_CRITERION=amplitude\n",
-              "CYCLO_EVENT=failure\n", "CYCLO_NF=5000\n", "CYCLO_REF_VALLEY=-2\n",
-              "CYCLO_RIG=program\n", "CYCLO_TEXT=The specimen failed at N_f = 5000: "})
-            EXPECT_TRUE(all.contains(line)) << line << "\n" << all.toStdString();
     }
 }
 

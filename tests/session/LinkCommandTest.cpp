@@ -10,28 +10,28 @@ using Kind = LinkCommand::Kind;
 // A set that should be refused, a refusal that should be a set, or the wrong
 // rounding: each a count lost or falsified at a lab.
 TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
+    // The value after "AD_GET_CYCLOMARKATOR=" and the count set, -1 refused: a decimal comma,
+    // half to even, only blanks after the number, 2^24 + 1 beyond float precision, a value that
+    // rounds to 2^31 or is infinite.
+    // clang-format off
+    const std::tuple<const char*, int32_t> counts[] = {
+        {"12,5", 12}, {"13.5", 14}, {"  7 \t", 7}, {"  7 cycles", -1}, {"0x10", -1}, {"1e", -1},
+        {"1e3", 1000}, {"12,5,6", -1}, {"&H1G", -1}, {"&H10", 16}, {"&Hxyz", -1}, {"-0.4", -1},
+        {"0", 0}, {"16777217", 16777217}, {"2147483647", 2147483647}, {"2147483647.5", -1},
+        {"1e999", -1}, {" abc", -1}};
+    // clang-format on
+    for (const auto& [value, count] : counts) {
+        SCOPED_TRACE(value);
+        const LinkCommand command =
+            LinkCommand::parseExecute(QStringLiteral("AD_GET_CYCLOMARKATOR=") + value);
+        EXPECT_EQ(std::pair(command.kind, command.count),
+                  std::pair(count < 0 ? Kind::Refused : Kind::SetCount, std::max(count, 0)));
+        EXPECT_EQ(command.refusal.isEmpty(), count >= 0) << command.refusal.toStdString();
+    }
     const std::tuple<const char*, Kind, int32_t> cases[] = {
         {"ad_get_cyclomarkator = 1500", Kind::SetCount, 1500}, // trimmed, upper-cased
-        {"AD_GET_CYCLOMARKATOR=12,5", Kind::SetCount, 12},     // decimal comma, half to even
-        {"AD_GET_CYCLOMARKATOR=13.5", Kind::SetCount, 14},
-        {"AD_GET_CYCLOMARKATOR=  7 \t", Kind::SetCount, 7},
-        {"AD_GET_CYCLOMARKATOR=  7 cycles", Kind::Refused, 0}, // only blanks after the number
-        {"AD_GET_CYCLOMARKATOR=0x10", Kind::Refused, 0},
-        {"AD_GET_CYCLOMARKATOR=1e", Kind::Refused, 0},
-        {"AD_GET_CYCLOMARKATOR=1e3", Kind::SetCount, 1000},
-        {"AD_GET_CYCLOMARKATOR=12,5,6", Kind::Refused, 0},
-        {"AD_GET_CYCLOMARKATOR=&H1G", Kind::Refused, 0},
-        {"AD_GET_CYCLOMARKATOR=&H10", Kind::SetCount, 16},
-        {"AD_GET_CYCLOMARKATOR=&Hxyz", Kind::Refused, 0},
-        {"AD_GET_CYCLOMARKATOR=-0.4", Kind::Refused, 0},
-        {"AD_GET_CYCLOMARKATOR=0", Kind::SetCount, 0},
-        {"AD_GET_CYCLOMARKATOR=2147483647", Kind::SetCount, 2147483647},
-        {"AD_GET_CYCLOMARKATOR=16777217", Kind::SetCount, 16777217}, // beyond float precision
-        {"AD_GET_CYCLOMARKATOR=2147483647.5", Kind::Refused, 0},     // rounds to 2^31
-        {"AD_GET_CYCLOMARKATOR=1e999", Kind::Refused, 0},            // infinity
-        {"AD_GET_CYCLOMARKATOR= abc", Kind::Refused, 0},
-        {"AD_GET_CYCLOMARKATOR", Kind::Nothing, 0}, // reads, changes nothing
-        {"ad_get_voltage = 99", Kind::Nothing, 0},  // never a count
+        {"AD_GET_CYCLOMARKATOR", Kind::Nothing, 0},            // reads, changes nothing
+        {"ad_get_voltage = 99", Kind::Nothing, 0},             // never a count
         {"HELLO", Kind::ShowToUser, 0},
         {" AD_GET_CYCLOMARKATOR=5", Kind::ShowToUser, 0}, // leading blanks are part of the name
         {"   ", Kind::Refused, 0},
@@ -39,8 +39,7 @@ TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
     for (const auto& [text, kind, count] : cases) {
         SCOPED_TRACE(text);
         const LinkCommand command = LinkCommand::parseExecute(QString::fromUtf8(text));
-        EXPECT_EQ(command.kind, kind);
-        EXPECT_EQ(command.count, count);
+        EXPECT_EQ(std::pair(command.kind, command.count), std::pair(kind, count));
         EXPECT_EQ(command.refusal.isEmpty(), kind != Kind::Refused)
             << command.refusal.toStdString();
     }

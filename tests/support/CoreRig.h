@@ -28,6 +28,10 @@ public:
         EXPECT_TRUE(adc.ADC_open(name));
         adc.setReady(true);
         core = makeCore(locale);
+        // Whatever shows a count must find it in the settings file already.
+        view.onCount = [this](const QString& shown) {
+            shownBeforeSaved += shown != saved("Cyclomarkator", "Value");
+        };
     }
     std::unique_ptr<CounterCore> makeCore(const QLocale& locale) {
         return std::make_unique<CounterCore>(
@@ -42,9 +46,9 @@ public:
         file.load();
         return file.readString(QLatin1String(section), QLatin1String(key), {});
     }
-    // One counted maximum per call (mode maxima, threshold 0): up to 1 V, down to -1 V.
-    void countMaximum() {
-        for (const float voltage : {1.0f, -1.0f}) {
+    // One counted maximum per call (mode maxima, threshold 0): up to `high`, down to `low`.
+    void countMaximum(float high = 1.0f, float low = -1.0f) {
+        for (const float voltage : {high, low}) {
             backend->voltages.assign(backend->voltages.size(), voltage);
             clock.advance(40);
             core->Timer_Cyclomarkator_Timer();
@@ -66,4 +70,5 @@ public:
     CountingState state;
     FakeBackend* backend = nullptr;
     std::unique_ptr<CounterCore> core;
+    int shownBeforeSaved = 0; // counts shown before they were saved
 };
