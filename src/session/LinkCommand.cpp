@@ -74,8 +74,8 @@ LinkCommand LinkCommand::countFrom(QString valueText) {
     // described system does (12.5 gives 12).
     const double rounded = std::nearbyint(value);
     if (rounded > std::numeric_limits<int32_t>::max())
-        return refused(QStringLiteral("%1 is no count: the largest count is %2.")
-                           .arg(value, 0, 'g', 12)
+        return refused(QStringLiteral("\"%1\" is no count: the largest count is %2.")
+                           .arg(shortened(given))
                            .arg(std::numeric_limits<int32_t>::max()));
     LinkCommand result;
     result.kind = Kind::SetCount;

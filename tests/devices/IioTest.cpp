@@ -134,6 +134,13 @@ TEST_F(Iio, ReadingsScaleFailWhileTheNodeIsGoneAndAreCheckedAgainstTheRange) {
     put("iio:device5/in_voltage0_raw", "32767"); // the highest count is a reading
     iio.beginTick(1);
     EXPECT_EQ(reading(iio, 1), 4.095875f);
+    // A one-bit channel (a comparator) has its two counts too.
+    put("iio:device6/in_voltage0_raw", "1");
+    put("iio:device6/in_voltage0_scale", "0.125");
+    put("iio:device6/scan_elements/in_voltage0_type", "le:u1/8");
+    IioControl oneBit = control("iio:device6");
+    ASSERT_TRUE(oneBit.open("iio"));
+    EXPECT_EQ(oneBit.found().span, (std::pair{0.0f, 0.000125f}));
 }
 
 // A device whose reads take 8 ms cannot read four channels within a tick's budget: the counted

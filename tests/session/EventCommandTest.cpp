@@ -86,6 +86,14 @@ TEST_F(EventCommandTest, AHangingCommandIsKilledWithItsGroupAtTheLimit) {
     })) << "the command's child still runs";
 }
 
+// The address sanitizer keeps freed memory in quarantine, so only the plain
+// build can tell from the resident size whether output was kept.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool FreedMemoryIsReturned = false;
+#else
+constexpr bool FreedMemoryIsReturned = true;
+#endif
+
 // Its end is said once with the first line of what it printed, however much
 // it printed; a command that cannot start is said once.
 TEST_F(EventCommandTest, EachEndIsSaidOnceWithTheFirstLine) {
@@ -113,7 +121,9 @@ TEST_F(EventCommandTest, EachEndIsSaidOnceWithTheFirstLine) {
         EXPECT_TRUE(told[0].first.startsWith("The failure command \"" + path + "\"" + said))
             << told[0].first.toStdString();
         EXPECT_EQ(told[0].second, red);
-        EXPECT_LT(residentPages() - before, 8192) << "the output was kept";
+        if (FreedMemoryIsReturned) {
+            EXPECT_LT(residentPages() - before, 8192) << "the output was kept";
+        }
     }
 }
 

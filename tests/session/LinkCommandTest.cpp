@@ -53,8 +53,10 @@ TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
                       "\" is no count: the value has no digit.");
     }
     // The refusal shows the value the client sent, not a rounded one.
-    EXPECT_TRUE(LinkCommand::parseExecute("AD_GET_CYCLOMARKATOR=2147483647.5")
-                    .refusal.startsWith("2147483647.5 is no count"));
+    for (const char* value : {"2147483647.5", "1234567890123", "2147483647,5"})
+        EXPECT_EQ(
+            LinkCommand::parseExecute(QStringLiteral("AD_GET_CYCLOMARKATOR= ") + value).refusal,
+            QStringLiteral("\"%1\" is no count: the largest count is 2147483647.").arg(value));
     EXPECT_EQ(LinkCommand::pokeWord(" Stop\n"), LinkCommand::Poke::Stop);
     EXPECT_EQ(LinkCommand::pokeWord("unload"), LinkCommand::Poke::Unload);
     EXPECT_EQ(LinkCommand::pokeWord("STOP NOW"), LinkCommand::Poke::Ignored);
