@@ -12,7 +12,6 @@
 #include "support/ManualClock.h"
 
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <tuple>
@@ -111,7 +110,7 @@ TEST(ReplayAgreement, TheProgramsStreamCountsAsTheOfflineCounter) {
                                  : QByteArray::number(value, 'f', 4)) +
                 '\n';
     }
-    writeFile(path, text);
+    putFile(path, text);
     SampleReader::Options options;
     options.column = 2;
     options.delimiter = SampleReader::Detect;

@@ -5,13 +5,10 @@
 #include "platform/ProblemSink.h"
 #include "recording/CycleLogFile.h"
 #include "recording/TrendPicture.h"
-#include "support/TestFiles.h"
 
 #include <QImage>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <tuple>
 
 namespace {
@@ -113,7 +110,7 @@ TEST(Trend, BadLogsHaveTheirExitCodes) {
         QFile::remove(log);
         QFile::remove(picture);
         if (!content.isNull())
-            writeFile(log, content);
+            putFile(log, content);
         const ToolRun run = runTool({"--trend", log, "--plot", picture});
         EXPECT_EQ(run.exitCode, code) << message.toStdString();
         EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
