@@ -17,8 +17,6 @@
 #include <bit>
 #include <charconv>
 #include <clocale>
-#include <cstdio>
-#include <fcntl.h>
 #include <tuple>
 #include <unistd.h>
 

@@ -240,22 +240,23 @@ TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
 TEST(PlotReport, OutputsThatAreNoRegularFilesAreNeverReplaced) {
     QTemporaryDir dir;
     const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    const auto local = [&](const char* name) { return QFile::encodeName(path(name)); };
     const auto kind = [&](const char* name) {
         struct stat st {};
-        return ::lstat(QFile::encodeName(path(name)).constData(), &st) == 0 ? st.st_mode & S_IFMT
-                                                                            : 0u;
+        return ::lstat(local(name).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0u;
+    };
+    const auto run = [&](const char* json, const char* picture) {
+        return runTool({"--summary-json", path(json), "--plot", path(picture), path("wave.txt")})
+            .exitCode;
     };
     putFile(path("wave.txt"), "0\n2\n0\n2\n0\n");
     putFile(path("real.png"), "old");
     ASSERT_TRUE(QFile::link(QStringLiteral("real.png"), path("link.png")));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(local("fifo").constData(), 0600), 0);
     EXPECT_EQ(runTool({"--summary-json", path("fifo"), path("wave.txt")}).exitCode, 2);
-    const int reader = ::open(QFile::encodeName(path("fifo")).constData(), O_RDONLY | O_NONBLOCK);
+    const int reader = ::open(local("fifo").constData(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    EXPECT_EQ(
-        runTool({"--summary-json", path("fifo"), "--plot", path("link.png"), path("wave.txt")})
-            .exitCode,
-        0);
+    EXPECT_EQ(run("fifo", "link.png"), 0);
     char json[4096] = {};
     const ssize_t got = ::read(reader, json, sizeof json - 1);
     ::close(reader);
@@ -265,12 +266,8 @@ TEST(PlotReport, OutputsThatAreNoRegularFilesAreNeverReplaced) {
 
     if (::getuid() != 0)
         GTEST_SKIP() << "device nodes need root";
-    ASSERT_EQ(::mknod(QFile::encodeName(path("null")).constData(), S_IFCHR | 0600, makedev(1, 3)),
-              0);
+    ASSERT_EQ(::mknod(local("null").constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
     ASSERT_TRUE(QFile::link(QStringLiteral("null"), path("null.png")));
-    EXPECT_EQ(
-        runTool({"--summary-json", path("null"), "--plot", path("null.png"), path("wave.txt")})
-            .exitCode,
-        0);
+    EXPECT_EQ(run("null", "null.png"), 0);
     EXPECT_EQ(std::tuple(kind("null"), kind("null.png")), std::tuple(S_IFCHR, S_IFLNK));
 }
