@@ -63,53 +63,52 @@ protected:
 
 // OK checks threshold, hysteresis, delay and extrema per cycle, Set the
 // counter and then extrema per cycle. The first invalid box gets the message,
-// its replacement and the focus, and nothing is applied, saved or shown. In
+// its replacement and the focus, and nothing is applied, saved or shown; in
 // the first case of a box every later one is invalid too, so a wrong order
-// names the wrong box. No infinite volts reach counting.
-TEST_F(TriggerDialog, RefusedValueIsReplacedInItsBoxAndNothingIsApplied) {
-    // The texts, the button, the box refused (in Boxes) and its replacement.
-    const std::tuple<const char*, const char*, size_t, const char*> cases[] = {
-        {"|-1|-1|0|1", OK, 0, "0"}, {"1e99|0|0|1|1", OK, 0, "0"}, {"1|-0,1|-1|0|1", OK, 1, "0"},
-        {"1||5|1|1", OK, 1, "0"},   {"1|1e99|5|1|1", OK, 1, "0"}, {"1|0|-1|0|1", OK, 2, "0"},
-        {"1|0|0||1", OK, 3, "1"},   {"1|0|0|0,9|1", OK, 3, "1"},  {"1|0|0|0|-1", Set, 4, "0"},
-        {"1|0|0|1|", Set, 4, "0"},  {"1|0|0|0,4|5", Set, 3, "1"}, {"1|0|0||5", Set, 3, "1"}};
-    const CountingState before = state;
-    for (const auto& [texts, button, refused, replacement] : cases) {
-        SCOPED_TRACE(texts);
-        prompts.shown.clear();
-        fill(texts);
-        click(button);
-        EXPECT_EQ(onlyPrompt(prompts), "Cyclomarkator|None|Invalid value!");
-        EXPECT_EQ(box(Boxes[refused])->text(), QLatin1String(replacement));
-        EXPECT_TRUE(box(Boxes[refused])->hasFocus());
-        EXPECT_TRUE(dialog->isVisible());
-        EXPECT_EQ(state, before);
-    }
-    EXPECT_FALSE(QFile::exists(rig.settings.path()));
-    EXPECT_TRUE(view.count.isEmpty() && view.extremaPerCycle.isEmpty());
-}
-
-// Letters read as 0 and halves round to even (the number readers' own tests
-// pin the rest of the reading). Under OK a comma ends the extrema ("2,5" is
-// 2), under Set it is a decimal comma (2.5, so 2 again). OK takes all but the
-// counter, Set only the counter and the extrema, and both save before
-// anything shows.
-TEST_F(TriggerDialog, OkAndSetTakeTheirValuesAndSaveThem) {
-    // The texts, the button and what is saved then, in the order of Boxes.
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"volts|0,1|12.5|2,5|7", OK, "0 0.1 12 2 40 0 0 1"},
-        {"-1,25|0|13.5|3.5|7", OK, "-1.25 0 14 4 40 0 0 1"},
-        {"7|0,5|1|2,5|1,5", Set, "1.5 0.2 250 2 2 0 0 1"},
-        {"7|0,5|1|3,5|0", Set, "1.5 0.2 250 4 0 0 0 1"}};
-    for (const auto& [texts, button, taken] : cases) {
+// names the wrong box. No infinite volts reach counting. Letters read as 0 and
+// halves round to even. Under OK a comma ends the extrema ("2,5" is 2), under
+// Set it is a decimal comma (2.5, so 2 again). OK takes all but the counter,
+// Set only the counter and the extrema, and both save before anything shows.
+TEST_F(TriggerDialog, OkAndSetTakeTheirValuesOrRefuseOneBoxAndApplyNothing) {
+    // The texts, the button, the box refused (in Boxes; -1: none) and its
+    // replacement, or what is saved then in the order of Boxes.
+    const std::tuple<const char*, const char*, int, const char*> cases[] = {
+        {"|-1|-1|0|1", OK, 0, "0"},
+        {"1e99|0|0|1|1", OK, 0, "0"},
+        {"1|-0,1|-1|0|1", OK, 1, "0"},
+        {"1||5|1|1", OK, 1, "0"},
+        {"1|1e99|5|1|1", OK, 1, "0"},
+        {"1|0|-1|0|1", OK, 2, "0"},
+        {"1|0|0||1", OK, 3, "1"},
+        {"1|0|0|0,9|1", OK, 3, "1"},
+        {"1|0|0|0|-1", Set, 4, "0"},
+        {"1|0|0|1|", Set, 4, "0"},
+        {"1|0|0|0,4|5", Set, 3, "1"},
+        {"1|0|0||5", Set, 3, "1"},
+        {"volts|0,1|12.5|2,5|7", OK, -1, "0 0.1 12 2 40 0 0 1"},
+        {"-1,25|0|13.5|3.5|7", OK, -1, "-1.25 0 14 4 40 0 0 1"},
+        {"7|0,5|1|2,5|1,5", Set, -1, "1.5 0.2 250 2 2 0 0 1"},
+        {"7|0,5|1|3,5|0", Set, -1, "1.5 0.2 250 4 0 0 0 1"}};
+    for (const auto& [texts, button, refused, expected] : cases) {
         SCOPED_TRACE(texts);
         start();
+        prompts.shown.clear();
+        const CountingState before = state;
         fill(texts);
         click(button);
-        EXPECT_TRUE(prompts.shown.isEmpty());
-        EXPECT_EQ(dialog->isVisible(), button == Set);
-        EXPECT_EQ(saved(), QLatin1String(taken));
-        EXPECT_EQ(view.extremaPerCycle, saved().section(u' ', 3, 3));
+        if (refused < 0) {
+            EXPECT_TRUE(prompts.shown.isEmpty());
+            EXPECT_EQ(dialog->isVisible(), button == Set);
+            EXPECT_EQ(saved(), QLatin1String(expected));
+            EXPECT_EQ(view.extremaPerCycle, saved().section(u' ', 3, 3));
+            continue;
+        }
+        EXPECT_EQ(onlyPrompt(prompts), "Cyclomarkator|None|Invalid value!");
+        EXPECT_EQ(box(Boxes[refused])->text(), QLatin1String(expected));
+        EXPECT_TRUE(box(Boxes[refused])->hasFocus() && dialog->isVisible());
+        EXPECT_EQ(state, before);
+        EXPECT_FALSE(QFile::exists(rig.settings.path())); // the refusals come first
+        EXPECT_TRUE(view.count.isEmpty() && view.extremaPerCycle.isEmpty());
     }
 }
 
@@ -232,56 +231,46 @@ protected:
 
 // Bounds rise strictly from 1 or more, each row needs its interval of at least
 // 1, and so does the fallback. Letters read as 0 and a comma ends a number.
-// The rows that passed stay, so the user corrects from the first bad one; and
-// a refused profile changes nothing at all.
-TEST_F(ProfileDialog, RefusedProfileEmptiesFromTheFailingRowAndAppliesNothing) {
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        // rows, fallback, the boxes after the message
-        {"10/2 10/5", "200", "10/2 / / / / / 200"},
-        {"0/2", "200", "/ / / / / / 200"},
-        {"1e99/1 1e98/1", "200", "1e99/1 / / / / / 200"}, // both stop at the limit
-        {"10/0.5", "200", "/ / / / / / 200"},
-        {"10/2 / 30/x", "often", "10/2 / / / / / often"}, // rows after an empty bound go too
-        {"1/1 2/1 3/1 4/1 5/1 6/1", "", "1/1 2/1 3/1 4/1 5/1 6/1 "},
-    };
-    const CountingState before = state;
-    for (const auto& [rows, fallback, left] : cases) {
-        SCOPED_TRACE(rows);
-        prompts.shown.clear();
-        fill(rows, fallback);
-        click("Command_OK");
-        EXPECT_EQ(onlyPrompt(prompts), "Profile|Critical|One or more values are invalid.");
-        EXPECT_EQ(shown(), QLatin1String(left));
-        EXPECT_TRUE(dialog->isVisible());
-        EXPECT_EQ(state, before);
-    }
-    EXPECT_FALSE(QFile::exists(rig.settings.path()));
-    EXPECT_TRUE(view.events.isEmpty() && view.nextTrigger.isEmpty());
-}
-
-// The rows end at the first empty bound, whatever follows; numbers are
-// rounded and a comma ends one. Enter is OK (the default button); Cancel (and
-// so Escape) takes nothing.
-TEST_F(ProfileDialog, ValidProfileIsAppliedByOkOrEnter) {
-    // The rows, the fallback, the button (null: Enter) and what the counter takes.
-    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-        {"10/2 20/5 / 5/0 x/", "200", "Command_OK", "10/2 20/5 200"},
-        {"/x 10/2", "1", nullptr, "1"},
-        {"10,7/2 10.7/2", "200", "Command_OK", "10/2 11/2 200"},
-        {"1/1 2/1 3/1 4/1 5/1 6/1", "9", "Command_OK", "1/1 2/1 3/1 4/1 5/1 6/1 9"},
-        {"10/2", "200", "Command_Cancel", "5/1 50/7 500/9 1000"},
-    };
-    for (const auto& [rows, fallback, button, taken] : cases) {
+// A refused profile changes nothing at all and keeps the rows that passed, so
+// the user corrects from the first bad one. The rows end at the first empty
+// bound, whatever follows. Enter is OK (the default button); Cancel (and so
+// Escape) takes nothing.
+TEST_F(ProfileDialog, ValidProfileIsAppliedAndARefusedOneEmptiesFromTheFailingRow) {
+    // The rows, the fallback, the button (null: Enter), whether the profile
+    // is refused, and then the boxes after the message, or what the counter takes.
+    const std::tuple<const char*, const char*, const char*, bool, const char*> cases[] = {
+        {"10/2 10/5", "200", OK, true, "10/2 / / / / / 200"},
+        {"0/2", "200", OK, true, "/ / / / / / 200"},
+        {"1e99/1 1e98/1", "200", OK, true, "1e99/1 / / / / / 200"}, // both stop at the limit
+        {"10/0.5", "200", OK, true, "/ / / / / / 200"},
+        {"10/2 / 30/x", "often", OK, true, "10/2 / / / / / often"}, // rows after an empty go too
+        {"1/1 2/1 3/1 4/1 5/1 6/1", "", OK, true, "1/1 2/1 3/1 4/1 5/1 6/1 "},
+        {"10/2 20/5 / 5/0 x/", "200", OK, false, "10/2 20/5 200"},
+        {"/x 10/2", "1", nullptr, false, "1"},
+        {"10,7/2 10.7/2", "200", OK, false, "10/2 11/2 200"},
+        {"1/1 2/1 3/1 4/1 5/1 6/1", "9", OK, false, "1/1 2/1 3/1 4/1 5/1 6/1 9"},
+        {"10/2", "200", "Command_Cancel", false, "5/1 50/7 500/9 1000"}};
+    for (const auto& [rows, fallback, button, refused, expected] : cases) {
         SCOPED_TRACE(rows);
         start();
+        prompts.shown.clear();
+        const CountingState before = state;
         fill(rows, fallback);
         if (button)
             click(button);
         else
             QTest::keyClick(every(6), Qt::Key_Return);
-        EXPECT_TRUE(prompts.shown.isEmpty());
-        EXPECT_FALSE(dialog->isVisible());
-        EXPECT_EQ(applied(), QLatin1String(taken));
+        EXPECT_EQ(dialog->isVisible(), refused);
+        if (!refused) {
+            EXPECT_TRUE(prompts.shown.isEmpty());
+            EXPECT_EQ(applied(), QLatin1String(expected));
+            continue;
+        }
+        EXPECT_EQ(onlyPrompt(prompts), "Profile|Critical|One or more values are invalid.");
+        EXPECT_EQ(shown(), QLatin1String(expected));
+        EXPECT_EQ(state, before);
+        EXPECT_FALSE(QFile::exists(rig.settings.path())); // the refusals come first
+        EXPECT_TRUE(view.events.isEmpty() && view.nextTrigger.isEmpty());
     }
 }
 

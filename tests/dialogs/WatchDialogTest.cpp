@@ -14,10 +14,7 @@
 namespace {
 
 using WatchSettingsCheck::Field;
-
-WatchSettingsCheck::Texts goodTexts() {
-    return {true, true, false, true, "100", "50", "10", "20", "3", "0", "20", "0", "", "", "60"};
-}
+using WatchSettingsCheck::Problem;
 
 TEST(WatchSettingsCheck, EachBadTextIsRefusedWithItsOwnMessage) {
     const QString big(256, u'x');
@@ -49,20 +46,18 @@ TEST(WatchSettingsCheck, EachBadTextIsRefusedWithItsOwnMessage) {
     };
     for (const auto& [field, text, message] : rows) {
         SCOPED_TRACE(text.toStdString());
-        WatchSettingsCheck::Texts texts = goodTexts();
+        WatchSettingsCheck::Texts texts{true, true, false, true, "100", "50", "10", "20",
+                                        "3",  "0",  "20",  "0",  "",    "",   "60"};
         QString* boxes[] = {&texts.settling,     &texts.reference,   &texts.amplitudeDrop,
                             &texts.band,         &texts.confirm,     &texts.stall,
                             &texts.logPerDecade, &texts.logEveryNth, &texts.onFailure,
                             &texts.onStall,      &texts.timeout};
         *boxes[static_cast<int>(field)] = text;
-        const auto checked = WatchSettingsCheck::check(texts, QLocale::c());
-        const QList<WatchSettingsCheck::Problem> problems{{field, QLatin1String(message)}};
-        ASSERT_TRUE(std::holds_alternative<QList<WatchSettingsCheck::Problem>>(checked));
-        EXPECT_EQ(std::get<QList<WatchSettingsCheck::Problem>>(checked), problems);
+        EXPECT_EQ(std::get<QList<Problem>>(WatchSettingsCheck::check(texts, QLocale::c())),
+                  (QList<Problem>{{field, QLatin1String(message)}}));
     }
     // Every number box empty: one message each, none lost after the first.
-    const auto empty = WatchSettingsCheck::check({}, QLocale::c());
-    EXPECT_EQ(std::get<QList<WatchSettingsCheck::Problem>>(empty).size(), 9);
+    EXPECT_EQ(std::get<QList<Problem>>(WatchSettingsCheck::check({}, QLocale::c())).size(), 9);
 }
 
 // The limits themselves are taken, decimal commas and points alike.
@@ -72,9 +67,8 @@ TEST(WatchSettingsCheck, GoodTextsGiveTheWholeSettings) {
         false,  false, true,      false,  " 100000000 ", "100000", "99,999",
         "1000", "1e5", "2592000", "1000", "2147483647",  longest,  "mail -s \"stalled\" lab",
         "86400"};
-    const auto checked = WatchSettingsCheck::check(texts, QLocale::c());
-    ASSERT_TRUE(std::holds_alternative<WatchSettingsCheck::Checked>(checked));
-    const auto& [settings, commands] = std::get<WatchSettingsCheck::Checked>(checked);
+    const auto [settings, commands] =
+        std::get<WatchSettingsCheck::Checked>(WatchSettingsCheck::check(texts, QLocale::c()));
     EXPECT_EQ(settings, (WatchSettings{false, 100'000'000, 100'000, false, 99.999, true, false,
                                        1000, 100'000, 2'592'000, 1000, 2'147'483'647}));
     EXPECT_EQ(commands, (WatchCommands{QString(255, u'y'), "mail -s \"stalled\" lab", 86400}));

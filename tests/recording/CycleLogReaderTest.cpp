@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
 
 namespace {
@@ -26,44 +25,37 @@ QByteArray writtenLog(const QString& path) {
     return fileBytes(path);
 }
 
-class DamagedLine : public testing::TestWithParam<std::tuple<std::string, std::string>> {};
-
-TEST_P(DamagedLine, IsSaidWithItsNumberAndSkipped) {
-    const auto& [line, why] = GetParam();
+// A damaged line is said once with its number and the reason, and skipped.
+TEST(CycleLogReader, ADamagedLineIsSaidWithItsNumberAndSkipped) {
+    const std::pair<QByteArray, const char*> cases[] = {
+        {"5,t,2.5,1.5,-0.5,0.5,1,20", "8 fields"},   // cut short
+        {"5,t,2.5,1,5,-0.5,0.5,1,20,", "10 fields"}, // a decimal comma
+        {"x5,t,2.5,1.5,-0.5,0.5,1,20,", "the cycle \"x5\""},
+        {"99999999999,t,2.5,1.5,-0.5,0.5,1,20,", "no whole number"},
+        {"5,t,2.5,nan,-0.5,0.5,1,20,", "no number"},
+        {"5,t,2.5,1.5,-0.5,0.5,1e99,20,", "no number"}, // beyond a single
+        {"5,t,2.5,1.5,-0.5,0.5,1,20,failed", "unknown flag"},
+        {"5,t,2.5,,,,,20,", "without peak"},
+        {QByteArray(12, '\0'), "1 fields"}, // zeros a power cut left
+        {QByteArray(5000, '7'), "longer than"}};
     QTemporaryDir dir;
     const QString path = dir.filePath("log.csv");
     const QByteArray good = writtenLog(path);
-    const int number = static_cast<int>(good.count('\n')) + 1;
-    putFile(path, good + QByteArray::fromStdString(line) + "\n4,t,2,1,0,0.5,0.5,20,\n");
-    ProblemLog problems;
-    CycleLogReader reader(path, problems);
-    ASSERT_TRUE(reader.read()) << reader.error().toStdString();
-    EXPECT_EQ(reader.rows().size(), 4u);
-    EXPECT_EQ(reader.rows().back().cycle, 4);
-    EXPECT_EQ(reader.badLines(), 1);
-    ASSERT_EQ(problems.problems.size(), 1);
-    const QString& said = problems.problems[0];
-    EXPECT_TRUE(said.contains(QStringLiteral("line %1: ").arg(number))) << said.toStdString();
-    EXPECT_TRUE(said.contains(QString::fromStdString(why))) << said.toStdString();
+    const QString number = QStringLiteral("line %1: ").arg(good.count('\n') + 1);
+    for (const auto& [line, why] : cases) {
+        SCOPED_TRACE(why);
+        putFile(path, good + line + "\n4,t,2,1,0,0.5,0.5,20,\n");
+        ProblemLog problems;
+        CycleLogReader reader(path, problems);
+        ASSERT_TRUE(reader.read()) << reader.error().toStdString();
+        EXPECT_EQ(std::pair(reader.rows().size(), reader.rows().back().cycle), std::pair(4ul, 4));
+        EXPECT_EQ(reader.badLines(), 1);
+        ASSERT_EQ(problems.problems.size(), 1);
+        EXPECT_TRUE(problems.problems[0].contains(number) &&
+                    problems.problems[0].contains(QLatin1String(why)))
+            << problems.problems[0].toStdString();
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    CycleLogReader, DamagedLine,
-    testing::Values(
-        std::tuple<std::string, std::string>("5,t,2.5,1.5,-0.5,0.5,1,20", "8 fields"), // cut short
-        std::tuple<std::string, std::string>("5,t,2.5,1,5,-0.5,0.5,1,20,",
-                                             "10 fields"), // a decimal comma
-        std::tuple<std::string, std::string>("x5,t,2.5,1.5,-0.5,0.5,1,20,", "the cycle \"x5\""),
-        std::tuple<std::string, std::string>("99999999999,t,2.5,1.5,-0.5,0.5,1,20,",
-                                             "no whole number"),
-        std::tuple<std::string, std::string>("5,t,2.5,nan,-0.5,0.5,1,20,", "no number"),
-        std::tuple<std::string, std::string>("5,t,2.5,1.5,-0.5,0.5,1e99,20,",
-                                             "no number"), // beyond a single
-        std::tuple<std::string, std::string>("5,t,2.5,1.5,-0.5,0.5,1,20,failed", "unknown flag"),
-        std::tuple<std::string, std::string>("5,t,2.5,,,,,20,", "without peak"),
-        std::tuple<std::string, std::string>(std::string(12, '\0'),
-                                             "1 fields"), // zeros a power cut left
-        std::tuple<std::string, std::string>(std::string(5000, '7'), "longer than")));
 
 // A row cut at any byte (a write in progress) waits for its newline; the
 // rest, appended later, completes it, and an earlier bad line is said once.
@@ -77,20 +69,19 @@ TEST(CycleLogReader, ReadsOnlyWhatWasAppendedAcrossACutLine) {
         ProblemLog problems;
         CycleLogReader reader(path, problems);
         ASSERT_TRUE(reader.read());
-        EXPECT_EQ(reader.rows().size(), 3u) << cut;
-        EXPECT_EQ(reader.waitingBytes(), cut);
+        EXPECT_EQ(std::pair(reader.rows().size(), reader.waitingBytes()),
+                  (std::pair<size_t, int64_t>(3, cut)));
         putFile(path, head + row + "13,t,7,2,-1,0.5,1.5,20,\n");
         ASSERT_TRUE(reader.read());
         ASSERT_EQ(reader.rows().size(), 5u) << cut;
         const TrendRow& r = reader.rows()[3];
         EXPECT_EQ(std::tuple(r.cycle, r.peak, r.valley, r.amplitude),
                   std::tuple(12, 2.25f, -0.75f, 1.5f));
-        EXPECT_EQ(reader.waitingBytes(), 0);
-        EXPECT_EQ(problems.problems.size(), 1) << cut;
-        EXPECT_EQ(reader.header().test, "rig 7");
-        EXPECT_EQ(reader.header().criterion, "amplitude drop 10 %");
         ASSERT_EQ(reader.marks().size(), 1u);
-        EXPECT_EQ(reader.marks()[0].peak, 4.5f);
+        EXPECT_EQ(std::tuple(reader.waitingBytes(), problems.problems.size(), reader.header().test,
+                             reader.header().criterion, reader.marks()[0].peak),
+                  std::tuple(0, 1, "rig 7", "amplitude drop 10 %", 4.5f))
+            << cut;
     }
 }
 } // namespace

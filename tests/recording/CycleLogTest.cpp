@@ -17,37 +17,23 @@
 #include <bit>
 #include <charconv>
 #include <clocale>
-#include <cstdio>
-#include <fcntl.h>
 #include <tuple>
 #include <unistd.h>
 
 namespace {
 
-class ScheduleTable : public testing::TestWithParam<std::tuple<int32_t, int32_t, int32_t, bool>> {};
-
 // Cycle n is logged when it is the first at or after 10^(k/N): 10^(41/20) =
-// 112.2 gives 113, a whole decade gives itself, not the cycle after it.
-TEST_P(ScheduleTable, LogsTheFirstCycleAtOrAfterEachPoint) {
-    const auto [perDecade, everyNth, cycle, logged] = GetParam();
-    CycleLogSchedule schedule(perDecade, everyNth);
-    EXPECT_EQ(schedule.logged(cycle), logged);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    CycleLog, ScheduleTable,
-    testing::Values(std::tuple(20, 0, 1, true), std::tuple(20, 0, 100, true),
-                    std::tuple(20, 0, 101, false), std::tuple(20, 0, 112, false),
-                    std::tuple(20, 0, 113, true), std::tuple(20, 0, 126, true),
-                    std::tuple(20, 0, 999, false), std::tuple(20, 0, 1000, true),
-                    std::tuple(20, 0, 1001, false), std::tuple(20, 0, 10'000'000, true),
-                    std::tuple(1, 0, 1000, true), std::tuple(1, 0, 999, false),
-                    std::tuple(2, 0, 317, true), std::tuple(2, 0, 316, false),
-                    std::tuple(20, 50, 150, true), std::tuple(20, 50, 151, false)));
-
-// One schedule asked cycle after cycle (its cache) gives 20 rows a decade,
-// and "every cycle" switches on at once.
-TEST(CycleLog, TenMillionCyclesGiveTwoHundredRows) {
+// 112.2 gives 113, a whole decade gives itself, not the cycle after it. One
+// schedule asked cycle after cycle (its cache) gives 20 rows a decade, and
+// "every cycle" switches on at once.
+TEST(CycleLog, LogsTheFirstCycleAtOrAfterEachPoint) {
+    const std::tuple<int32_t, int32_t, int32_t, bool> cases[] = {
+        {20, 0, 1, true},     {20, 0, 100, true},        {20, 0, 101, false}, {20, 0, 112, false},
+        {20, 0, 113, true},   {20, 0, 126, true},        {20, 0, 999, false}, {20, 0, 1000, true},
+        {20, 0, 1001, false}, {20, 0, 10'000'000, true}, {1, 0, 1000, true},  {1, 0, 999, false},
+        {2, 0, 317, true},    {2, 0, 316, false},        {20, 50, 150, true}, {20, 50, 151, false}};
+    for (const auto& [perDecade, everyNth, cycle, logged] : cases)
+        EXPECT_EQ(CycleLogSchedule(perDecade, everyNth).logged(cycle), logged) << cycle;
     CycleLogSchedule schedule;
     int32_t rows = 0;
     for (int32_t n = 1; n <= 10'000'000; ++n)
@@ -137,11 +123,7 @@ TEST_F(LogFile, AnOldFileIsNeverOverwritten) {
     file.flush(0);
     EXPECT_EQ(file.path(), path("rig-cycles-19700101T000011Z.csv"));
     EXPECT_EQ(fileBytes(path("rig-cycles-19700101T000010Z.csv")), old);
-    QString error;
-    CycleLogFile second(log, CycleLogSchedule());
-    EXPECT_FALSE(second.createAt(file.path(), 0, {}, error));
-    EXPECT_TRUE(error.contains("never overwritten"));
-    EXPECT_TRUE(log.problems.isEmpty());
+    EXPECT_TRUE(log.problems.isEmpty()); // a named file refused: the tool's cycle log test
 }
 
 // The rows of every cycle since the last logged one come out after a failure,

@@ -22,10 +22,6 @@ namespace {
 
 using RecorderDataFile::FileSize;
 
-int32_t int32At(const QByteArray& bytes, qsizetype offset) {
-    return qFromLittleEndian<qint32>(bytes.constData() + offset);
-}
-
 // A recording with distinct values everywhere, so that a field read from the
 // wrong offset shows; the first sample goes into the slot after `index`.
 std::unique_ptr<XtRecording> sampleRecording(int samples, int marks, int32_t index = -1) {
@@ -73,7 +69,7 @@ TEST_F(DataFile, SavedFileHasTheLayoutAtItsOffsets) {
         {80029 + 997 * 8, 5000},             // oldest of the three marks
         {80029 + 999 * 8 + 4, 702}};         // newest mark's counter
     for (const auto& [offset, value] : fields)
-        EXPECT_EQ(int32At(bytes, offset), value) << offset;
+        EXPECT_EQ(qFromLittleEndian<qint32>(bytes.constData() + offset), value) << offset;
 }
 
 // A wrapped ring (12 345 samples) and an overflowed mark list come back as

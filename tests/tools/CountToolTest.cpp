@@ -56,12 +56,7 @@ TEST(CountTool, EveryFormOfOneHistoryGivesTheSameEvents) {
                   (i % 1000 == 999 ? "\n" : "");
         timed += QByteArray::number(12500 + i * 10) + ";" + QByteArray::number(v) + "\n";
     }
-    writeFile(dir.filePath("load.txt"), text);
-    writeFile(dir.filePath("load.dat"), "% t U\n" + blanks);
-    writeFile(dir.filePath("gapped.txt"), gapped);
-    writeFile(dir.filePath("load.i16"), raw<int16_t>(eighths, 1));
-    writeFile(dir.filePath("load.i32"), raw<int32_t>(eighths, 8, 64));
-    writeFile(dir.filePath("timed.csv"), timed);
+    putFile(dir.filePath("load.txt"), text);
     const QStringList settings{"--json",      "--threshold",         "1",      "--hysteresis",
                                "0.5",         "--extrema-per-cycle", "2",      "--profile",
                                "5:1,20:3,10", "--trigger-source",    "rising", "--delay-ms",
@@ -69,22 +64,23 @@ TEST(CountTool, EveryFormOfOneHistoryGivesTheSameEvents) {
     const ToolRun expected = runTool(settings + QStringList{dir.filePath("load.txt")});
     ASSERT_EQ(expected.exitCode, 0) << expected.err.toStdString();
     ASSERT_GT(expected.out.count("\"trigger\""), 10);
-    const QStringList forms[] = {
-        {"load.dat", "--column", "2", "--delimiter", "space"},
-        {"gapped.txt", "--gaps", "skip"},
-        {"load.i16", "--format", "i16le", "--scale", "0.125"},
-        {"load.i32", "--format", "i32le", "--scale", "0.015625", "--offset", "-1"},
-        {"timed.csv", "--column", "2", "--time-column", "1", "--time-unit", "ms"},
-    };
-    for (QStringList form : forms) {
+    const std::pair<QByteArray, QStringList> forms[] = {
+        {"% t U\n" + blanks, {"--column", "2", "--delimiter", "space"}},
+        {gapped, {"--gaps", "skip"}},
+        {raw<int16_t>(eighths, 1), {"--format", "i16le", "--scale", "0.125"}},
+        {raw<int32_t>(eighths, 8, 64),
+         {"--format", "i32le", "--scale", "0.015625", "--offset", "-1"}},
+        {timed, {"--column", "2", "--time-column", "1", "--time-unit", "ms"}}};
+    for (const auto& [bytes, form] : forms) {
         SCOPED_TRACE(form.join(' ').toStdString());
-        form[0] = dir.filePath(form[0]);
+        putFile(dir.filePath("load"), bytes);
         // Times from a time column drive the engine's clock and the reported times.
         const bool byTime = form.contains("--time-column");
-        const ToolRun run = runTool(settings.mid(0, settings.size() - (byTime ? 2 : 0)) + form);
+        const ToolRun run = runTool(settings.mid(0, settings.size() - (byTime ? 2 : 0)) + form +
+                                    QStringList{dir.filePath("load")});
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_EQ(withoutSkippedLines(run.out), withoutSkippedLines(expected.out));
-        EXPECT_EQ(run.out.contains("\"gaps\":310,"), form[1] == "--gaps");
+        EXPECT_EQ(run.out.contains("\"gaps\":310,"), form[0] == "--gaps");
         const QRegularExpressionMatch first =
             QRegularExpression(R"("sample":(\d+),"time_s":([0-9.]+),)").match(run.out);
         ASSERT_TRUE(first.hasMatch());
@@ -98,9 +94,8 @@ TEST(CountTool, EveryFormOfOneHistoryGivesTheSameEvents) {
 // cannot be read is a bad command line, named without its control characters.
 TEST(CountTool, BadInputIsAnErrorWithAnExitCode) {
     QTemporaryDir dir;
-    writeFile(dir.filePath("load.csv"),
-              "time;load\n0;0\n40;1\n80;0,5\n120;0,9\n160;0,6\n200;oops\n");
-    writeFile(dir.filePath("plain.gz"), "1\n2\n");
+    putFile(dir.filePath("load.csv"), "time;load\n0;0\n40;1\n80;0,5\n120;0,9\n160;0,6\n200;oops\n");
+    putFile(dir.filePath("plain.gz"), "1\n2\n");
     // The arguments, the exit code, the message and parts of the JSON output.
     const std::tuple<QStringList, int, const char*, QStringList> cases[] = {
         {{"--column", "2", "--delimiter", ";", "--extrema-per-cycle", "2", "--json", "load.csv"},
@@ -158,13 +153,12 @@ TEST(CountTool, WatchFindsNfAndStallsInTheSummary) {
     const std::tuple<double (*)(int), int, QJsonValue, int> rows[] = {
         {drop, 0, 5000, 0}, {steady, 390, QJsonValue(), 0}, {steady, 420, QJsonValue(), 1}};
     for (const auto& [amplitude, flat, nf, stalls] : rows) {
-        writeFile(dir.filePath("h.txt"), cycles(5200, amplitude, flat));
+        putFile(dir.filePath("h.txt"), cycles(5200, amplitude, flat));
         const ToolRun run = runTool({"--watch", "--hysteresis", "0.2", "--summary-json",
                                      dir.filePath("s.json"), dir.filePath("h.txt")});
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-        QFile file(dir.filePath("s.json"));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QJsonObject watch = QJsonDocument::fromJson(file.readAll())["watch"].toObject();
+        const QJsonObject watch =
+            QJsonDocument::fromJson(fileBytes(dir.filePath("s.json")))["watch"].toObject();
         EXPECT_EQ(watch["n_f"], nf) << flat;
         EXPECT_EQ(watch["criterion"].toString(), nf.isNull() ? "" : "amplitude");
         EXPECT_NEAR(watch["reference"]["amplitude"].toDouble(), 1.0, 0.01);
@@ -180,15 +174,13 @@ TEST(CountTool, WatchFindsNfAndStallsInTheSummary) {
 // logged, each once; a second run never overwrites the file.
 TEST(CountTool, CycleLogOfAFailureHoldsEveryCycleOfTheRing) {
     QTemporaryDir dir;
-    writeFile(dir.filePath("h.txt"), cycles(
-                                         12000, [](int k) { return k < 11000 ? 1.0 : 0.88; }, 0));
+    putFile(dir.filePath("h.txt"), cycles(
+                                       12000, [](int k) { return k < 11000 ? 1.0 : 0.88; }, 0));
     const QStringList arguments{"--watch",  "--hysteresis",          "0.2",
                                 "--cycles", dir.filePath("log.csv"), dir.filePath("h.txt")};
     const ToolRun run = runTool(arguments);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    QFile file(dir.filePath("log.csv"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray whole = file.readAll();
+    const QByteArray whole = fileBytes(dir.filePath("log.csv"));
     std::set<int> cycles;
     QStringList flags;
     for (const QByteArray& line : whole.split('\n')) {
@@ -207,6 +199,5 @@ TEST(CountTool, CycleLogOfAFailureHoldsEveryCycleOfTheRing) {
     const ToolRun again = runTool(arguments);
     EXPECT_EQ(again.exitCode, 2);
     EXPECT_TRUE(again.err.contains("never overwritten")) << again.err.toStdString();
-    file.seek(0);
-    EXPECT_EQ(file.readAll(), whole);
+    EXPECT_EQ(fileBytes(dir.filePath("log.csv")), whole);
 }

@@ -4,7 +4,6 @@
 #include "ToolRun.h"
 
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
@@ -90,8 +89,8 @@ TEST(OfflineCounter, BadFlagsAreRefusedAndFlagsOverrideTheSettingsFile) {
     }
     QTemporaryDir dir;
     const QString file = dir.filePath("Cyclomarkator.INI");
-    writeFile(file, "[Cyclomarkator]\nValue=500\nPeriodizitaet=3\n[Trigger]\nHysterese=0,5\n"
-                    "ADthreshold=1\n");
+    putFile(file, "[Cyclomarkator]\nValue=500\nPeriodizitaet=3\n[Trigger]\nHysterese=0,5\n"
+                  "ADthreshold=1\n");
     const CountOptions options = parse({"--threshold", "0,25", "--settings", file});
     const CountingState& s = options.state;
     EXPECT_EQ(std::tuple(s.CycleCount, s.ExtremaPerCycle, s.Hysteresis, s.Threshold),

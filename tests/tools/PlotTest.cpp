@@ -1,6 +1,5 @@
 // The picture report: its arithmetic, its columns that never lose a sample,
 // and what the drawn picture shows (read back from its pixels, not its bytes).
-#include "CountOptions.h"
 #include "OfflineCounter.h"
 #include "PlotReport.h"
 #include "ToolRun.h"
@@ -12,7 +11,6 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -186,16 +184,11 @@ TEST(PlotReport, SparseSamplesJoinAndAFarThresholdLeavesTheSignalItsHeight) {
         draw(values, {"--interval-ms", "250", "--from", "0s", "--to", "300s", "--threshold", "50"});
     EXPECT_EQ(columnsWith(image, PlotColors::Signal).size(), 1u);
     const QRect area = PlotScale::plotArea(image.size());
-    int top = area.bottom();
-    int bottom = area.top();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            if (image.pixel(x, y) == PlotColors::Signal) {
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-        }
-    }
+    int top = area.bottom(), bottom = area.top();
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) == PlotColors::Signal)
+                std::tie(top, bottom) = std::pair(std::min(top, y), std::max(bottom, y));
     EXPECT_GT(bottom - top, area.height() * 0.8);
 }
 
@@ -207,8 +200,8 @@ TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
     QByteArray text;
     for (const float v : triangle(12))
         text += QByteArray::number(v) + "\n";
-    writeFile(wave, text);
-    writeFile(dir.filePath("nan.txt"), "1\n2\nNaN\n3\n");
+    putFile(wave, text);
+    putFile(dir.filePath("nan.txt"), "1\n2\nNaN\n3\n");
     const auto run = [](const QStringList& arguments) {
         return runTool(QStringList{"--threshold", "1"} + arguments).exitCode;
     };
@@ -227,9 +220,7 @@ TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
     svg.render(&painter);
     painter.end();
     EXPECT_EQ(columnsWith(fromSvg, PlotColors::Extremum).size(), 12u);
-    QFile json(dir.filePath("w.json"));
-    ASSERT_TRUE(json.open(QIODevice::ReadOnly));
-    const QJsonObject summary = QJsonDocument::fromJson(json.readAll()).object();
+    const QJsonObject summary = QJsonDocument::fromJson(fileBytes(dir.filePath("w.json"))).object();
     EXPECT_EQ(std::tuple(summary["cycles"].toInt(),
                          summary["extrema"]["maxima"]["at_or_above_threshold"].toInt(),
                          summary["signal"]["max"].toDouble(),
@@ -249,22 +240,23 @@ TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
 TEST(PlotReport, OutputsThatAreNoRegularFilesAreNeverReplaced) {
     QTemporaryDir dir;
     const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    const auto local = [&](const char* name) { return QFile::encodeName(path(name)); };
     const auto kind = [&](const char* name) {
         struct stat st {};
-        return ::lstat(QFile::encodeName(path(name)).constData(), &st) == 0 ? st.st_mode & S_IFMT
-                                                                            : 0u;
+        return ::lstat(local(name).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0u;
     };
-    writeFile(path("wave.txt"), "0\n2\n0\n2\n0\n");
-    writeFile(path("real.png"), "old");
+    const auto run = [&](const char* json, const char* picture) {
+        return runTool({"--summary-json", path(json), "--plot", path(picture), path("wave.txt")})
+            .exitCode;
+    };
+    putFile(path("wave.txt"), "0\n2\n0\n2\n0\n");
+    putFile(path("real.png"), "old");
     ASSERT_TRUE(QFile::link(QStringLiteral("real.png"), path("link.png")));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(local("fifo").constData(), 0600), 0);
     EXPECT_EQ(runTool({"--summary-json", path("fifo"), path("wave.txt")}).exitCode, 2);
-    const int reader = ::open(QFile::encodeName(path("fifo")).constData(), O_RDONLY | O_NONBLOCK);
+    const int reader = ::open(local("fifo").constData(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    EXPECT_EQ(
-        runTool({"--summary-json", path("fifo"), "--plot", path("link.png"), path("wave.txt")})
-            .exitCode,
-        0);
+    EXPECT_EQ(run("fifo", "link.png"), 0);
     char json[4096] = {};
     const ssize_t got = ::read(reader, json, sizeof json - 1);
     ::close(reader);
@@ -274,12 +266,8 @@ TEST(PlotReport, OutputsThatAreNoRegularFilesAreNeverReplaced) {
 
     if (::getuid() != 0)
         GTEST_SKIP() << "device nodes need root";
-    ASSERT_EQ(::mknod(QFile::encodeName(path("null")).constData(), S_IFCHR | 0600, makedev(1, 3)),
-              0);
+    ASSERT_EQ(::mknod(local("null").constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
     ASSERT_TRUE(QFile::link(QStringLiteral("null"), path("null.png")));
-    EXPECT_EQ(
-        runTool({"--summary-json", path("null"), "--plot", path("null.png"), path("wave.txt")})
-            .exitCode,
-        0);
+    EXPECT_EQ(run("null", "null.png"), 0);
     EXPECT_EQ(std::tuple(kind("null"), kind("null.png")), std::tuple(S_IFCHR, S_IFLNK));
 }

@@ -12,7 +12,6 @@
 #include "support/ManualClock.h"
 
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <tuple>
@@ -111,23 +110,20 @@ TEST(ReplayAgreement, TheProgramsStreamCountsAsTheOfflineCounter) {
                                  : QByteArray::number(value, 'f', 4)) +
                 '\n';
     }
-    writeFile(path, text);
-    SampleReader::Options options;
-    options.column = 2;
-    options.delimiter = SampleReader::Detect;
-    options.skipGaps = true;
-    SampleReader::Options timed = options;
-    timed.timeColumn = 1;
-    // The address's options, how the offline counter reads the file, its rate.
-    const std::tuple<const char*, SampleReader::Options, double> cases[] = {
-        {"rate=1428.5&speed=3", options, 1428.5},
-        {"time_column=1&speed=7", timed, 0.0},
-    };
-    for (const auto& [stream, reading, rate] : cases) {
+    putFile(path, text);
+    // The address's options, the time column the offline counter reads, its rate.
+    const std::tuple<const char*, int, double> cases[] = {{"rate=1428.5&speed=3", 0, 1428.5},
+                                                          {"time_column=1&speed=7", 1, 0.0}};
+    for (const auto& [stream, timeColumn, rate] : cases) {
         SCOPED_TRACE(stream);
         const Counted replayed =
             program(QStringLiteral("replay:%1?column=2&%2").arg(path, QLatin1String(stream)));
-        const Counted counted = offline(path, reading, rate);
+        const Counted counted = offline(path,
+                                        {.column = 2,
+                                         .delimiter = SampleReader::Detect,
+                                         .timeColumn = timeColumn,
+                                         .skipGaps = true},
+                                        rate);
         EXPECT_GT(counted.cycles.size(), 200u);
         EXPECT_GT(counted.triggers.size(), 40u);
         EXPECT_EQ(replayed, counted);

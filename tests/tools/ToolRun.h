@@ -1,9 +1,9 @@
 #pragma once
 // The offline counter's flags read as the tool reads them, the tool run as a
-// process, and the files it reads.
+// process (the files it reads are written with putFile).
 #include "CountOptions.h"
+#include "support/TestFiles.h"
 
-#include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -21,12 +21,6 @@ inline ToolRun runTool(const QStringList& arguments, const QString& folder = {})
         return {};
     return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
             QString::fromUtf8(tool.readAllStandardError())};
-}
-
-inline void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 inline CountOptions parse(const QStringList& arguments) {

@@ -2,26 +2,19 @@
 // title, N_f and curves, read back from the SVG text and the PNG's pixels),
 // and the exit codes of a log that is missing, empty or damaged.
 #include "ToolRun.h"
-#include "platform/ProblemSink.h"
 #include "recording/CycleLogFile.h"
 #include "recording/TrendPicture.h"
-#include "support/TestFiles.h"
+#include "support/ProblemLog.h"
 
 #include <QImage>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <tuple>
 
 namespace {
-class NoProblems final : public ProblemSink {
-    void reportProblem(const QString& text) override { ADD_FAILURE() << text.toStdString(); }
-};
-
 // Cycles 1 to 5000, a reference at 150 and a failure at 4000.
 void writeLog(const QString& path) {
-    NoProblems problems;
+    ProblemLog problems;
     CycleLogFile log(problems, CycleLogSchedule());
     QString error;
     ASSERT_TRUE(log.createAt(path, 0,
@@ -36,6 +29,7 @@ void writeLog(const QString& path) {
     }
     log.flagRow({4000, 3200.0, 1.85f, 0.15f, 1.0f, 0.85f, 3}, CycleLogFlag::Failure);
     ASSERT_TRUE(log.close());
+    EXPECT_TRUE(problems.problems.isEmpty());
 }
 
 // How many columns of the plot area hold at least `least` pixels of
@@ -76,20 +70,20 @@ TEST(Trend, LogWithAFailureGivesPngAndSvg) {
     const QByteArray text = fileBytes(dir.filePath("t.svg"));
     for (const char* part : {"N_f = 4000", "recorded history rig7.txt", "amplitude drop 10 %"})
         EXPECT_TRUE(text.contains(part)) << part;
-    for (const QString& axis : {QString(), QStringLiteral("--linear")}) {
-        QStringList arguments{"--trend",     dir.filePath("log.csv"),
-                              "--plot",      dir.filePath("t.png"),
-                              "--plot-size", "900x500"};
-        const ToolRun png = runTool(axis.isEmpty() ? arguments : arguments << axis);
+    for (const QStringList& axis : {QStringList(), QStringList{"--linear"}}) {
+        SCOPED_TRACE(axis.join(' ').toStdString());
+        const ToolRun png = runTool(QStringList{"--trend", dir.filePath("log.csv"), "--plot",
+                                                dir.filePath("t.png"), "--plot-size", "900x500"} +
+                                    axis);
         ASSERT_EQ(png.exitCode, 0) << png.err.toStdString();
         const QImage image(dir.filePath("t.png"));
         ASSERT_EQ(image.size(), QSize(900, 500));
         const int width = TrendPicture::plotArea(image.size()).width();
         // The curves run across the whole cycle axis, N_f is one line.
         for (const QRgb colour : {TrendColors::Peak, TrendColors::Valley, TrendColors::Amplitude})
-            EXPECT_GT(columnsWith(image, colour), width * 9 / 10) << axis.toStdString();
+            EXPECT_GT(columnsWith(image, colour), width * 9 / 10);
         const int tall = TrendPicture::plotArea(image.size()).height() * 9 / 10;
-        EXPECT_EQ(columnsWith(image, TrendColors::Failure, tall), 2) << axis.toStdString();
+        EXPECT_EQ(columnsWith(image, TrendColors::Failure, tall), 2);
     }
 }
 
@@ -113,7 +107,7 @@ TEST(Trend, BadLogsHaveTheirExitCodes) {
         QFile::remove(log);
         QFile::remove(picture);
         if (!content.isNull())
-            writeFile(log, content);
+            putFile(log, content);
         const ToolRun run = runTool({"--trend", log, "--plot", picture});
         EXPECT_EQ(run.exitCode, code) << message.toStdString();
         EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
