@@ -232,6 +232,10 @@ TEST(PlotReport, ToolWritesPicturesAndSummaryOrNothing) {
     EXPECT_EQ(run({"--plot", wave + "/x.png", wave}), 2);
     EXPECT_EQ(run({"--summary-json", dir.filePath("no/such/x.json"), wave}), 2);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 5); // inputs, w.png/svg/json
+    // A picture the disk does not take is a failed run, not a success.
+    if (QFile::link("/dev/full", dir.filePath("full.png"))) {
+        EXPECT_EQ(run({"--plot", dir.filePath("full.png"), wave}), 3);
+    }
 }
 
 // An output that is no regular file (a FIFO, a device, also behind a link) is
