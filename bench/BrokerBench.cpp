@@ -53,7 +53,9 @@ int main(int argc, char** argv) {
     NoLibadxDevices devices;
     RecordingMainView view;
     CounterSession session({{dir.filePath("program"), "Cyclomarkator", {}, false, {}},
-                            dir.filePath("temp"), dir.filePath("config"), "Cyclomarkator"},
+                            dir.filePath("temp"),
+                            dir.filePath("config"),
+                            "Cyclomarkator"},
                            prompts, clock, devices);
     session.LoadSettings();
     BrokerSettings settings;
