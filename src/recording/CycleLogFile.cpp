@@ -71,6 +71,7 @@ CycleLogFile::CycleLogFile(ProblemSink& problems, const CycleLogSchedule& schedu
 
 CycleLogFile::~CycleLogFile() {
     close();
+    m_syncer.reset();
     if (m_fd >= 0)
         ::close(m_fd);
 }
@@ -201,9 +202,15 @@ void CycleLogFile::flush(double seconds) {
     m_lastSeconds = seconds;
     if (!m_pending.empty())
         writePending();
+    if (m_syncer)
+        if (const int error = m_syncer->takeError())
+            return failed(QStringLiteral("make it durable"), error);
+    // The tick only asks for the sync: a slow disk holds up the syncing
+    // thread, never the counting.
     if (m_fd >= 0 && m_unsynced && !m_failing && seconds - m_lastSync >= m_syncSeconds) {
-        if (::fdatasync(m_fd) != 0)
-            return failed(QStringLiteral("make it durable"), errno);
+        if (!m_syncer)
+            m_syncer = std::make_unique<BackgroundSync>(m_fd, m_syncCall);
+        m_syncer->request();
         m_lastSync = seconds;
         m_unsynced = false;
     }
@@ -285,6 +292,7 @@ void CycleLogFile::dropOldest() {
 bool CycleLogFile::resume(const QString& path, QString& error) {
     const auto refuse = [&](const QString& why) {
         error = QStringLiteral("Cannot continue the cycle log \"%1\": %2").arg(path, why);
+        m_syncer.reset();
         if (m_fd >= 0)
             ::close(std::exchange(m_fd, -1));
         return false;

@@ -4,18 +4,21 @@
 // flag rows (reference, failure, stall, restart, gap, set). Numbers are
 // written with a point and 9 significant digits whatever the locale, so a
 // single reads back exactly. Rows collect in memory and flush() hands them to
-// the file in one write() (once per tick) and makes them durable at least once
-// per `syncSeconds` of the rows' clock. A file that cannot be created or
+// the file in one write() (once per tick) and has them made durable at least
+// once per `syncSeconds` of the rows' clock, by a thread of its own so that a
+// slow disk never holds up the tick. A file that cannot be created or
 // written is said once to the ProblemSink; the rows wait in a bounded buffer
 // (the oldest dropped beyond it and counted), writing resumes by itself and a
 // gap row marks where. An old file is never truncated or overwritten. The
 // last RingCycles cycles are kept, logged or not, for writeBacklog().
+#include "platform/BackgroundSync.h"
 #include "recording/CycleLogSchedule.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,7 +78,7 @@ public:
     // or stall), oldest first.
     void writeBacklog();
     // Once per tick, `seconds` on the rows' clock: one write() of the rows
-    // collected, fdatasync() when the last is syncSeconds or more ago.
+    // collected; a sync is asked for when the last is syncSeconds or more ago.
     void flush(double seconds);
     // Writes and syncs whatever it can now (the end of a run). False when
     // rows are still waiting.
@@ -84,6 +87,10 @@ public:
     CycleLogSchedule& schedule() { return m_schedule; }
     const CycleLogSchedule& schedule() const { return m_schedule; }
     void setSyncSeconds(double seconds) { m_syncSeconds = seconds; }
+    // How the file is made durable, on a thread of its own (tests hold it up).
+    void setSyncCall(BackgroundSync::SyncCall sync) { m_syncCall = std::move(sync); }
+    // Syncs that finished (figures and tests).
+    uint64_t syncsFinished() const { return m_syncer ? m_syncer->finished() : 0; }
     const QString& path() const { return m_path; }
     // The start of the test, ms since the epoch (read back by resume()).
     int64_t startUtcMs() const { return m_startUtcMs; }
@@ -112,6 +119,8 @@ private:
     QString m_base;
     QString m_path;
     int m_fd = -1;
+    BackgroundSync::SyncCall m_syncCall;
+    std::unique_ptr<BackgroundSync> m_syncer; // made for m_fd when first needed
     int64_t m_startUtcMs = 0;
     std::string m_pending;
     // m_pending's first m_keep bytes (a header, the rest of a line written in

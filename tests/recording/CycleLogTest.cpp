@@ -14,9 +14,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <charconv>
+#include <chrono>
 #include <clocale>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 
@@ -179,6 +184,58 @@ TEST_F(LogFile, AFolderThatCannotBeWrittenIsSaidOnceAndLeavesAGapRow) {
     const QStringList files = QDir(folder).entryList(QDir::Files);
     ASSERT_EQ(files.size(), 1);
     expectAGapRow(log.problems, lines(QDir(folder).filePath(files[0])));
+}
+
+// A disk slow to make the rows durable holds up the syncing thread, never the
+// tick: the rows are written while the sync waits, and the syncs asked for
+// meanwhile come after it. A sync that fails is said once.
+TEST_F(LogFile, ASlowSyncNeverHoldsUpTheTickAndAFailedOneIsSaidOnce) {
+    // Shared with the syncing thread, which may outlive this test.
+    struct Disk {
+        std::mutex busy;
+        std::atomic<int> result{0};
+        std::atomic<uint64_t> calls{0};
+        std::atomic<uint64_t> failedCalls{0};
+    };
+    const auto disk = std::make_shared<Disk>();
+    std::unique_lock busy(disk->busy);
+    CycleLogFile file(log, CycleLogSchedule());
+    file.setSyncCall([disk](int) {
+        ++disk->calls;
+        const std::lock_guard wait(disk->busy);
+        const int answer = disk->result.load();
+        disk->failedCalls += answer != 0 ? 1 : 0;
+        return answer;
+    });
+    QString error;
+    ASSERT_TRUE(file.createAt(path(), 0, {}, error));
+    // Every sync begun has ended (bounded: 5 s).
+    const auto settled = [&](uint64_t failed) {
+        for (int i = 0; i < 500; ++i) {
+            if (disk->failedCalls >= failed && disk->calls > 0 &&
+                file.syncsFinished() == disk->calls)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    for (int32_t n = 1; n <= 3; ++n) {
+        file.cycle(row(n));
+        file.flush(n);
+    }
+    EXPECT_EQ(lines(path()).size(), 6); // three header lines and three rows
+    EXPECT_EQ(file.syncsFinished(), 0u);
+    busy.unlock();
+    EXPECT_TRUE(settled(0));
+    disk->result = EIO;
+    file.cycle(row(4));
+    file.flush(4);
+    EXPECT_TRUE(settled(1));
+    for (const double seconds : {5.0, 6.0})
+        file.flush(seconds);
+    ASSERT_EQ(log.problems.size(), 2) << log.problems.join('|').toStdString();
+    EXPECT_TRUE(log.problems[0].contains("cannot make it durable: Input/output error"));
+    EXPECT_TRUE(log.problems[1].endsWith("is written again (0 rows lost)."));
 }
 
 // Run in a mount namespace of its own with a 64 KiB tmpfs at
