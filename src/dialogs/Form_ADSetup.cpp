@@ -2,6 +2,7 @@
 
 #include "dialogs/CalibrationDialogue.h"
 #include "dialogs/DevicePicture.h"
+#include "dialogs/DialogWidgets.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -26,12 +27,7 @@ const QString NotCorrected = QStringLiteral(
     "The calibration is stored and exported with the A/D settings; the readings shown and "
     "counted are not corrected with it.");
 
-template <class Widget, class... Args>
-Widget* named(const QString& name, QWidget* parent, Args&&... args) {
-    auto* widget = new Widget(std::forward<Args>(args)..., parent);
-    widget->setObjectName(name);
-    return widget;
-}
+using dialog_widgets::named;
 
 QString indexed(const char* name, int index) {
     return QLatin1String(name) + u'_' + QString::number(index);

@@ -1,6 +1,7 @@
 #include "dialogs/Form_Profile.h"
 
 #include "counting/CounterCore.h"
+#include "dialogs/DialogWidgets.h"
 #include "platform/Prompts.h"
 
 #include <QComboBox>
@@ -25,17 +26,12 @@ constexpr std::array<ProfileRow, ProfileTexts::Rows + 1> DefaultProfile{{
 }};
 
 QLineEdit* numberBox(const QString& name, size_t index, QWidget* parent) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name + u'_' + QString::number(index));
-    const QFontMetrics metrics = box->fontMetrics();
-    box->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("0000000000")) + metrics.height());
-    return box;
+    return dialog_widgets::numberBox(name + u'_' + QString::number(index),
+                                     QStringLiteral("0000000000"), parent);
 }
 
 QPushButton* button(const QString& caption, const QString& name, QWidget* parent) {
-    auto* command = new QPushButton(caption, parent);
-    command->setObjectName(name);
-    return command;
+    return dialog_widgets::named<QPushButton>(name, parent, caption);
 }
 
 } // namespace

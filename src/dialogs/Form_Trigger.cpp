@@ -2,6 +2,7 @@
 
 #include "common/NumberText.h"
 #include "counting/CounterCore.h"
+#include "dialogs/DialogWidgets.h"
 #include "dialogs/Form_Profile.h"
 #include "dialogs/TriggerPreview.h"
 #include "platform/Prompts.h"
@@ -25,11 +26,7 @@ const QString ApplicationTitle = QStringLiteral("Cyclomarkator");
 
 // Wide enough for any 32-bit count with its sign; the dialog does not stretch it.
 QLineEdit* numberBox(const QString& name, QWidget* parent) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    const QFontMetrics metrics = box->fontMetrics();
-    box->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("-0000000000")) + metrics.height());
-    return box;
+    return dialog_widgets::numberBox(name, QStringLiteral("-0000000000"), parent);
 }
 
 QLabel* buddyLabel(const QString& caption, QWidget* buddy, QWidget* parent) {
@@ -39,9 +36,7 @@ QLabel* buddyLabel(const QString& caption, QWidget* buddy, QWidget* parent) {
 }
 
 QPushButton* button(const QString& caption, const QString& name, QWidget* parent) {
-    auto* command = new QPushButton(caption, parent);
-    command->setObjectName(name);
-    return command;
+    return dialog_widgets::named<QPushButton>(name, parent, caption);
 }
 
 template <size_t N>

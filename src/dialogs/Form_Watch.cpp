@@ -2,6 +2,7 @@
 
 #include "common/NumberText.h"
 #include "counting/CounterCore.h"
+#include "dialogs/DialogWidgets.h"
 #include "platform/Prompts.h"
 
 #include <QCheckBox>
@@ -22,8 +23,7 @@ const QString Title = QStringLiteral("Watch");
 constexpr int StateRefreshMs = 1000;
 
 QLineEdit* edit(const QString& name, const QString& widest, QWidget* parent) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
+    auto* box = dialog_widgets::named<QLineEdit>(name, parent);
     const QFontMetrics metrics = box->fontMetrics();
     box->setMinimumWidth(metrics.horizontalAdvance(widest) + metrics.height());
     return box;
@@ -31,26 +31,19 @@ QLineEdit* edit(const QString& name, const QString& widest, QWidget* parent) {
 
 // Wide enough for any whole number the boxes take.
 QLineEdit* numberBox(const QString& name, QWidget* parent) {
-    QLineEdit* box = edit(name, QStringLiteral("0000000000"), parent);
-    box->setMaximumWidth(box->minimumWidth());
-    return box;
+    return dialog_widgets::numberBox(name, QStringLiteral("0000000000"), parent);
 }
 
 QCheckBox* checkBox(const QString& caption, const QString& name, QWidget* parent) {
-    auto* check = new QCheckBox(caption, parent);
-    check->setObjectName(name);
-    return check;
+    return dialog_widgets::named<QCheckBox>(name, parent, caption);
 }
 
 QPushButton* button(const QString& caption, const QString& name, QWidget* parent) {
-    auto* command = new QPushButton(caption, parent);
-    command->setObjectName(name);
-    return command;
+    return dialog_widgets::named<QPushButton>(name, parent, caption);
 }
 
 QLabel* label(const QString& name, QWidget* parent) {
-    auto* shown = new QLabel(parent);
-    shown->setObjectName(name);
+    auto* shown = dialog_widgets::named<QLabel>(name, parent);
     shown->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return shown;
 }
