@@ -87,10 +87,11 @@ TEST_F(CounterCoreTest, AFailedReadIsNeverASample) {
     }
 }
 
-// Every counted extremum reaches the settings file before anything shows it,
-// so a crash or power cut never takes back a count that was seen; a completed
-// cycle reaches the exchange file at once too.
-TEST_F(CounterCoreTest, CountedExtremaAreSavedBeforeTheyAreShown) {
+// Every counted extremum and every operation on the counter reaches the
+// settings file before anything shows it, so a crash or power cut never takes
+// back a count that was seen; a completed cycle reaches the exchange file at
+// once too.
+TEST_F(CounterCoreTest, CountedExtremaAndOperationsAreSavedBeforeTheyAreShown) {
     rig.state.ExtremaPerCycle = 2;
     rig.adc.setInterfaceName(QStringLiteral("Dummy A/D"));
     ASSERT_TRUE(rig.exchange.ADCFile_open());
@@ -106,14 +107,11 @@ TEST_F(CounterCoreTest, CountedExtremaAreSavedBeforeTheyAreShown) {
         QStringList({"2", "0", "0"}));
     EXPECT_EQ(fileBytes(rig.exchange.path()).left(4), littleEndianFloats({2}));
     EXPECT_EQ(rig.saved("HARDWARE", "A/D-Converter"), QStringLiteral("Dummy A/D"));
-}
 
-// The menus, the dialogs and the link change the counter through whole
-// operations: each is in the settings file before it is shown.
-TEST_F(CounterCoreTest, OperationsAreSavedBeforeTheyAreShown) {
+    // The menus, the dialogs and the link change the counter through whole
+    // operations: each is in the settings file before it is shown.
     rig.state.CycleCount = 40;
     rig.state.MinorCount = 1;
-    rig.state.ExtremaPerCycle = 2;
     EXPECT_TRUE(rig.core->resetCount());
     EXPECT_EQ(rig.view.count, QStringLiteral("0"));
     EXPECT_EQ(rig.saved("Cyclomarkator", "Value2"), QStringLiteral("1")); // the cycle goes on

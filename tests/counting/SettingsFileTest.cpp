@@ -50,7 +50,7 @@ QString written(const CountingState& state, const QLocale& locale = QLocale::c()
 // A value edited by hand or left by an older version must be brought into
 // the range the counting relies on, key by key (the plain clamps are checked
 // with the hostile files). The state is written back to read the value (the
-// writer is pinned by SaveWritesEveryKeyInOrder).
+// writer is pinned below).
 TEST(SettingsFile, LoaderAppliesTheCheckOfEveryKey) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         // The minor count is checked against the extrema per cycle stored after it.
@@ -116,7 +116,9 @@ TEST(SettingsFile, NoFileGivesTheDefaultsAndHostileFilesSaneValues) {
 }
 
 // Other programs and older installations read these keys by name and section.
-TEST(SettingsFile, SaveWritesEveryKeyInOrder) {
+// A lab PC set to German writes "0,2"; every single must still read back
+// exactly, and the whole state must survive the trip through the file.
+TEST(SettingsFile, SaveWritesEveryKeyInOrderAndReadsBackWithEitherDecimalSeparator) {
     EXPECT_EQ(written(Sample), QStringLiteral("[HARDWARE]\nA/D-Converter=Dummy A/D\n"
                                               "[Cyclomarkator]\nAlwaysOnTop=-1\nValue=1200\n"
                                               "Value2=1\nPeriodizitaet=2\nCountMode=1\n"
@@ -124,11 +126,6 @@ TEST(SettingsFile, SaveWritesEveryKeyInOrder) {
                                               "ADthreshold=1.5\nHysterese=0.2\nTrigDelay=250\n"
                                               "TrigCount=1300\nEvents=2\n"
                                               "[Profile]\nProfiles=1\n0To=10\n0N=2\n6N=200\n"));
-}
-
-// A lab PC set to German writes "0,2"; every single must still read back
-// exactly, and the whole state must survive the trip through the file.
-TEST(SettingsFile, RoundTripWithEitherDecimalSeparator) {
     for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany)}) {
         for (float value : {1.5f, -0.003f, 1.1f, 1e20f, 1e-7f, -1e38f, 123456.7f}) {
             CountingState saved = Sample;

@@ -5,6 +5,7 @@
 #include "DialogDriver.h"
 #include "SetupRig.h"
 #include "dialogs/Form_ADSetup.h"
+#include "dialogs/ReadingText.h"
 #include "platform/ProfileFile.h"
 #include "support/OnlyPrompt.h"
 
@@ -75,7 +76,6 @@ TEST_F(SetupDialog, OpensOnTheSimulatedConverterAndNamesReachTheExportWhole) {
     EXPECT_TRUE(w<QAbstractButton>("Option_Input_mode_0")->isChecked());
     EXPECT_EQ(rows("Label_CH"), "&1: AD CH0|&2: AD CH1|&3: AD CH2|&4: AD CH3|&5: AD CH4|"
                                 "&6: AD CH5|&7: AD CH6|&8: AD CH7");
-    EXPECT_TRUE(w<QLabel>("Picture_AD")->pixmap().isNull());
     for (const auto& [key, name] : {std::pair{Qt::Key_S, "Text_Averaging"},
                                     {Qt::Key_3, "Text_Label_2"},
                                     {Qt::Key_D, "Option_Display_3"}}) {
@@ -309,5 +309,20 @@ TEST(SetupLogic, AnAugerChannelOrARangePastTheLastPicksNone) {
         logic.Combo_Range_Click(asked);
         EXPECT_EQ(logic.controls().rangeIndex, picked) << asked;
     }
+}
+
+// The dialog's line on how the converter is sampled, in the user's locale.
+TEST(SamplingText, SaysTheRateAndWhatWasMeasured) {
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const std::tuple<double, double, int64_t, QLocale, const char*> rows[] = {
+        {0.0, 0.0, 0, QLocale::c(), "One sample a tick (25/s); no cycles measured yet"},
+        {0.0, 0.5, 50, QLocale::c(),
+         "One sample a tick (25/s); 0.5 cycles/s measured, 50 samples a cycle"},
+        {20000.0, 300.04, 67, german,
+         "Stream: 20000 scans/s; 300,0 cycles/s measured, 67 samples a cycle"},
+        {2.5, 0.0, 0, german, "Stream: 2,5 scans/s; no cycles measured yet"},
+    };
+    for (const auto& [rate, perSecond, samples, locale, text] : rows)
+        EXPECT_EQ(ReadingText::sampling(rate, perSecond, samples, locale), QString(text));
 }
 } // namespace

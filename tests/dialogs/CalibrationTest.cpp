@@ -17,6 +17,7 @@ protected:
     const Calibration before{0.25f, 2.0f};
 
     void run(int channels, const QStringList& answers, std::deque<float> readings = {}) {
+        rig.prompts.shown.clear();
         rig.openSet(channels).queued = std::move(readings);
         rig.adc.setCalibration(before);
         rig.prompts.inputs = answers;
@@ -71,14 +72,12 @@ TEST_F(Calibrating, AsksForTheChannelAndTwoPointsThenGivesGainAndOffsetOrRefuses
             {{"1", "0", "0,01"}, {0.0f, 0.0f, 1e4f, 1e4f}, Ok, summary("0.", "1E-06"), {0, 1e-6f}}};
     for (const auto& [answers, readings, accept, last, taken] : cases) {
         SCOPED_TRACE(answers.join(u'|').toStdString());
-        rig.prompts.shown.clear();
         rig.prompts.answers = {accept};
         run(8, answers, readings);
         ASSERT_FALSE(rig.prompts.shown.isEmpty());
         EXPECT_EQ(asked().last(), last);
         EXPECT_EQ(std::pair(rig.adc.calibration().Offset, rig.adc.calibration().Gain), taken);
     }
-    rig.prompts.shown.clear();
     run(8, {"0", "9", "x", "2.5", "0", "4"}, LowThenHigh);
     EXPECT_EQ(asked().mid(0, 6),
               QStringList({"A/D Calibration [1]", "A/D Calibration []", "A/D Calibration []",
@@ -90,7 +89,6 @@ TEST_F(Calibrating, AsksForTheChannelAndTwoPointsThenGivesGainAndOffsetOrRefuses
                              "correct value (V) of the supplied voltage\n\n* Press OK"));
     EXPECT_TRUE(rig.prompts.shown[5].text.startsWith(
         QStringLiteral("* Connect a voltage higher than 3 V to A/D channel CH3\n")));
-    rig.prompts.shown.clear();
     run(1, {"0", "4"}, LowThenHigh);
     EXPECT_EQ(asked().first(), QStringLiteral("A/D Calibration: Step 1 [0.1]"));
 }
@@ -106,7 +104,6 @@ TEST_F(Calibrating, AFailedReadingIsNeverAPoint) {
         {{0.1f, 0.1f, 4.1f, NAN, 4.1f, 4.1f}, {"1", "0", "4", "4"}, "[0.1]|[4.1]|no answer|[4.1]"}};
     for (const auto& [readings, answers, steps] : cases) {
         SCOPED_TRACE(steps);
-        rig.prompts.shown.clear();
         run(8, answers, readings);
         QStringList shown;
         for (const ScriptedPrompts::Shown& box : rig.prompts.shown)

@@ -115,9 +115,6 @@ TEST_F(LogFile, ATornLastLineIsCutAtTheNextStartAndSaidOnce) {
     EXPECT_TRUE(log.problems[0].contains("torn last line")) << log.problems[0].toStdString();
     EXPECT_EQ(fileBytes(path()), whole + "2,1970-01-01T00:00:09.000Z,9.000,,,,,0,restart\n" +
                                      "2,1970-01-01T00:00:09.000Z,9.000,,,,,0,restart\n");
-    CycleLogFile other(log, CycleLogSchedule());
-    putFile(path("other.csv"), "cycle,peak\n1,2\n");
-    EXPECT_FALSE(other.resume(path("other.csv"), error));
 }
 
 TEST_F(LogFile, AnOldFileIsNeverOverwritten) {

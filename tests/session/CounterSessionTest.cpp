@@ -9,11 +9,9 @@
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
 #include "platform/RegistryArea.h"
-#include "recording/RecorderDataFile.h"
 #include "support/FakeBackend.h"
 #include "support/FileSizeLimit.h"
 #include "support/ManualClock.h"
-#include "support/ProblemLog.h"
 #include "support/RecordingCoreView.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestFiles.h"
@@ -96,22 +94,6 @@ TEST_F(Session, FailingWritesWhileCountingNeverOpenABoxAndNeverStopTheCount) {
     session->Form_Unload(session->general());
     EXPECT_EQ(saved("Cyclomarkator", "Value"), "3"); // the count reached the file at the end
     EXPECT_TRUE(prompts.shown.isEmpty());
-}
-
-// An end in the first moments (a signal, a logout) saves the chart of the last
-// run with what came since, never a near-empty chart over it.
-TEST_F(Session, AnEarlyEndKeepsTheChartOfTheLastRun) {
-    auto chart = std::make_unique<XtRecording>();
-    for (int n = 0; n < 31; ++n)
-        chart->addSample(n * 40, 1.0f);
-    ProblemLog log;
-    const QString data = path("program/Data.dat");
-    ASSERT_TRUE(RecorderDataFile::save(data, *chart, log));
-    start();
-    tickAt(40);
-    session->Form_Unload(session->general());
-    ASSERT_TRUE(RecorderDataFile::load(data, *chart, log));
-    EXPECT_EQ(chart->SampleCount, 33); // 31, the start-up reading and one tick
 }
 
 // A device missing today must not erase the rig's configuration: a name the

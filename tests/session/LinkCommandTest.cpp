@@ -1,6 +1,7 @@
 // Execute strings and poked words from link clients: the described examples,
 // and the values that must never reach a weeks-long count.
 #include "session/LinkCommand.h"
+#include "session/LinkProtocol.h"
 
 #include <gtest/gtest.h>
 
@@ -60,5 +61,26 @@ TEST(LinkCommandTest, ExecuteStringsAndPokedWords) {
     EXPECT_EQ(LinkCommand::pokeWord(" Stop\n"), LinkCommand::Poke::Stop);
     EXPECT_EQ(LinkCommand::pokeWord("unload"), LinkCommand::Poke::Unload);
     EXPECT_EQ(LinkCommand::pokeWord("STOP NOW"), LinkCommand::Poke::Ignored);
+}
+
+// Bus names made from executable names and from the link's name option: a
+// name the bus refuses would leave a rig unreachable without a word.
+TEST(LinkProtocolTest, BusNames) {
+    using namespace LinkProtocol;
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // name, as the link option or client gives it, as a program's base name
+        {"Rig 2", "org.cyclomarkator.Rig_2", "org.cyclomarkator.Rig_2"},
+        {"2nd-rig", "org.cyclomarkator._2nd-rig", "org.cyclomarkator._2nd-rig"},
+        {"Prüfstand", "org.cyclomarkator.Pr_fstand", "org.cyclomarkator.Pr_fstand"},
+        {"", "org.cyclomarkator._", "org.cyclomarkator._"},
+        {"com.lab.rig3", "com.lab.rig3", "org.cyclomarkator.com_lab_rig3"},
+        {"com.lab.3", "com.lab._3", "org.cyclomarkator.com_lab_3"},
+        {"com..rig", "", "org.cyclomarkator.com__rig"},
+    };
+    for (const auto& [name, option, program] : cases) {
+        EXPECT_EQ(serviceNameFor(QString::fromUtf8(name)), QLatin1String(option)) << name;
+        EXPECT_EQ(programServiceName(QString::fromUtf8(name)), QLatin1String(program)) << name;
+    }
+    EXPECT_EQ(serviceNameFor(QString(300, u'a')), QString());
 }
 } // namespace
