@@ -23,6 +23,22 @@
 
 namespace {
 
+// A recorded signal in a temporary folder, replayed on the test's clock.
+class Converters : public testing::Test {
+protected:
+    // The replay of `address` (what follows "replay:"), opened.
+    std::unique_ptr<ConverterControl> open(const QString& address) {
+        auto control = transports.createConverter(25, "replay:" + address);
+        EXPECT_TRUE(control->open("replay")) << control->openError().toStdString();
+        return control;
+    }
+
+    QTemporaryDir dir;
+    ManualClock clock;
+    const DeviceTransports transports{clock};
+};
+using ReplayStream = Converters;
+
 // The reading of channel 1 as text, "-" (or why, when asked) when it fails.
 QString reading(ConverterControl& control, bool why = false) {
     try {
@@ -38,27 +54,21 @@ QString reading(ConverterControl& control, bool why = false) {
 // loop the end fails every reading; with one the file starts again, and a
 // file that is gone at the start of a round fails until it is back. Files
 // that cannot be played are refused when they open, saying why.
-TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTick) {
+TEST_F(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTick) {
     // The interface, the address and a part of the message (null: the address is fine).
     const std::tuple<int32_t, const char*, const char*> cases[] = {
         {23, "iio:iio:device0?root=/tmp/x", nullptr},
-        {24,
-         "modbus-tcp://192.0.2.10:502?unit=1&register=0&channels=8&kind=holding&format="
-         "float32&word_order=little&scale=0.001&offset=-1.5",
-         nullptr},
         {24, " modbus-tcp://[::1]?format=uint16", nullptr},
         {20, "replay:x", "interface 20 takes no device address"},
         {25, "", "no device address is given (it starts with replay:)"},
         {25, "iio:ads1115", "must start with replay:"},
         {25, "replay:", "the address names no file"},
         {25, "replay:a.csv?pace=2", "option \"pace\" is unknown (known: column, loop, rate, "},
-        {25, "replay:a.csv?column=2&time_column=1&time_unit=ms&speed=0.5&loop=1", nullptr},
         {25, "replay:a.csv?rate=1000000&speed=100", nullptr},
         {25, "replay:a.csv?rate=0", "option \"rate\" must be above 0 and at most 1000000"},
         {25, "replay:a.csv?rate=2e6", "option \"rate\" must be above 0 and at most 1000000"},
         {25, "replay:a.csv?rate=fast", "option \"rate\" needs a number"},
-        {25, "replay:a.csv?rate=50&speed=0", "option \"speed\" must be above 0 and at most 100"},
-        {25, "replay:a.csv?rate=50&speed=101", "option \"speed\" must be above 0 and at most"},
+        {25, "replay:a.csv?rate=50&speed=101", "option \"speed\" must be above 0 and at most 100"},
         {25, "replay:a.csv?speed=2", "option \"speed\" is for a stream (rate= or time_column=)"},
         {25, "replay:a.csv?column=2&time_column=1&rate=50",
          "\"rate\" cannot be given with time_column"},
@@ -69,7 +79,6 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
         {23, "iio:dev/../x", "is no device name or node"},
         {23, "iio:adc3?rate=0", "option \"rate\" must be above 0"},
         {23, "iio:adc3?rate=2e6", "option \"rate\" must be above 0"},
-        {23, "iio:adc3?rate=fast", "option \"rate\" needs a number"},
         {23, "iio:adc3?dev=/dev/iio:device0", "option \"dev\" needs a path, and rate= beside it"},
         {24, "modbus-tcp://", "\"\" is no host[:port]"},
         {24, "modbus-tcp://host?unit=256", "option \"unit\" must be a whole number from 0 to 255"},
@@ -79,8 +88,6 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
         {24, "modbus-tcp://host?scale=0", "option \"scale\" must not be 0"},
         {24, "modbus-tcp://host?offset=inf", "option \"offset\" needs a number"},
     };
-    ManualClock clock;
-    const DeviceTransports transports(clock);
     for (const auto& [number, address, part] : cases) {
         SCOPED_TRACE(address);
         QString why;
@@ -91,14 +98,11 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
         }
         EXPECT_TRUE(part ? why.contains(part) : why.isEmpty()) << why.toStdString();
     }
-    QTemporaryDir dir;
     const QString path = dir.filePath("signal.csv");
     ASSERT_TRUE(putFile(path, "time;load\n0;0.5\n1;-1.5\n2;\n3;nan\n4;1.75\n"));
     for (const bool loop : {false, true}) {
         SCOPED_TRACE(loop);
-        const auto control = transports.createConverter(
-            25, QStringLiteral("replay:%1?column=2&loop=%2").arg(path).arg(loop ? 1 : 0));
-        ASSERT_TRUE(control->open("replay")) << control->openError().toStdString();
+        const auto control = open(path + (loop ? "?column=2&loop=1" : "?column=2&loop=0"));
         EXPECT_EQ(control->found().description,
                   QStringLiteral("signal.csv, 3 samples (2 gaps skipped)%1")
                       .arg(loop ? ", played in a loop" : ""));
@@ -136,12 +140,10 @@ TEST(Converters, EveryWrongPartOfAnAddressIsNamedAndTheSignalPlaysOneSamplePerTi
 // refused without waiting for a writer (an emptied file says so). A file larger than what opening
 // reads ahead opens at once and is read ahead a step a tick: the range grows with the samples met,
 // and in the end the description counts them all.
-TEST(Converters, AReplayNeverWaitsForItsFile) {
-    QTemporaryDir dir;
+TEST_F(Converters, AReplayNeverWaitsForItsFile) {
     const QString path = dir.filePath("signal.txt");
     ASSERT_TRUE(putFile(path, "0.5\n"));
     ReplayControl::Options options = ReplayControl::parse(path + "?loop=1");
-    ManualClock clock;
     ReplayControl looped(clock, options);
     ASSERT_TRUE(looped.open("replay"));
     ASSERT_TRUE(putFile(path, ""));
@@ -187,8 +189,7 @@ QString take(ScanStream& stream) {
            (block.lost > 0 ? QStringLiteral("-%1").arg(block.lost) : QString());
 }
 
-TEST(ReplayStream, EveryCountedSampleOnceInOrderAtItsRate) {
-    QTemporaryDir dir;
+TEST_F(ReplayStream, EveryCountedSampleOnceInOrderAtItsRate) {
     const QString path = dir.filePath("signal.csv");
     ASSERT_TRUE(putFile(path, "time;load\n0;0.5\n0.25;-1.5\n0.5;\n0.75;nan\n1;1.75\n1.25;2\n"));
     // The options, the clock's steps before each take (ms), what the takes gave.
@@ -206,13 +207,10 @@ TEST(ReplayStream, EveryCountedSampleOnceInOrderAtItsRate) {
         {"rate=1&loop=1", {0, 7000}, "0:0.5 4:0.5,-1.5,1.75,2-3"},
         {"rate=1&loop=1", {0, 100000, 1000}, "0:0.5 5:-1.5,1.75,2,0.5-4 9:-1.5"},
     };
-    ManualClock clock{-3}; // the clock wraps during the takes
-    const DeviceTransports transports(clock);
+    clock.set(-3); // the clock wraps during the takes
     for (const auto& [options, steps, played] : cases) {
         SCOPED_TRACE(options);
-        const auto control = transports.createConverter(
-            25, QStringLiteral("replay:%1?column=2&%2").arg(path, QLatin1String(options)));
-        ASSERT_TRUE(control->open("replay")) << control->openError().toStdString();
+        const auto control = open(path + "?column=2&" + QLatin1String(options));
         ScanStream* stream = control->scanStream();
         ASSERT_NE(stream, nullptr);
         EXPECT_EQ(std::tuple(stream->channels(), control->readVoltage(1, 0)), std::tuple(1, 0.5f));
@@ -223,21 +221,15 @@ TEST(ReplayStream, EveryCountedSampleOnceInOrderAtItsRate) {
         }
         EXPECT_EQ(takes.join(u' ').toStdString(), played);
     }
-    const auto plain = transports.createConverter(25, "replay:" + path + "?column=2");
-    ASSERT_TRUE(plain->open("replay"));
-    EXPECT_EQ(plain->scanStream(), nullptr);
+    EXPECT_EQ(open(path + "?column=2")->scanStream(), nullptr);
 }
 
 // The newest scan is what a reading (the setup dialog's) shows, and the
 // replay's clock starts with the first take (a slow start-up loses nothing).
-TEST(ReplayStream, ReadingsShowTheNewestScanAndALoopWaitsForItsFile) {
-    QTemporaryDir dir;
-    ManualClock clock;
-    const DeviceTransports transports(clock);
+TEST_F(ReplayStream, ReadingsShowTheNewestScanAndALoopWaitsForItsFile) {
     const QString a = dir.filePath("a.txt"), b = dir.filePath("b.txt");
     ASSERT_TRUE(putFile(a, "1\n2\n3\n"));
-    const auto control = transports.createConverter(25, "replay:" + a + "?rate=1000");
-    ASSERT_TRUE(control->open("replay"));
+    const auto control = open(a + "?rate=1000");
     EXPECT_EQ(control->found().description, "a.txt, 3 samples, 1000 scans a second");
     ScanStream& stream = *control->scanStream();
     clock.advance(500); // the replay's clock starts at the first take
@@ -249,8 +241,7 @@ TEST(ReplayStream, ReadingsShowTheNewestScanAndALoopWaitsForItsFile) {
     EXPECT_EQ(shown, QStringList({"0:1=1", "1:2=2"}));
     // A loop whose file is away at the start of a round fails each take until
     // it is back, and goes on with the next index, its clock stood still.
-    const auto loop = transports.createConverter(25, "replay:" + a + "?rate=1000&loop=1");
-    ASSERT_TRUE(loop->open("replay"));
+    const auto loop = open(a + "?rate=1000&loop=1");
     QStringList played{take(*loop->scanStream())};
     for (const auto& [step, away] : {std::pair{3, true}, {1, true}, {1, false}, {5, false}}) {
         if (away != QFile::exists(b)) {

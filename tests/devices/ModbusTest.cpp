@@ -99,8 +99,8 @@ TEST(Modbus, FormatsScaleOneRequestPerTickAndADeadModuleTriedEveryTwoSeconds) {
     module->silent = true;
     ModbusControl silent = control(clock, port, "channels=1", false);
     ASSERT_TRUE(silent.open("modbus"));
-    silent.beginTick(1);
-    EXPECT_TRUE(failure(silent).contains("Connection timed out")) << failure(silent).toStdString();
+    const QString timedOut = reading(silent);
+    EXPECT_TRUE(timedOut.contains("Connection timed out")) << timedOut.toStdString();
     module->silent = false;
 
     // Opened again, a module is read at once: while connected, and (below)
@@ -112,7 +112,6 @@ TEST(Modbus, FormatsScaleOneRequestPerTickAndADeadModuleTriedEveryTwoSeconds) {
         modbus.beginTick(1);
         return failure(modbus);
     };
-    EXPECT_EQ(reopened(), QString());
     EXPECT_EQ(reopened(), QString());
     module.reset();
     const QString waits = "(tried again every 2 s)";

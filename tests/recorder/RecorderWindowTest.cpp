@@ -71,7 +71,6 @@ protected:
 // 16-bit number, becomes item 3.
 TEST_F(RecorderWindow, LoadsAndDrawsInTheScalesOfItsMenus) {
     Form_Xt_Recorder& w = load();
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("X(t)-Recorder"));
     EXPECT_TRUE(!w.isVisible() && w.scrolling());
     EXPECT_EQ(std::pair(w.pos(), w.height()), std::pair(QPoint(1073, 0), 1024));
     EXPECT_EQ(scales(), QStringLiteral("t3 x0 -10 0 10"));
