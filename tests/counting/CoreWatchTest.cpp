@@ -2,6 +2,7 @@
 // [Watch] before the status line shows it, survives a new core over the same
 // settings file, and a count set below the reference forgets it, said once.
 #include "support/CoreRig.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,10 @@ TEST(CoreWatchTest, AStallIsSaidOnceAfterTAndACountSetBelowTheReferenceForgetsIt
     EXPECT_EQ(w.said(QStringLiteral("No cycle counted for 2 s")), 1);
     EXPECT_TRUE(w.rig.view.watch.startsWith(QLatin1String("stalled since ")));
     EXPECT_EQ(w.rig.saved("Cyclomarkator", "Value"), QStringLiteral("3"));
+    // The log's stall row names the last cycle and leaves the values empty.
+    const QByteArray stallRow = fileBytes(w.rig.core->cycleLogPath()).trimmed().split('\n').last();
+    EXPECT_TRUE(stallRow.startsWith("3,") && stallRow.endsWith(",,,,,0,stall"))
+        << stallRow.toStdString();
     w.ticks(40);
     EXPECT_TRUE(w.rig.view.recoveries.isEmpty());
     w.rig.countMaximum();

@@ -109,10 +109,11 @@ TEST(SpecimenWatch, FailureIsConfirmedByConsecutiveCyclesAndNfIsTheFirst) {
 }
 
 TEST(SpecimenWatch, StallComesAfterTNotBeforeAndTheNextCycleEndsIt) {
-    // T set, cycle period, the T that applies: 20 median cycle times, at least 10 s
-    const std::tuple<double, double, double> rows[] = {
-        {0, 1.0, 20.0}, {0, 0.1, 10.0}, {0, 2.0, 40.0}, {5, 1.0, 5.0}};
-    for (const auto& [stallSeconds, period, limit] : rows) {
+    // T set, cycle periods taking turns, the T that applies: 20 median cycle
+    // times (of an even number of times, the mean of the middle two), at least 10 s
+    const std::tuple<double, double, double, double> rows[] = {
+        {0, 1.0, 1.0, 20.0}, {0, 0.1, 0.1, 10.0}, {0, 3.0, 1.0, 40.0}, {5, 1.0, 1.0, 5.0}};
+    for (const auto& [stallSeconds, odd, even, limit] : rows) {
         SCOPED_TRACE(limit);
         WatchSettings settings = Armed;
         settings.stallSeconds = stallSeconds;
@@ -122,7 +123,7 @@ TEST(SpecimenWatch, StallComesAfterTNotBeforeAndTheNextCycleEndsIt) {
         watch.tick(0, true);
         for (int k = 1; k <= 200; ++k) {
             record.number = k;
-            record.endSeconds = k * period;
+            record.endSeconds += k % 2 != 0 ? odd : even;
             watch.cycle(record);
         }
         const double last = record.endSeconds;

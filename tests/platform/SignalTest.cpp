@@ -26,3 +26,17 @@ TEST(Signals, ATerminationSignalInterruptsACallThatBlocks) {
     sender.join();
     EXPECT_TRUE(fd == -1 && error == EINTR) << fd;
 }
+
+// With a grace period, the process ends by itself (exit code 0) that long
+// after the first signal, whatever keeps the orderly end from coming.
+TEST(Signals, TheGracePeriodEndsAProcessThatDoesNotEndInOrder) {
+    EXPECT_EXIT(
+        {
+            const UnixSignalWatcher watcher(nullptr, 1);
+            ::raise(SIGTERM);
+            for (int i = 0; i < 50; ++i) // 5 s, bounded; the alarm comes after 1 s
+                ::usleep(100 * 1000);
+            std::_Exit(3);
+        },
+        testing::ExitedWithCode(0), "");
+}

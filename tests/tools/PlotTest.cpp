@@ -131,6 +131,18 @@ TEST(PlotColumns, NoSampleIsLostWhenTenMillionShareTheColumns) {
     EXPECT_EQ(samples, Samples);
 }
 
+// A gap in the sample times leaves columns empty; merging them into their
+// neighbours takes nothing from them (no 0 V, no last sample of nothing).
+TEST(PlotColumns, EmptyColumnsOfAGapAddNothingWhenMerged) {
+    PlotColumns columns(4, true);
+    for (const auto& [x, value] : {std::pair(0.0, 5.0f), {1.0, 6.0f}, {4.0, 7.0f}, {9.0, 8.0f}})
+        columns.addSample(x, value);
+    ASSERT_EQ(columns.span(), 4.0);
+    const PlotColumns::Column& merged = columns.at(0); // 0..4: 5 and 6, then the empty 2..4
+    EXPECT_EQ(std::tuple(merged.samples, merged.min, merged.max, merged.first, merged.last),
+              std::tuple(int64_t(2), 5.0f, 6.0f, 5.0f, 6.0f));
+}
+
 // Every counted maximum of a triangle wave gets its mark above its peak, every
 // trigger its line, at the columns where they happened. A zoom shows the
 // marks of its stretch, and only those, across the width. Degenerate
